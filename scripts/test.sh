@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in a normal
+# build and once with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+jobs=$(nproc)
+werror=OFF; [ "${CI:-}" = true ] && werror=ON
+
+run_suite() { # build directory, extra cmake arguments...
+  local dir=$1; shift
+  echo "== building in $dir"
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=$werror "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "== testing in $dir"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+run_suite build
+if [ "${VESK_SKIP_SANITIZE:-}" != 1 ]; then
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_suite build-asan -DVESK_SANITIZE=ON
+fi

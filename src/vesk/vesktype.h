@@ -1,0 +1,86 @@
+/*
+ * Values of the Vesk language: seven object types behind one handle, with
+ * creation, deep copy, hashing, equality and ordering.
+ */
+#ifndef VESKTYPE_H
+#define VESKTYPE_H
+
+#include <stdint.h>
+#include "veskdict.h"
+
+VESK_BEGIN_DECLS
+
+#define VESKTYPE_NIL 0
+#define VESKTYPE_INT 1
+#define VESKTYPE_FLOAT 2
+#define VESKTYPE_STRING 3
+#define VESKTYPE_TABLE 4
+#define VESKTYPE_CLOSURE 5
+#define VESKTYPE_USERDATA 6
+#define VESKTYPE_COUNT 7
+
+/* Type names, indexed by type number. */
+VESK_API extern const char *vesktype_desc[];
+
+/* Every object begins with this header. */
+typedef struct {
+  uint16_t type;
+  uint16_t marker; /* generation stamp of the last collection that reached it */
+} veskobj_header_t;
+
+typedef struct { veskobj_header_t hdr; } veskobj_nil_t;
+typedef struct { veskobj_header_t hdr; int32_t value; } veskobj_int_t;
+typedef struct { veskobj_header_t hdr; float value; } veskobj_float_t;
+typedef struct {
+  veskobj_header_t hdr;
+  uint16_t id;
+  const char *str; /* owned by the string manager */
+} veskobj_string_t;
+typedef struct { veskobj_header_t hdr; veskdict_t value; } veskobj_table_t;
+typedef struct {
+  veskobj_header_t hdr;
+  int32_t ref;         /* code address (script) or native function id */
+  veskdarray_t actrec; /* element 0 is self, then captured locals */
+  uint8_t isscript;
+} veskobj_closure_t;
+typedef struct { veskobj_header_t hdr; void *value; } veskobj_userdata_t;
+
+union veskobj_u {
+  veskobj_header_t o;
+  veskobj_int_t i;
+  veskobj_float_t f;
+  veskobj_string_t s;
+  veskobj_table_t t;
+  veskobj_closure_t c;
+  veskobj_userdata_t u;
+};
+typedef union veskobj_u *veskobj_t;
+
+VESK_API veskobj_t veskobj_new(uint16_t type);
+VESK_API void veskobj_destroy(veskobj_t *o);
+VESK_API veskobj_t veskobj_iclone(const veskobj_t o);
+VESK_API uint32_t veskobj_hash(const veskobj_t o);
+VESK_API int veskobj_eq(const veskobj_t a, const veskobj_t b);
+VESK_API int veskobj_cmp(const veskobj_t a, const veskobj_t b);
+VESK_API uint32_t veskobj_table_hash(const void *key);
+VESK_API int veskobj_table_keycmp(const void *a, const void *b);
+
+/* True when the pair has an order (veskobj_cmp is meaningful). */
+VESK_API int veskobj_comparable(const veskobj_t a, const veskobj_t b);
+/* True when the value can be a table key (integer, float or string). */
+VESK_API int veskobj_haskey(const veskobj_t o);
+/* True when the value has a hash (everything but closures). */
+VESK_API int veskobj_hashable(const veskobj_t o);
+
+#define veskobj_type(o) ((o)->o.type)
+#define veskobj_isnil(o) ((o)->o.type == VESKTYPE_NIL)
+#define veskobj_isint(o) ((o)->o.type == VESKTYPE_INT)
+#define veskobj_isfloat(o) ((o)->o.type == VESKTYPE_FLOAT)
+#define veskobj_isstring(o) ((o)->o.type == VESKTYPE_STRING)
+#define veskobj_istable(o) ((o)->o.type == VESKTYPE_TABLE)
+#define veskobj_isclosure(o) ((o)->o.type == VESKTYPE_CLOSURE)
+#define veskobj_isuserdata(o) ((o)->o.type == VESKTYPE_USERDATA)
+
+VESK_END_DECLS
+
+#endif

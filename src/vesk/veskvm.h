@@ -1,0 +1,173 @@
+/*
+ * The Vesk virtual machine: one per robot. Holds the loaded bytecode, the
+ * operand stacks and call frames, globals, strings, heap, native functions
+ * and the swarm-communication state, and executes one instruction per step.
+ */
+#ifndef VESKVM_H
+#define VESKVM_H
+
+#include <stdint.h>
+#include <stdio.h>
+#include "veskheap.h"
+#include "veskstrman.h"
+
+VESK_BEGIN_DECLS
+
+/* VM states, texts in veskvm_state_desc. */
+typedef enum {
+  VESKVM_STATE_NOCODE = 0,
+  VESKVM_STATE_READY,
+  VESKVM_STATE_DONE,
+  VESKVM_STATE_ERROR,
+  VESKVM_STATE_STOPPED
+} veskvm_state;
+
+/* VM error codes, texts in veskvm_error_desc. */
+typedef enum {
+  VESKVM_ERROR_NONE = 0,
+  VESKVM_ERROR_INSTR,   /* unknown instruction */
+  VESKVM_ERROR_STACK,   /* stack error */
+  VESKVM_ERROR_LNUM,    /* wrong number of local variables */
+  VESKVM_ERROR_PC,      /* pc out of range */
+  VESKVM_ERROR_FLIST,   /* function id out of range */
+  VESKVM_ERROR_TYPE,    /* type mismatch */
+  VESKVM_ERROR_STRING,  /* unknown string id */
+  VESKVM_ERROR_SWARM    /* unknown swarm id */
+} veskvm_error;
+
+/* Opcodes, mnemonics in veskvm_instr_desc. 30 and above carry a 4-byte argument. */
+typedef enum {
+  VESKVM_INSTR_NOP = 0, VESKVM_INSTR_DONE, VESKVM_INSTR_PUSHNIL, VESKVM_INSTR_DUP,
+  VESKVM_INSTR_POP, VESKVM_INSTR_RET0, VESKVM_INSTR_RET1, VESKVM_INSTR_ADD,
+  VESKVM_INSTR_SUB, VESKVM_INSTR_MUL, VESKVM_INSTR_DIV, VESKVM_INSTR_MOD,
+  VESKVM_INSTR_POW, VESKVM_INSTR_UNM, VESKVM_INSTR_AND, VESKVM_INSTR_OR,
+  VESKVM_INSTR_NOT, VESKVM_INSTR_EQ, VESKVM_INSTR_NEQ, VESKVM_INSTR_GT,
+  VESKVM_INSTR_GTE, VESKVM_INSTR_LT, VESKVM_INSTR_LTE, VESKVM_INSTR_GLOAD,
+  VESKVM_INSTR_GSTORE, VESKVM_INSTR_PUSHT, VESKVM_INSTR_TPUT, VESKVM_INSTR_TGET,
+  VESKVM_INSTR_CALLC, VESKVM_INSTR_CALLS,
+  VESKVM_INSTR_PUSHF = 30, VESKVM_INSTR_PUSHI, VESKVM_INSTR_PUSHS, VESKVM_INSTR_PUSHCN,
+  VESKVM_INSTR_PUSHCC, VESKVM_INSTR_PUSHL, VESKVM_INSTR_LLOAD, VESKVM_INSTR_LSTORE,
+  VESKVM_INSTR_JUMP, VESKVM_INSTR_JUMPZ, VESKVM_INSTR_JUMPNZ
+} veskvm_instr;
+#define VESKVM_INSTR_ARGFIRST VESKVM_INSTR_PUSHF
+#define VESKVM_INSTR_LAST VESKVM_INSTR_JUMPNZ
+
+VESK_API extern const char *veskvm_state_desc[];
+VESK_API extern const char *veskvm_error_desc[];
+VESK_API extern const char *veskvm_instr_desc[];
+
+#define SWARM_BROADCAST_PERIOD 10
+
+/* Frame of one active call: self, captured symbols, arguments, locals. */
+struct veskvm_lsyms_s {
+  veskdarray_t syms;
+  int isswarm; /* entered through calls */
+};
+typedef struct veskvm_lsyms_s *veskvm_lsyms_t;
+
+struct veskoutmsg_queue_s;
+typedef struct veskoutmsg_queue_s *veskoutmsg_queue_t;
+
+struct veskvm_s {
+  const uint8_t *bcode;      /* loaded bytecode, not owned */
+  uint32_t bcode_size;
+  int32_t pc;                /* offset of the next instruction */
+  veskdarray_t stack;        /* current operand stack (top of stacks) */
+  veskdarray_t stacks;       /* one operand stack per active call */
+  veskvm_lsyms_t lsyms;      /* innermost frame, null at top level */
+  veskdarray_t lsymts;       /* frames of all active calls */
+  veskdict_t gsyms;          /* string id (int32) -> object */
+  veskstrman_t strings;
+  veskheap_t heap;
+  veskdarray_t flist;        /* native functions, index = function id */
+  veskdict_t swarms;         /* swarm id -> membership flag (uint8) */
+  veskdarray_t swarmstack;   /* swarms whose code is running */
+  veskdict_t swarmmembers;   /* robot id -> member record */
+  uint16_t swarmbroadcast;   /* countdown to the next swarm list */
+  veskdarray_t inmsgs;       /* inbound payloads, sorted by kind */
+  veskoutmsg_queue_t outmsgs;
+  veskdict_t vstigs;         /* stigmergy id -> stigmergy */
+  veskdict_t listeners;      /* topic string id -> closure */
+  int32_t state;
+  int32_t error;
+  char *errormsg;
+  uint16_t robot;
+  void *rngstate;
+  int32_t rngidx;
+  /* Offset of the instruction being executed: errors are reported here. */
+  int32_t oldpc;
+};
+typedef struct veskvm_s *veskvm_t;
+
+/* A native function: reads its arguments as local symbols, returns the state. */
+typedef int (*veskvm_funp)(veskvm_t vm);
+
+VESK_API veskvm_t veskvm_new(uint16_t robot);
+VESK_API void veskvm_destroy(veskvm_t *vm);
+VESK_API int veskvm_set_bcode(veskvm_t vm, const uint8_t *bcode, uint32_t bcode_size);
+VESK_API int veskvm_step(veskvm_t vm);
+VESK_API int veskvm_execute_script(veskvm_t vm);
+VESK_API void veskvm_seterror(veskvm_t vm, int errcode, const char *fmt, ...)
+    __attribute__((format(printf, 3, 4)));
+VESK_API const char *veskvm_strerror(veskvm_t vm);
+VESK_API void veskvm_dump(veskvm_t vm);
+/* Offset of the instruction that raised the current error (or is running). */
+VESK_API int32_t veskvm_error_offset(veskvm_t vm);
+
+VESK_API uint32_t veskvm_function_register(veskvm_t vm, veskvm_funp fun);
+VESK_API int veskvm_call(veskvm_t vm, int isswarm);
+VESK_API int veskvm_closure_call(veskvm_t vm, uint32_t argc);
+/* Calls a global script function; a returned value stays on the stack. */
+VESK_API int veskvm_function_call(veskvm_t vm, const char *fname, uint32_t argc);
+VESK_API int veskvm_ret0(veskvm_t vm);
+VESK_API int veskvm_ret1(veskvm_t vm);
+
+VESK_API int veskvm_push(veskvm_t vm, veskobj_t o);
+VESK_API int veskvm_pushnil(veskvm_t vm);
+VESK_API int veskvm_pushi(veskvm_t vm, int32_t v);
+VESK_API int veskvm_pushf(veskvm_t vm, float v);
+VESK_API int veskvm_pushu(veskvm_t vm, void *v);
+VESK_API int veskvm_pushs(veskvm_t vm, uint16_t strid);
+VESK_API int veskvm_pushc(veskvm_t vm, int32_t ref, int isscript);
+VESK_API int veskvm_pushl(veskvm_t vm, int32_t addr);
+VESK_API int veskvm_pop(veskvm_t vm);
+VESK_API int veskvm_dup(veskvm_t vm);
+VESK_API int veskvm_tput(veskvm_t vm);
+VESK_API int veskvm_tget(veskvm_t vm);
+VESK_API int veskvm_gload(veskvm_t vm);
+VESK_API int veskvm_gstore(veskvm_t vm);
+
+VESK_API veskvm_lsyms_t veskvm_lsyms_new(int isswarm, veskdarray_t syms);
+VESK_API void veskvm_lsyms_destroy(uint32_t pos, void *data, void *params);
+VESK_API void veskvm_darray_destroy(uint32_t pos, void *data, void *params);
+VESK_API void veskvm_vstig_destroy(const void *key, void *data, void *params);
+
+/*
+ * Helpers for native functions and hosts.
+ */
+/* Registers a string in the VM (protect: never collected) and returns its id. */
+VESK_API uint16_t veskvm_string_register(veskvm_t vm, const char *str, int protect);
+/* Text of a string id, or null. */
+VESK_API const char *veskvm_string_get(veskvm_t vm, uint16_t id);
+/* Registers a text and pushes it as a string object. */
+VESK_API int veskvm_pushstr(veskvm_t vm, const char *str, int protect);
+/* Object at position idx from the top of the current stack (1 = top), or null. */
+VESK_API veskobj_t veskvm_stack_at(veskvm_t vm, int64_t idx);
+/* Number of elements on the current stack. */
+VESK_API int64_t veskvm_stack_size(veskvm_t vm);
+/* Number of arguments of the current native call (local symbols minus self). */
+VESK_API int64_t veskvm_lnum(veskvm_t vm);
+/* Pushes local symbol idx of the current call (0 is self). */
+VESK_API int veskvm_lload(veskvm_t vm, uint32_t idx);
+/* Checks a native's argument count: error 3 with the standard message on mismatch. */
+VESK_API int veskvm_lnum_assert(veskvm_t vm, int64_t expected);
+/* Checks the type of the stack element idx (1 = top): error 6 on mismatch. */
+VESK_API int veskvm_type_assert(veskvm_t vm, int64_t idx, uint16_t type);
+/* Registers fun under a global name (protected string). */
+VESK_API int veskvm_register_global_function(veskvm_t vm, const char *name, veskvm_funp fun);
+/* Puts a native function into the table at stack position 1 (the top) under key. */
+VESK_API int veskvm_table_put_function(veskvm_t vm, const char *key, veskvm_funp fun);
+
+VESK_END_DECLS
+
+#endif
