@@ -34,6 +34,9 @@ VESK_API void veskdarray_insert(veskdarray_t da, uint32_t pos, const void *data)
 VESK_API void veskdarray_set(veskdarray_t da, uint32_t pos, const void *data);
 VESK_API void veskdarray_remove(veskdarray_t da, uint32_t pos);
 VESK_API void veskdarray_clear(veskdarray_t da, uint32_t cap);
+/* Drops the elements from position size on (destroy callback on each), then
+   halves the capacity while the array is at most half full (and not empty). */
+VESK_API void veskdarray_truncate(veskdarray_t da, uint32_t size);
 VESK_API void veskdarray_foreach(veskdarray_t da, veskdarray_elem_funp fun, void *params);
 VESK_API uint32_t veskdarray_find(veskdarray_t da, veskdarray_elem_cmpp cmp, const void *data);
 VESK_API void veskdarray_sort(veskdarray_t da, veskdarray_elem_cmpp cmp);

@@ -40,6 +40,8 @@ VESK_API veskdict_t veskdict_new(uint32_t buckets, uint32_t keysize, uint32_t da
 VESK_API void veskdict_destroy(veskdict_t *dt);
 VESK_API void *veskdict_rawget(veskdict_t dt, const void *key);
 VESK_API void veskdict_set(veskdict_t dt, const void *key, const void *data);
+/* Adds an entry whose key the caller knows to be absent, without searching. */
+VESK_API void veskdict_append(veskdict_t dt, const void *key, const void *data);
 VESK_API int veskdict_remove(veskdict_t dt, const void *key);
 VESK_API void veskdict_foreach(veskdict_t dt, veskdict_elem_funp fun, void *params);
 /* Default entry destroy callback: frees both copies. */

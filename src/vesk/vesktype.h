@@ -58,7 +58,26 @@ typedef union veskobj_u *veskobj_t;
 
 VESK_API veskobj_t veskobj_new(uint16_t type);
 VESK_API void veskobj_destroy(veskobj_t *o);
+/*
+ * Deep copy outside any heap. Tables are copied with everything they hold;
+ * a table or closure reached twice (shared or cyclic) is copied once and the
+ * copy keeps the sharing. Closures share their captured objects.
+ */
 VESK_API veskobj_t veskobj_iclone(const veskobj_t o);
+/*
+ * Frees a value made by veskobj_iclone together with every copy nested in its
+ * tables (not the objects captured by closures), without recursion; sets the
+ * variable to null. veskobj_destroy frees one object only.
+ */
+VESK_API void veskobj_idestroy(veskobj_t *o);
+/*
+ * For allocators that provide the storage themselves (the heap's pool):
+ * veskobj_init turns zero-filled storage into a new object of the type, and
+ * veskobj_release frees what the object owns (table dictionary, closure
+ * array) but not the storage.
+ */
+VESK_API void veskobj_init(veskobj_t o, uint16_t type);
+VESK_API void veskobj_release(veskobj_t o);
 VESK_API uint32_t veskobj_hash(const veskobj_t o);
 VESK_API int veskobj_eq(const veskobj_t a, const veskobj_t b);
 VESK_API int veskobj_cmp(const veskobj_t a, const veskobj_t b);
@@ -72,14 +91,14 @@ VESK_API int veskobj_haskey(const veskobj_t o);
 /* True when the value has a hash (everything but closures). */
 VESK_API int veskobj_hashable(const veskobj_t o);
 
-#define veskobj_type(o) ((o)->o.type)
-#define veskobj_isnil(o) ((o)->o.type == VESKTYPE_NIL)
-#define veskobj_isint(o) ((o)->o.type == VESKTYPE_INT)
-#define veskobj_isfloat(o) ((o)->o.type == VESKTYPE_FLOAT)
-#define veskobj_isstring(o) ((o)->o.type == VESKTYPE_STRING)
-#define veskobj_istable(o) ((o)->o.type == VESKTYPE_TABLE)
-#define veskobj_isclosure(o) ((o)->o.type == VESKTYPE_CLOSURE)
-#define veskobj_isuserdata(o) ((o)->o.type == VESKTYPE_USERDATA)
+#define veskobj_type(obj) ((obj)->o.type)
+#define veskobj_isnil(obj) ((obj)->o.type == VESKTYPE_NIL)
+#define veskobj_isint(obj) ((obj)->o.type == VESKTYPE_INT)
+#define veskobj_isfloat(obj) ((obj)->o.type == VESKTYPE_FLOAT)
+#define veskobj_isstring(obj) ((obj)->o.type == VESKTYPE_STRING)
+#define veskobj_istable(obj) ((obj)->o.type == VESKTYPE_TABLE)
+#define veskobj_isclosure(obj) ((obj)->o.type == VESKTYPE_CLOSURE)
+#define veskobj_isuserdata(obj) ((obj)->o.type == VESKTYPE_USERDATA)
 
 VESK_END_DECLS
 

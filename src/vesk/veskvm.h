@@ -25,29 +25,59 @@ typedef enum {
 /* VM error codes, texts in veskvm_error_desc. */
 typedef enum {
   VESKVM_ERROR_NONE = 0,
-  VESKVM_ERROR_INSTR,   /* unknown instruction */
-  VESKVM_ERROR_STACK,   /* stack error */
-  VESKVM_ERROR_LNUM,    /* wrong number of local variables */
-  VESKVM_ERROR_PC,      /* pc out of range */
-  VESKVM_ERROR_FLIST,   /* function id out of range */
-  VESKVM_ERROR_TYPE,    /* type mismatch */
-  VESKVM_ERROR_STRING,  /* unknown string id */
-  VESKVM_ERROR_SWARM    /* unknown swarm id */
+  VESKVM_ERROR_INSTR,  /* unknown instruction */
+  VESKVM_ERROR_STACK,  /* stack error */
+  VESKVM_ERROR_LNUM,   /* wrong number of local variables */
+  VESKVM_ERROR_PC,     /* pc out of range */
+  VESKVM_ERROR_FLIST,  /* function id out of range */
+  VESKVM_ERROR_TYPE,   /* type mismatch */
+  VESKVM_ERROR_STRING, /* unknown string id */
+  VESKVM_ERROR_SWARM   /* unknown swarm id */
 } veskvm_error;
 
 /* Opcodes, mnemonics in veskvm_instr_desc. 30 and above carry a 4-byte argument. */
 typedef enum {
-  VESKVM_INSTR_NOP = 0, VESKVM_INSTR_DONE, VESKVM_INSTR_PUSHNIL, VESKVM_INSTR_DUP,
-  VESKVM_INSTR_POP, VESKVM_INSTR_RET0, VESKVM_INSTR_RET1, VESKVM_INSTR_ADD,
-  VESKVM_INSTR_SUB, VESKVM_INSTR_MUL, VESKVM_INSTR_DIV, VESKVM_INSTR_MOD,
-  VESKVM_INSTR_POW, VESKVM_INSTR_UNM, VESKVM_INSTR_AND, VESKVM_INSTR_OR,
-  VESKVM_INSTR_NOT, VESKVM_INSTR_EQ, VESKVM_INSTR_NEQ, VESKVM_INSTR_GT,
-  VESKVM_INSTR_GTE, VESKVM_INSTR_LT, VESKVM_INSTR_LTE, VESKVM_INSTR_GLOAD,
-  VESKVM_INSTR_GSTORE, VESKVM_INSTR_PUSHT, VESKVM_INSTR_TPUT, VESKVM_INSTR_TGET,
-  VESKVM_INSTR_CALLC, VESKVM_INSTR_CALLS,
-  VESKVM_INSTR_PUSHF = 30, VESKVM_INSTR_PUSHI, VESKVM_INSTR_PUSHS, VESKVM_INSTR_PUSHCN,
-  VESKVM_INSTR_PUSHCC, VESKVM_INSTR_PUSHL, VESKVM_INSTR_LLOAD, VESKVM_INSTR_LSTORE,
-  VESKVM_INSTR_JUMP, VESKVM_INSTR_JUMPZ, VESKVM_INSTR_JUMPNZ
+  VESKVM_INSTR_NOP = 0,
+  VESKVM_INSTR_DONE,
+  VESKVM_INSTR_PUSHNIL,
+  VESKVM_INSTR_DUP,
+  VESKVM_INSTR_POP,
+  VESKVM_INSTR_RET0,
+  VESKVM_INSTR_RET1,
+  VESKVM_INSTR_ADD,
+  VESKVM_INSTR_SUB,
+  VESKVM_INSTR_MUL,
+  VESKVM_INSTR_DIV,
+  VESKVM_INSTR_MOD,
+  VESKVM_INSTR_POW,
+  VESKVM_INSTR_UNM,
+  VESKVM_INSTR_AND,
+  VESKVM_INSTR_OR,
+  VESKVM_INSTR_NOT,
+  VESKVM_INSTR_EQ,
+  VESKVM_INSTR_NEQ,
+  VESKVM_INSTR_GT,
+  VESKVM_INSTR_GTE,
+  VESKVM_INSTR_LT,
+  VESKVM_INSTR_LTE,
+  VESKVM_INSTR_GLOAD,
+  VESKVM_INSTR_GSTORE,
+  VESKVM_INSTR_PUSHT,
+  VESKVM_INSTR_TPUT,
+  VESKVM_INSTR_TGET,
+  VESKVM_INSTR_CALLC,
+  VESKVM_INSTR_CALLS,
+  VESKVM_INSTR_PUSHF = 30,
+  VESKVM_INSTR_PUSHI,
+  VESKVM_INSTR_PUSHS,
+  VESKVM_INSTR_PUSHCN,
+  VESKVM_INSTR_PUSHCC,
+  VESKVM_INSTR_PUSHL,
+  VESKVM_INSTR_LLOAD,
+  VESKVM_INSTR_LSTORE,
+  VESKVM_INSTR_JUMP,
+  VESKVM_INSTR_JUMPZ,
+  VESKVM_INSTR_JUMPNZ
 } veskvm_instr;
 #define VESKVM_INSTR_ARGFIRST VESKVM_INSTR_PUSHF
 #define VESKVM_INSTR_LAST VESKVM_INSTR_JUMPNZ
@@ -57,6 +87,13 @@ VESK_API extern const char *veskvm_error_desc[];
 VESK_API extern const char *veskvm_instr_desc[];
 
 #define SWARM_BROADCAST_PERIOD 10
+
+/* Limits that keep runaway scripts from exhausting memory or the C stack:
+   active calls, native functions nested through callbacks (each nesting is C
+   recursion), and local symbols of one call. Exceeding one is a VM error. */
+#define VESKVM_MAX_FRAMES 10000
+#define VESKVM_MAX_NESTING 1000
+#define VESKVM_MAX_LSYMS 65536
 
 /* Frame of one active call: self, captured symbols, arguments, locals. */
 struct veskvm_lsyms_s {
@@ -69,25 +106,25 @@ struct veskoutmsg_queue_s;
 typedef struct veskoutmsg_queue_s *veskoutmsg_queue_t;
 
 struct veskvm_s {
-  const uint8_t *bcode;      /* loaded bytecode, not owned */
+  const uint8_t *bcode; /* loaded bytecode, not owned */
   uint32_t bcode_size;
-  int32_t pc;                /* offset of the next instruction */
-  veskdarray_t stack;        /* current operand stack (top of stacks) */
-  veskdarray_t stacks;       /* one operand stack per active call */
-  veskvm_lsyms_t lsyms;      /* innermost frame, null at top level */
-  veskdarray_t lsymts;       /* frames of all active calls */
-  veskdict_t gsyms;          /* string id (int32) -> object */
+  int32_t pc;           /* offset of the next instruction */
+  veskdarray_t stack;   /* current operand stack (top of stacks) */
+  veskdarray_t stacks;  /* one operand stack per active call */
+  veskvm_lsyms_t lsyms; /* innermost frame, null at top level */
+  veskdarray_t lsymts;  /* frames of all active calls */
+  veskdict_t gsyms;     /* string id (int32) -> object */
   veskstrman_t strings;
   veskheap_t heap;
-  veskdarray_t flist;        /* native functions, index = function id */
-  veskdict_t swarms;         /* swarm id -> membership flag (uint8) */
-  veskdarray_t swarmstack;   /* swarms whose code is running */
-  veskdict_t swarmmembers;   /* robot id -> member record */
-  uint16_t swarmbroadcast;   /* countdown to the next swarm list */
-  veskdarray_t inmsgs;       /* inbound payloads, sorted by kind */
+  veskdarray_t flist;      /* native functions, index = function id */
+  veskdict_t swarms;       /* swarm id -> membership flag (uint8) */
+  veskdarray_t swarmstack; /* swarms whose code is running */
+  veskdict_t swarmmembers; /* robot id -> member record */
+  uint16_t swarmbroadcast; /* countdown to the next swarm list */
+  veskdarray_t inmsgs;     /* inbound payloads, sorted by kind */
   veskoutmsg_queue_t outmsgs;
-  veskdict_t vstigs;         /* stigmergy id -> stigmergy */
-  veskdict_t listeners;      /* topic string id -> closure */
+  veskdict_t vstigs;    /* stigmergy id -> stigmergy */
+  veskdict_t listeners; /* topic string id -> closure */
   int32_t state;
   int32_t error;
   char *errormsg;
@@ -96,6 +133,10 @@ struct veskvm_s {
   int32_t rngidx;
   /* Offset of the instruction being executed: errors are reported here. */
   int32_t oldpc;
+  /* Operand stacks and frame records of finished calls, reused by new calls. */
+  veskdarray_t freestacks;
+  veskdarray_t freeframes;
+  uint32_t nesting; /* native functions currently running */
 };
 typedef struct veskvm_s *veskvm_t;
 
@@ -111,13 +152,27 @@ VESK_API void veskvm_seterror(veskvm_t vm, int errcode, const char *fmt, ...)
     __attribute__((format(printf, 3, 4)));
 VESK_API const char *veskvm_strerror(veskvm_t vm);
 VESK_API void veskvm_dump(veskvm_t vm);
-/* Offset of the instruction that raised the current error (or is running). */
+/*
+ * Offset of the instruction that raised the current error (or is running).
+ * An error raised by a native function points at the callc/calls that entered
+ * it, one raised inside a callback at the failing instruction of the callback.
+ * -1 when the error was raised by a host call outside any instruction (e.g.
+ * veskvm_function_call of an undefined name).
+ */
 VESK_API int32_t veskvm_error_offset(veskvm_t vm);
 
 VESK_API uint32_t veskvm_function_register(veskvm_t vm, veskvm_funp fun);
 VESK_API int veskvm_call(veskvm_t vm, int isswarm);
+/* Runs the closure below the argc arguments on the stack until it returns;
+   a result is left on top of the current stack. */
 VESK_API int veskvm_closure_call(veskvm_t vm, uint32_t argc);
-/* Calls a global script function; a returned value stays on the stack. */
+/* The same, entering the call as a swarm call when isswarm is non-zero. */
+VESK_API int veskvm_closure_call_ext(veskvm_t vm, uint32_t argc, int isswarm);
+/*
+ * Calls a global script function with the argc arguments already pushed.
+ * A value the function returns stays on top of the current stack: the host
+ * pops it (veskvm_pop) if it does not want it there.
+ */
 VESK_API int veskvm_function_call(veskvm_t vm, const char *fname, uint32_t argc);
 VESK_API int veskvm_ret0(veskvm_t vm);
 VESK_API int veskvm_ret1(veskvm_t vm);
@@ -159,12 +214,17 @@ VESK_API int64_t veskvm_stack_size(veskvm_t vm);
 VESK_API int64_t veskvm_lnum(veskvm_t vm);
 /* Pushes local symbol idx of the current call (0 is self). */
 VESK_API int veskvm_lload(veskvm_t vm, uint32_t idx);
+/* Local symbol idx of the current call (0 is self), or null if there is none. */
+VESK_API veskobj_t veskvm_lsym(veskvm_t vm, uint32_t idx);
 /* Checks a native's argument count: error 3 with the standard message on mismatch. */
 VESK_API int veskvm_lnum_assert(veskvm_t vm, int64_t expected);
 /* Checks the type of the stack element idx (1 = top): error 6 on mismatch. */
 VESK_API int veskvm_type_assert(veskvm_t vm, int64_t idx, uint16_t type);
+/* Raises "type mismatch" with "expected <type>, got <type of got>"; returns the state. */
+VESK_API int veskvm_type_error(veskvm_t vm, uint16_t expected, veskobj_t got);
 /* Registers fun under a global name (protected string). */
-VESK_API int veskvm_register_global_function(veskvm_t vm, const char *name, veskvm_funp fun);
+VESK_API int veskvm_register_global_function(veskvm_t vm, const char *name,
+                                             veskvm_funp fun);
 /* Puts a native function into the table at stack position 1 (the top) under key. */
 VESK_API int veskvm_table_put_function(veskvm_t vm, const char *key, veskvm_funp fun);
 

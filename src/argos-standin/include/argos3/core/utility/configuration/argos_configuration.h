@@ -1,0 +1,106 @@
+// Access to the XML configuration tree: finding child nodes and reading
+// attributes into typed values, with CARGoSException on failure.
+#ifndef ARGOS_CONFIGURATION_H
+#define ARGOS_CONFIGURATION_H
+
+#include <argos3/core/utility/configuration/argos_exception.h>
+#include <argos3/core/utility/configuration/tinyxml/ticpp.h>
+#include <argos3/core/utility/datatypes/datatypes.h>
+#include <string>
+
+namespace argos {
+
+typedef ticpp::Element TConfigurationNode;
+typedef ticpp::Iterator<ticpp::Element> TConfigurationNodeIterator;
+typedef ticpp::Iterator<ticpp::Attribute> TConfigurationAttributeIterator;
+
+// True when t_node has a child element tagged str_tag. Never throws.
+inline bool NodeExists(TConfigurationNode &t_node, const std::string &str_tag) throw() {
+  try {
+    return t_node.FirstChildElement(str_tag, false) != nullptr;
+  } catch (...) {
+    return false;
+  }
+}
+
+// The first child element tagged str_tag; throws "Node '<tag>' not found".
+inline TConfigurationNode &GetNode(TConfigurationNode &t_node, const std::string &str_tag) {
+  TConfigurationNode *pt_child = t_node.FirstChildElement(str_tag, false);
+  if (pt_child == nullptr)
+    THROW_ARGOSEXCEPTION("Node '" << str_tag << "' not found");
+  return *pt_child;
+}
+
+inline void AddChildNode(TConfigurationNode &t_parent_node, TConfigurationNode &t_child_node) {
+  t_parent_node.InsertEndChild(t_child_node);
+}
+
+inline bool NodeAttributeExists(TConfigurationNode &t_node, const std::string &str_attribute) {
+  return t_node.HasAttribute(str_attribute);
+}
+
+// Reads an attribute into t_buffer with operator>> (strings verbatim). A
+// missing or unparsable attribute throws 'Error parsing attribute "<name>"'
+// nesting the parser's reason; t_buffer is then unchanged.
+template <typename T>
+void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      T &t_buffer) {
+  try {
+    T t_value = t_buffer;
+    t_node.GetAttribute(str_attribute, &t_value, true);
+    t_buffer = t_value;
+  } catch (ticpp::Exception &ex) {
+    THROW_ARGOSEXCEPTION_NESTED("Error parsing attribute \"" << str_attribute << "\"", ex);
+  }
+}
+// Booleans accept exactly "true" and "false".
+void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      bool &b_buffer);
+// Bytes are read as numbers, not as characters, and must fit.
+void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      UInt8 &un_buffer);
+void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      SInt8 &n_buffer);
+
+// As GetNodeAttribute, but a missing attribute gives t_default. Note that T
+// is deduced from both t_buffer and t_default: for strings write
+// std::string() as the default, not "".
+template <typename T>
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node, const std::string &str_attribute,
+                               T &t_buffer, const T &t_default) {
+  if (NodeAttributeExists(t_node, str_attribute))
+    GetNodeAttribute(t_node, str_attribute, t_buffer);
+  else
+    t_buffer = t_default;
+}
+
+// Reads the element's text content into t_buffer with operator>>.
+template <typename T> void GetNodeText(TConfigurationNode &t_node, T &t_buffer) {
+  try {
+    t_node.GetText(&t_buffer);
+  } catch (ticpp::Exception &ex) {
+    THROW_ARGOSEXCEPTION_NESTED("Parse error", ex);
+  }
+}
+template <typename T> void GetNodeTextOrDefault(TConfigurationNode &t_node, T &t_buffer,
+                                                const T &t_default) {
+  try {
+    t_buffer = t_default;
+    t_node.GetText(&t_buffer, false);
+  } catch (ticpp::Exception &ex) {
+    THROW_ARGOSEXCEPTION_NESTED("Parse error", ex);
+  }
+}
+
+template <typename T>
+void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      const T &t_value) {
+  t_node.SetAttribute(str_attribute, t_value);
+}
+// Booleans are written as "true"/"false" so that GetNodeAttribute reads them back.
+void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      const bool &b_value);
+
+} // namespace argos
+
+#endif

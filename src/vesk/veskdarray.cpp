@@ -1,0 +1,221 @@
+/*
+ * Dynamic array of fixed-size elements stored by value. Storage doubles one
+ * step before it would fill up and halves as elements are removed, so that
+ * pushing and popping at the end stay amortised constant.
+ */
+#include "veskdarray.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* Running out of memory in a container is not recoverable. */
+[[noreturn]] static void fatal(const char *msg) {
+  fputs(msg, stderr);
+  abort();
+}
+
+static uint8_t *slot(veskdarray_t da, uint64_t pos) {
+  return da->data + pos * da->elsize;
+}
+
+/* Reallocates the storage to the current capacity. */
+static void realloc_storage(veskdarray_t da) {
+  size_t bytes = (size_t)da->capacity * da->elsize;
+  /* realloc(p, 0) may free p and return null: keep at least one byte. */
+  uint8_t *p = (uint8_t *)realloc(da->data, bytes ? bytes : 1);
+  if (!p) fatal("[FATAL] Can't reallocate dynamic array.\n");
+  da->data = p;
+}
+
+/*
+ * Makes room for at least `needed` elements while keeping one spare slot, by
+ * doubling. An array emptied down to capacity 0 (by clear or by an empty
+ * buffer) restarts from one slot instead of giving up.
+ */
+static void grow_for(veskdarray_t da, uint64_t needed) {
+  if (needed < da->capacity) return;
+  uint64_t cap = da->capacity ? da->capacity : 1;
+  while (cap <= needed)
+    cap *= 2;
+  if (cap > UINT32_MAX) fatal("[FATAL] Can't reallocate dynamic array.\n");
+  da->capacity = (uint32_t)cap;
+  realloc_storage(da);
+}
+
+void veskdarray_elem_destroy(uint32_t, void *, void *) {}
+
+veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
+                            veskdarray_elem_funp eldestroy) {
+  if (cap == 0) fatal("[FATAL] Can't initialize a dynamic array with zero capacity.");
+  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s));
+  if (!da) fatal("[FATAL] Can't allocate dynamic array.\n");
+  da->data = (uint8_t *)calloc(cap, elsize ? elsize : 1);
+  if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
+  da->size = 0;
+  da->elsize = elsize;
+  da->capacity = cap;
+  da->eldestroy = eldestroy ? eldestroy : veskdarray_elem_destroy;
+  return da;
+}
+
+veskdarray_t veskdarray_clone(const veskdarray_t da) {
+  uint32_t cap = da->size > 0 ? (uint32_t)da->size : 1;
+  veskdarray_t c = veskdarray_new(cap, da->elsize, da->eldestroy);
+  memcpy(c->data, da->data, (size_t)da->size * da->elsize);
+  c->size = da->size;
+  return c;
+}
+
+veskdarray_t veskdarray_frombuffer(const void *buf, uint32_t buf_size, uint32_t elsize,
+                                   veskdarray_elem_funp eldestroy) {
+  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s));
+  if (!da) fatal("[FATAL] Can't allocate dynamic array.\n");
+  uint32_t n = elsize ? buf_size / elsize : 0;
+  da->data = (uint8_t *)malloc(buf_size ? buf_size : 1);
+  if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
+  if (buf_size) memcpy(da->data, buf, buf_size);
+  da->size = n;
+  da->elsize = elsize;
+  da->capacity = n;
+  da->eldestroy = eldestroy ? eldestroy : veskdarray_elem_destroy;
+  return da;
+}
+
+static void destroy_elements(veskdarray_t da) {
+  for (int64_t i = 0; i < da->size; ++i)
+    da->eldestroy((uint32_t)i, slot(da, i), NULL);
+}
+
+void veskdarray_destroy(veskdarray_t *da) {
+  if (!da || !*da) return;
+  destroy_elements(*da);
+  free((*da)->data);
+  free(*da);
+  *da = NULL;
+}
+
+/*
+ * Opens a slot at pos. A position past the end extends the array up to it;
+ * the skipped slots are zero-filled.
+ */
+void *veskdarray_makeslot(veskdarray_t da, uint32_t pos) {
+  uint64_t size = (uint64_t)da->size;
+  uint64_t newsize = pos > size ? (uint64_t)pos + 1 : size + 1;
+  grow_for(da, newsize);
+  if (pos < size) {
+    memmove(slot(da, pos + 1), slot(da, pos), (size - pos) * da->elsize);
+  } else if (pos > size) {
+    memset(slot(da, size), 0, (pos - size) * da->elsize);
+  }
+  da->size = (int64_t)newsize;
+  return slot(da, pos);
+}
+
+void veskdarray_insert(veskdarray_t da, uint32_t pos, const void *data) {
+  memcpy(veskdarray_makeslot(da, pos), data, da->elsize);
+}
+
+void veskdarray_set(veskdarray_t da, uint32_t pos, const void *data) {
+  if ((int64_t)pos < da->size)
+    memcpy(slot(da, pos), data, da->elsize);
+  else
+    veskdarray_insert(da, pos, data);
+}
+
+/* One halving per removal, as long as the array is at most half full. */
+static void shrink_once(veskdarray_t da) {
+  if (da->size >= 1 && (uint64_t)da->size <= da->capacity / 2) {
+    da->capacity /= 2;
+    realloc_storage(da);
+  }
+}
+
+void veskdarray_remove(veskdarray_t da, uint32_t pos) {
+  if ((int64_t)pos >= da->size) return;
+  da->eldestroy(pos, slot(da, pos), NULL);
+  memmove(slot(da, pos), slot(da, (uint64_t)pos + 1),
+          (uint64_t)(da->size - pos - 1) * da->elsize);
+  --da->size;
+  shrink_once(da);
+}
+
+void veskdarray_truncate(veskdarray_t da, uint32_t size) {
+  if ((int64_t)size >= da->size) return;
+  for (int64_t i = size; i < da->size; ++i)
+    da->eldestroy((uint32_t)i, slot(da, i), NULL);
+  da->size = size;
+  uint32_t cap = da->capacity;
+  while (da->size >= 1 && (uint64_t)da->size <= cap / 2)
+    cap /= 2;
+  if (cap != da->capacity) {
+    da->capacity = cap;
+    realloc_storage(da);
+  }
+}
+
+void veskdarray_clear(veskdarray_t da, uint32_t cap) {
+  destroy_elements(da);
+  da->size = 0;
+  da->capacity = cap;
+  realloc_storage(da);
+}
+
+void veskdarray_foreach(veskdarray_t da, veskdarray_elem_funp fun, void *params) {
+  for (int64_t i = 0; i < da->size; ++i)
+    fun((uint32_t)i, slot(da, i), params);
+}
+
+uint32_t veskdarray_find(veskdarray_t da, veskdarray_elem_cmpp cmp, const void *data) {
+  int64_t i = 0;
+  while (i < da->size && cmp(data, slot(da, i)) != 0)
+    ++i;
+  return (uint32_t)i;
+}
+
+/* Swaps two elements through a scratch buffer of one element. */
+static void swap(veskdarray_t da, int64_t a, int64_t b, uint8_t *tmp) {
+  memcpy(tmp, slot(da, a), da->elsize);
+  memcpy(slot(da, a), slot(da, b), da->elsize);
+  memcpy(slot(da, b), tmp, da->elsize);
+}
+
+/* Lomuto partition of [lo, hi] around the element at hi. */
+static int64_t partition(veskdarray_t da, veskdarray_elem_cmpp cmp, int64_t lo,
+                         int64_t hi, uint8_t *tmp) {
+  int64_t store = lo;
+  for (int64_t i = lo; i < hi; ++i) {
+    if (cmp(slot(da, i), slot(da, hi)) < 0) {
+      if (i != store) swap(da, i, store, tmp);
+      ++store;
+    }
+  }
+  if (store != hi) swap(da, store, hi, tmp);
+  return store;
+}
+
+/*
+ * Quicksort. The smaller side is sorted by recursion and the larger one by
+ * looping, so the recursion depth stays logarithmic even on sorted input.
+ */
+static void quicksort(veskdarray_t da, veskdarray_elem_cmpp cmp, int64_t lo, int64_t hi,
+                      uint8_t *tmp) {
+  while (lo < hi) {
+    int64_t p = partition(da, cmp, lo, hi, tmp);
+    if (p - lo < hi - p) {
+      quicksort(da, cmp, lo, p - 1, tmp);
+      lo = p + 1;
+    } else {
+      quicksort(da, cmp, p + 1, hi, tmp);
+      hi = p - 1;
+    }
+  }
+}
+
+void veskdarray_sort(veskdarray_t da, veskdarray_elem_cmpp cmp) {
+  if (da->size < 2) return;
+  uint8_t *tmp = (uint8_t *)malloc(da->elsize ? da->elsize : 1);
+  if (!tmp) fatal("[FATAL] Can't reallocate dynamic array.\n");
+  quicksort(da, cmp, 0, da->size - 1, tmp);
+  free(tmp);
+}

@@ -1,0 +1,320 @@
+/*
+ * Debug information: the offset <-> source position maps filled by the
+ * assembler or read from a .vdb file, breakpoints and the helpers that run a
+ * VM up to them, and the VM dump shown by the runner's trace.
+ */
+#include "veskdebug.h"
+#include "veskasm.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#define DEBUG_BUCKETS 100
+#define BREAKPOINTS_CAP 5
+#define NAMEBUF_START 100
+#define SEPARATOR "============================================================"
+
+/****************************************/
+/* Entries and dictionary callbacks      */
+/****************************************/
+
+veskdebug_entry_t veskdebug_entry_new(uint64_t line, uint64_t col, const char *fname) {
+  veskdebug_entry_t e = (veskdebug_entry_t)malloc(sizeof(*e));
+  char *name = strdup(fname ? fname : "");
+  if (!e || !name) {
+    fprintf(stderr, "[FATAL] Can't allocate debug entry.\n");
+    abort();
+  }
+  e->line = line;
+  e->col = col;
+  e->fname = name;
+  return e;
+}
+
+void veskdebug_entry_destroy(veskdebug_entry_t *e) {
+  if (!e || !*e) return;
+  free((*e)->fname);
+  free(*e);
+  *e = NULL;
+}
+
+uint32_t veskdebug_entryhash(const void *key) {
+  const veskdebug_entry_t e = *(const veskdebug_entry_t *)key;
+  char *text = NULL;
+  if (asprintf(&text, "%s:%lu:%lu", e->fname, (unsigned long)e->line,
+               (unsigned long)e->col) < 0) {
+    fprintf(stderr, "[FATAL] Can't allocate debug entry text.\n");
+    abort();
+  }
+  uint32_t h = veskdict_strkeyhash(&text);
+  free(text);
+  return h;
+}
+
+static int compare_unsigned(uint64_t a, uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+int veskdebug_entrycmp(const void *a, const void *b) {
+  const veskdebug_entry_t ea = *(const veskdebug_entry_t *)a;
+  const veskdebug_entry_t eb = *(const veskdebug_entry_t *)b;
+  int c = strcmp(ea->fname, eb->fname);
+  if (c) return c;
+  c = compare_unsigned(ea->line, eb->line);
+  return c ? c : compare_unsigned(ea->col, eb->col);
+}
+
+void veskdebug_off2script_destroyf(const void *key, void *data, void *params) {
+  (void)params;
+  veskdebug_entry_destroy((veskdebug_entry_t *)data);
+  free((void *)key);
+  free(data);
+}
+
+void veskdebug_script2off_destroyf(const void *key, void *data, void *params) {
+  (void)params;
+  veskdebug_entry_destroy((veskdebug_entry_t *)key);
+  free((void *)key);
+  free(data);
+}
+
+static int offset_compare(const void *a, const void *b) {
+  int32_t x = *(const int32_t *)a, y = *(const int32_t *)b;
+  return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+/****************************************/
+/* Debug object                          */
+/****************************************/
+
+veskdebug_t veskdebug_new(void) {
+  veskdebug_t dbg = (veskdebug_t)malloc(sizeof(*dbg));
+  if (!dbg) {
+    fprintf(stderr, "[FATAL] Can't allocate debug information.\n");
+    abort();
+  }
+  dbg->off2script =
+      veskdict_new(DEBUG_BUCKETS, sizeof(uint32_t), sizeof(veskdebug_entry_t),
+                   veskdict_uint32keyhash, veskdict_uint32keycmp, veskdebug_off2script_destroyf);
+  dbg->script2off =
+      veskdict_new(DEBUG_BUCKETS, sizeof(veskdebug_entry_t), sizeof(uint32_t),
+                   veskdebug_entryhash, veskdebug_entrycmp, veskdebug_script2off_destroyf);
+  dbg->breakpoints = veskdarray_new(BREAKPOINTS_CAP, sizeof(int32_t), NULL);
+  return dbg;
+}
+
+void veskdebug_destroy(veskdebug_t *dbg) {
+  if (!dbg || !*dbg) return;
+  veskdarray_destroy(&(*dbg)->breakpoints);
+  veskdict_destroy(&(*dbg)->off2script);
+  veskdict_destroy(&(*dbg)->script2off);
+  free(*dbg);
+  *dbg = NULL;
+}
+
+void veskdebug_info_set(veskdebug_t dbg, uint32_t offset, uint64_t line, uint64_t col,
+                        const char *fname) {
+  veskdebug_entry_t e = veskdebug_entry_new(line, col, fname);
+  veskdict_set(dbg->off2script, &offset, &e);
+  /* A position keeps the lowest offset ever recorded for it. */
+  uint32_t *known = veskdict_get(dbg->script2off, &e, uint32_t);
+  if (known && (int32_t)*known <= (int32_t)offset) return;
+  veskdebug_entry_t e2 = veskdebug_entry_new(line, col, fname);
+  veskdict_set(dbg->script2off, &e2, &offset);
+}
+
+uint32_t *veskdebug_info_get_fromscript(veskdebug_t dbg, uint64_t line, uint64_t col,
+                                        const char *fname) {
+  struct veskdebug_entry_s probe = {line, col, (char *)(fname ? fname : "")};
+  veskdebug_entry_t key = &probe;
+  return veskdict_get(dbg->script2off, &key, uint32_t);
+}
+
+veskdebug_entry_t veskdebug_info_get_fromoffset(veskdebug_t dbg, uint32_t offset) {
+  if (!dbg) return NULL;
+  veskdebug_entry_t *e = veskdict_get(dbg->off2script, &offset, veskdebug_entry_t);
+  return e ? *e : NULL;
+}
+
+/****************************************/
+/* The .vdb file                         */
+/****************************************/
+
+/* Little-endian field codecs of a record. */
+static uint64_t get_le(const uint8_t *p, int n) {
+  uint64_t v = 0;
+  for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
+  return v;
+}
+
+static void put_le(uint8_t *p, uint64_t v, int n) {
+  for (int i = 0; i < n; ++i) p[i] = (uint8_t)(v >> (8 * i));
+}
+
+/* Record header: offset (4), line (8), column (8), name length (2). */
+#define RECORD_HEADER 22
+
+int veskdebug_fromfile(veskdebug_t dbg, const char *path) {
+  FILE *f = fopen(path, "rb");
+  if (!f) return 0;
+  size_t cap = NAMEBUF_START;
+  char *name = (char *)malloc(cap);
+  uint8_t hdr[RECORD_HEADER];
+  while (name && fread(hdr, 1, RECORD_HEADER, f) == RECORD_HEADER) {
+    size_t len = (size_t)get_le(hdr + 20, 2);
+    if (len + 1 > cap) {
+      char *bigger = (char *)realloc(name, len + 1);
+      if (!bigger) break;
+      name = bigger;
+      cap = len + 1;
+    }
+    /* A record cut inside its name is dropped silently. */
+    if (fread(name, 1, len, f) != len) break;
+    name[len] = '\0';
+    veskdebug_info_set(dbg, (uint32_t)get_le(hdr, 4), get_le(hdr + 4, 8), get_le(hdr + 12, 8),
+                       name);
+  }
+  int ok = name != NULL && !ferror(f);
+  free(name);
+  fclose(f);
+  return ok;
+}
+
+void veskdebug_entry_dump(const void *key, void *data, void *params) {
+  struct veskdebug_writer_s *w = (struct veskdebug_writer_s *)params;
+  if (!w->ok) return;
+  const veskdebug_entry_t e = *(const veskdebug_entry_t *)data;
+  size_t len = strlen(e->fname);
+  /* A name longer than the 16-bit length field is cut to fit. */
+  if (len > UINT16_MAX) len = UINT16_MAX;
+  uint8_t hdr[RECORD_HEADER];
+  put_le(hdr, *(const uint32_t *)key, 4);
+  put_le(hdr + 4, e->line, 8);
+  put_le(hdr + 12, e->col, 8);
+  put_le(hdr + 20, len, 2);
+  if (fwrite(hdr, 1, RECORD_HEADER, w->out) != RECORD_HEADER ||
+      fwrite(e->fname, 1, len, w->out) != len)
+    w->ok = 0;
+}
+
+int veskdebug_tofile(const char *path, veskdebug_t dbg) {
+  FILE *f = fopen(path, "wb");
+  if (!f) return 0;
+  struct veskdebug_writer_s w = {f, 1};
+  veskdict_foreach(dbg->off2script, veskdebug_entry_dump, &w);
+  if (fclose(f) != 0) w.ok = 0;
+  return w.ok;
+}
+
+/****************************************/
+/* Breakpoints and stepping              */
+/****************************************/
+
+void veskdebug_breakpoint_set_offset(veskdebug_t dbg, int32_t offset) {
+  if (!veskdebug_breakpoint_exists(dbg, offset)) veskdarray_push(dbg->breakpoints, &offset);
+}
+
+int veskdebug_breakpoint_exists(veskdebug_t dbg, int32_t offset) {
+  return veskdarray_find(dbg->breakpoints, offset_compare, &offset) <
+         veskdarray_size(dbg->breakpoints);
+}
+
+/* A stopped VM resumes; returns the state it can continue from. */
+static int resume(veskvm_t vm) {
+  if (vm->state == VESKVM_STATE_STOPPED) vm->state = VESKVM_STATE_READY;
+  return vm->state;
+}
+
+int veskdebug_continue(veskvm_t vm, veskdebug_t dbg) {
+  if (resume(vm) != VESKVM_STATE_READY) return vm->state;
+  while (!veskdebug_breakpoint_exists(dbg, vm->pc) && veskvm_step(vm) == VESKVM_STATE_READY) {
+  }
+  if (veskdebug_breakpoint_exists(dbg, vm->pc)) vm->state = VESKVM_STATE_STOPPED;
+  return vm->state;
+}
+
+int veskdebug_closure_call(veskvm_t vm, uint32_t argc, veskdebug_t dbg) {
+  if (resume(vm) != VESKVM_STATE_READY) return vm->state;
+  veskvm_pushi(vm, (int32_t)argc);
+  int64_t depth = veskdarray_size(vm->stacks);
+  if (veskvm_call(vm, 0) != VESKVM_STATE_READY) return vm->state;
+  /* A native closure has already returned inside veskvm_call: nothing to step. */
+  while (veskdarray_size(vm->stacks) > depth) {
+    if (veskdebug_breakpoint_exists(dbg, vm->pc)) vm->state = VESKVM_STATE_STOPPED;
+    if (veskvm_step(vm) != VESKVM_STATE_READY) return vm->state;
+  }
+  return vm->state;
+}
+
+int veskdebug_function_call(veskvm_t vm, const char *fname, uint32_t argc, veskdebug_t dbg) {
+  if (vm->state == VESKVM_STATE_STOPPED || vm->state == VESKVM_STATE_DONE)
+    vm->state = VESKVM_STATE_READY;
+  if (vm->state != VESKVM_STATE_READY) return vm->state;
+  uint16_t sid = veskstrman_register(vm->strings, fname, 0);
+  if (veskvm_pushs(vm, sid) != VESKVM_STATE_READY) return vm->state;
+  if (veskvm_gload(vm) != VESKVM_STATE_READY) return vm->state;
+  veskobj_t c = veskvm_stack_at(vm, 1);
+  if (!veskobj_isclosure(c)) {
+    veskvm_seterror(vm, VESKVM_ERROR_TYPE, "expected %s, got %s", vesktype_desc[VESKTYPE_CLOSURE],
+                    vesktype_desc[veskobj_type(c)]);
+    return vm->state;
+  }
+  if (argc > 0) {
+    if ((int64_t)argc >= veskdarray_size(vm->stack)) {
+      veskvm_seterror(vm, VESKVM_ERROR_STACK, "stack idx %u out of bounds", argc + 1);
+      return vm->state;
+    }
+    veskdarray_insert(vm->stack, (uint32_t)(veskdarray_size(vm->stack) - argc - 1), &c);
+    veskvm_pop(vm);
+  }
+  return veskdebug_closure_call(vm, argc, dbg);
+}
+
+/****************************************/
+/* VM dump                               */
+/****************************************/
+
+static void dump_object(FILE *out, veskobj_t o) {
+  switch (veskobj_type(o)) {
+  case VESKTYPE_NIL: fprintf(out, "[nil]\n"); break;
+  case VESKTYPE_INT: fprintf(out, "[int] %d\n", o->i.value); break;
+  case VESKTYPE_FLOAT: fprintf(out, "[float] %f\n", (double)o->f.value); break;
+  case VESKTYPE_STRING: fprintf(out, "[string] %d:'%s'\n", o->s.id, o->s.str); break;
+  case VESKTYPE_TABLE:
+    fprintf(out, "[table] %d elements\n", (int)veskdict_size(o->t.value));
+    break;
+  case VESKTYPE_CLOSURE:
+    fprintf(out, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n", o->c.ref);
+    break;
+  default: fprintf(out, "[TODO] type = %d\n", veskobj_type(o)); break;
+  }
+}
+
+/* The instruction at the program counter, only when it lies wholly in the code. */
+static char *next_instruction(veskvm_t vm) {
+  if (!vm->bcode || vm->pc < 0 || (uint32_t)vm->pc >= vm->bcode_size) return NULL;
+  uint8_t op = vm->bcode[vm->pc];
+  if (op >= VESKVM_INSTR_ARGFIRST && op <= VESKVM_INSTR_LAST &&
+      (uint64_t)vm->pc + 4 >= vm->bcode_size)
+    return NULL;
+  char *text = NULL;
+  return vesk_instruction_deasm(vm->bcode, (uint32_t)vm->pc, &text) ? text : NULL;
+}
+
+void veskdebug_stack_dump(veskvm_t vm, uint32_t idx, FILE *out) {
+  int64_t nstacks = veskdarray_size(vm->stacks);
+  fprintf(out, SEPARATOR "\n");
+  fprintf(out, "state: %s\terror: %d\n", veskvm_state_desc[vm->state], vm->error);
+  fprintf(out, "code size: %u\tpc: %d\n", vm->bcode_size, vm->pc);
+  fprintf(out, "stacks: %lu\tcur: %u\n", (unsigned long)nstacks, idx);
+  char *instr = next_instruction(vm);
+  fprintf(out, "next instr: %s\n", instr ? instr : "deasm error");
+  free(instr);
+  /* An index outside the stack of stacks shows no elements. */
+  if (idx >= 1 && idx <= nstacks) {
+    veskdarray_t s = veskdarray_get(vm->stacks, nstacks - idx, veskdarray_t);
+    for (int64_t i = veskdarray_size(s) - 1; i >= 0; --i) {
+      fprintf(out, "\t%lu\t", (unsigned long)i);
+      dump_object(out, veskdarray_get(s, i, veskobj_t));
+    }
+  }
+  fprintf(out, SEPARATOR "\n\n");
+}

@@ -1,0 +1,252 @@
+/*
+ * String manager: two maps (text -> id, id -> record) over the same set of
+ * interned strings, plus the mark-and-prune pass that the heap's collector
+ * drives over the collectable ones.
+ *
+ * A collection starts by gathering every collectable id into a binary search
+ * tree of candidates; marking removes ids from it and pruning disposes of what
+ * is left. The tree is built balanced from the sorted candidates, so marking
+ * stays logarithmic however many strings a program makes. Its nodes live in
+ * one array that is released when the collection ends.
+ *
+ * The two maps are the manager's record of its strings. An index beside them
+ * answers the frequent questions (text of an id, id of a text, lowest free
+ * id) in constant time, since the maps' few buckets grow long.
+ */
+#include "veskstrman.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+[[noreturn]] static void fatal(const char *msg) {
+  fputs(msg, stderr);
+  abort();
+}
+
+static void *checked(void *p) {
+  if (!p) fatal("[FATAL] Can't allocate string manager memory.\n");
+  return p;
+}
+
+static const uint32_t ID_WORDS = 65536 / 64;
+
+struct veskstrman_index_s {
+  uint64_t used[ID_WORDS] = {};       /* bitmap of the ids in use */
+  std::vector<veskid2strdata *> byid; /* record of each id, null if free */
+  std::unordered_map<std::string_view, uint16_t> bytext; /* views of the copies */
+};
+
+static void set_id_used(veskstrman_t sm, uint16_t id, bool used) {
+  uint64_t bit = (uint64_t)1 << (id % 64);
+  if (used)
+    sm->index->used[id / 64] |= bit;
+  else
+    sm->index->used[id / 64] &= ~bit;
+}
+
+/* Lowest id that is not in use, or VESKSTRMAN_NOID when all are. */
+static uint16_t lowest_free_id(veskstrman_t sm) {
+  for (uint32_t w = 0; w < ID_WORDS; ++w) {
+    uint64_t word = sm->index->used[w];
+    if (word != UINT64_MAX) {
+      uint32_t id = w * 64 + (uint32_t)__builtin_ctzll(~word);
+      return id < VESKSTRMAN_NOID ? (uint16_t)id : VESKSTRMAN_NOID;
+    }
+  }
+  return VESKSTRMAN_NOID;
+}
+
+/* The id for a new string: the counter until it wraps, then the lowest gap. */
+static uint16_t take_id(veskstrman_t sm) {
+  if (!sm->wrapped) {
+    uint16_t id = sm->nextid++;
+    if (sm->nextid == VESKSTRMAN_NOID) {
+      sm->wrapped = 1;
+      sm->nextid = 0;
+    }
+    return id;
+  }
+  uint16_t id = lowest_free_id(sm);
+  if (id != VESKSTRMAN_NOID) sm->nextid = (uint16_t)(id + 1);
+  return id;
+}
+
+static veskid2strdata *record_of(veskstrman_t sm, uint16_t id) {
+  const std::vector<veskid2strdata *> &byid = sm->index->byid;
+  return id < byid.size() ? byid[id] : NULL;
+}
+
+static void index_add(veskstrman_t sm, uint16_t id, veskid2strdata *rec) {
+  std::vector<veskid2strdata *> &byid = sm->index->byid;
+  if (id >= byid.size()) byid.resize((size_t)id + 1, NULL);
+  byid[id] = rec;
+  sm->index->bytext.emplace(rec->str, id);
+  set_id_used(sm, id, true);
+}
+
+static void index_remove(veskstrman_t sm, uint16_t id, const char *text) {
+  sm->index->byid[id] = NULL;
+  sm->index->bytext.erase(text);
+  set_id_used(sm, id, false);
+}
+
+void veskid2strdata_destroy(const void *key, void *data, void *) {
+  free((void *)key);
+  free(*(veskid2strdata **)data);
+  free(data);
+}
+
+veskstrman_t veskstrman_new(void) {
+  veskstrman_t sm = (veskstrman_t)checked(calloc(1, sizeof(struct veskstrman_s)));
+  sm->str2id = veskdict_new(10, sizeof(char *), sizeof(uint16_t), veskdict_strkeyhash,
+                            veskdict_strkeycmp, NULL);
+  sm->id2str =
+      veskdict_new(10, sizeof(uint16_t), sizeof(veskid2strdata *), veskdict_int16keyhash,
+                   veskdict_int16keycmp, veskid2strdata_destroy);
+  sm->index = new veskstrman_index_s;
+  return sm;
+}
+
+static void free_text(const void *key, void *, void *) {
+  free(*(char **)key);
+}
+
+static void end_collection(veskstrman_t sm) {
+  free(sm->gcnodes);
+  sm->gcnodes = NULL;
+  sm->gcdata = NULL;
+}
+
+void veskstrman_destroy(veskstrman_t *sm) {
+  if (!sm || !*sm) return;
+  veskstrman_t m = *sm;
+  veskdict_foreach(m->str2id, free_text, NULL);
+  veskdict_destroy(&m->str2id);
+  veskdict_destroy(&m->id2str);
+  end_collection(m);
+  delete m->index;
+  free(m);
+  *sm = NULL;
+}
+
+uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
+  if (!str) return VESKSTRMAN_NOID;
+  auto found = sm->index->bytext.find(str);
+  if (found != sm->index->bytext.end()) {
+    if (protect) record_of(sm, found->second)->protect = 1;
+    return found->second;
+  }
+  uint16_t id = take_id(sm);
+  if (id == VESKSTRMAN_NOID) return VESKSTRMAN_NOID;
+  char *copy = (char *)checked(strdup(str));
+  veskid2strdata *rec = (veskid2strdata *)checked(malloc(sizeof(veskid2strdata)));
+  rec->str = copy;
+  rec->protect = protect ? 1 : 0;
+  veskdict_append(sm->str2id, &copy, &id);
+  veskdict_append(sm->id2str, &id, &rec);
+  index_add(sm, id, rec);
+  return id;
+}
+
+const char *veskstrman_get(veskstrman_t sm, uint16_t id) {
+  veskid2strdata *rec = record_of(sm, id);
+  return rec ? rec->str : NULL;
+}
+
+/* Links nodes[lo, hi) into a balanced tree and returns its root. */
+static veskidtree *build_balanced(veskidtree *nodes, size_t lo, size_t hi) {
+  if (lo >= hi) return NULL;
+  size_t mid = lo + (hi - lo) / 2;
+  nodes[mid].left = build_balanced(nodes, lo, mid);
+  nodes[mid].right = build_balanced(nodes, mid + 1, hi);
+  return &nodes[mid];
+}
+
+void veskstrman_gc_clear(veskstrman_t sm) {
+  end_collection(sm);
+  std::vector<uint16_t> ids;
+  ids.reserve(sm->id2str->size);
+  for (uint32_t b = 0; b < sm->id2str->num_buckets; ++b) {
+    veskdarray_t bucket = sm->id2str->buckets[b];
+    for (int64_t i = 0; bucket && i < bucket->size; ++i) {
+      veskdict_entry_t *e = &veskdarray_get(bucket, i, veskdict_entry_t);
+      if (!(*(veskid2strdata **)e->data)->protect) ids.push_back(*(uint16_t *)e->key);
+    }
+  }
+  if (ids.empty()) return;
+  std::sort(ids.begin(), ids.end());
+  sm->gcnodes = (veskidtree *)checked(malloc(ids.size() * sizeof(veskidtree)));
+  for (size_t i = 0; i < ids.size(); ++i)
+    sm->gcnodes[i].id = ids[i];
+  sm->gcdata = build_balanced(sm->gcnodes, 0, ids.size());
+}
+
+/* Binary search tree deletion; a node with two children takes its successor's id. */
+void veskstrman_gc_mark(veskstrman_t sm, uint16_t id) {
+  veskidtree **link = &sm->gcdata;
+  while (*link && (*link)->id != id)
+    link = id < (*link)->id ? &(*link)->left : &(*link)->right;
+  veskidtree *node = *link;
+  if (!node) return;
+  if (!node->left) {
+    *link = node->right;
+  } else if (!node->right) {
+    *link = node->left;
+  } else {
+    veskidtree **succ = &node->right;
+    while ((*succ)->left)
+      succ = &(*succ)->left;
+    node->id = (*succ)->id;
+    *succ = (*succ)->right;
+  }
+}
+
+/* Removes one string from both maps and frees its text. */
+static void dispose(veskstrman_t sm, uint16_t id) {
+  veskid2strdata *rec = record_of(sm, id);
+  /* A string protected after the collection began is kept. */
+  if (!rec || rec->protect) return;
+  char *text = rec->str;
+  index_remove(sm, id, text);
+  veskdict_remove(sm->str2id, &text);
+  veskdict_remove(sm->id2str, &id);
+  free(text);
+}
+
+/* Disposes of the remaining candidates in pre-order (node, left, right). */
+void veskstrman_gc_prune(veskstrman_t sm) {
+  std::vector<veskidtree *> todo;
+  if (sm->gcdata) todo.push_back(sm->gcdata);
+  while (!todo.empty()) {
+    veskidtree *n = todo.back();
+    todo.pop_back();
+    dispose(sm, n->id);
+    if (n->right) todo.push_back(n->right);
+    if (n->left) todo.push_back(n->left);
+  }
+  end_collection(sm);
+}
+
+static void print_id_entry(const void *key, void *data, void *) {
+  veskid2strdata *rec = *(veskid2strdata **)data;
+  printf("\t[%c] %u -> '%s'\n", rec->protect ? '*' : ' ', *(const uint16_t *)key,
+         rec->str);
+}
+
+static void print_str_entry(const void *key, void *data, void *) {
+  printf("\t'%s' -> %u\n", *(char *const *)key, *(uint16_t *)data);
+}
+
+void veskstrman_print(veskstrman_t sm) {
+  printf("ID -> STRING (%u elements)\n", sm->id2str->size);
+  veskdict_foreach(sm->id2str, print_id_entry, NULL);
+  printf("STRING -> ID (%u elements)\n", sm->str2id->size);
+  veskdict_foreach(sm->str2id, print_str_entry, NULL);
+  printf("\n");
+}

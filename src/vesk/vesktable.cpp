@@ -1,0 +1,243 @@
+/*
+ * The table built-ins: type, clone, size, foreach, map and reduce, written as
+ * native functions, and their registration as globals.
+ */
+#include "vesktable.h"
+
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const char *MAP_NORESULT = "map(table,function) expects the function to return a value";
+const char *REDUCE_NORESULT =
+    "reduce(table,function,accumulator) expects the function to return a value";
+
+/* Argument i of the running built-in (the count has been checked). */
+veskobj_t arg(veskvm_t vm, uint32_t i) {
+  return veskvm_lsym(vm, i);
+}
+
+bool arg_is(veskvm_t vm, uint32_t i, uint16_t type) {
+  veskobj_t o = arg(vm, i);
+  if (veskobj_type(o) == type) return true;
+  veskvm_type_error(vm, type, o);
+  return false;
+}
+
+/* Argument checks shared by the walkers: count, a table, then a closure. */
+bool walker_args(veskvm_t vm, int64_t count) {
+  return veskvm_lnum_assert(vm, count) == VESKVM_STATE_READY &&
+         arg_is(vm, 1, VESKTYPE_TABLE) && arg_is(vm, 2, VESKTYPE_CLOSURE);
+}
+
+/*
+ * The keys a walk visits, pushed on the built-in's own stack: that keeps them
+ * alive through the collections the callbacks may trigger, and the table
+ * itself may change under the walk without the walk noticing.
+ */
+struct Walk {
+  veskvm_t vm;
+  veskdict_t dict;
+  int64_t first; /* stack position of the first key */
+  int64_t count;
+
+  Walk(veskvm_t v, veskobj_t t) : vm(v), dict(t->t.value), first(veskvm_stack_size(v)) {
+    veskdict_foreach(
+        dict,
+        [](const void *key, void *, void *w) {
+          veskvm_push(static_cast<Walk *>(w)->vm, *static_cast<const veskobj_t *>(key));
+        },
+        this);
+    count = veskvm_stack_size(vm) - first;
+  }
+
+  veskobj_t key(int64_t i) const {
+    return veskdarray_get(vm->stack, first + i, veskobj_t);
+  }
+
+  /* Current value of key i, or null when the key has left the table. */
+  veskobj_t value(int64_t i) const {
+    veskobj_t k = key(i);
+    veskobj_t *v = veskdict_get(dict, &k, veskobj_t);
+    return v ? *v : nullptr;
+  }
+};
+
+/* Drops what a callback left above position size. */
+void truncate(veskvm_t vm, int64_t size) {
+  while (veskvm_stack_size(vm) > size)
+    veskvm_pop(vm);
+}
+
+/* Pushes f, k, v (and extra, if any) and runs f; false once the VM failed. */
+bool callback(veskvm_t vm, veskobj_t f, veskobj_t k, veskobj_t v, veskobj_t extra) {
+  veskvm_push(vm, f);
+  veskvm_push(vm, k);
+  veskvm_push(vm, v);
+  if (extra) veskvm_push(vm, extra);
+  return veskvm_closure_call(vm, extra ? 3 : 2) == VESKVM_STATE_READY;
+}
+
+/*
+ * Deep copy into heap objects. Tables are copied once each, through a work
+ * list rather than recursion, so cycles, shared sub-tables and deep nesting
+ * are all safe.
+ */
+class Cloner {
+public:
+  explicit Cloner(veskvm_t vm) : vm_(vm) {}
+
+  veskobj_t run(veskobj_t o) {
+    veskobj_t r = copy(o);
+    while (!work_.empty()) {
+      auto [src, dst] = work_.back();
+      work_.pop_back();
+      std::pair<Cloner *, veskobj_t> target(this, dst);
+      veskdict_foreach(src->t.value, fill, &target);
+    }
+    return r;
+  }
+
+private:
+  static void fill(const void *key, void *value, void *param) {
+    auto *p = static_cast<std::pair<Cloner *, veskobj_t> *>(param);
+    veskobj_t k = p->first->copy(*static_cast<const veskobj_t *>(key));
+    veskobj_t v = p->first->copy(*static_cast<veskobj_t *>(value));
+    veskdict_set(p->second->t.value, &k, &v);
+  }
+
+  veskobj_t copy(veskobj_t o) {
+    if (veskobj_istable(o)) {
+      auto it = tables_.find(o->t.value);
+      if (it != tables_.end()) return it->second;
+    }
+    veskobj_t c = veskheap_newobj(vm_->heap, veskobj_type(o));
+    switch (veskobj_type(o)) {
+    case VESKTYPE_INT:
+      c->i.value = o->i.value;
+      break;
+    case VESKTYPE_FLOAT:
+      c->f.value = o->f.value;
+      break;
+    case VESKTYPE_STRING:
+      c->s.id = o->s.id;
+      c->s.str = o->s.str;
+      break;
+    case VESKTYPE_TABLE:
+      tables_[o->t.value] = c;
+      work_.emplace_back(o, c);
+      break;
+    case VESKTYPE_CLOSURE:
+      /* Captured values are shared, as in any copy of a closure. */
+      c->c.ref = o->c.ref;
+      c->c.isscript = o->c.isscript;
+      veskdarray_destroy(&c->c.actrec);
+      c->c.actrec = veskdarray_clone(o->c.actrec);
+      break;
+    case VESKTYPE_USERDATA:
+      c->u.value = o->u.value;
+      break;
+    default:
+      break;
+    }
+    return c;
+  }
+
+  veskvm_t vm_;
+  std::unordered_map<veskdict_t, veskobj_t> tables_;
+  std::vector<std::pair<veskobj_t, veskobj_t>> work_;
+};
+
+} // namespace
+
+int(veskobj_type)(veskvm_t vm) {
+  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
+  veskvm_pushstr(vm, vesktype_desc[veskobj_type(arg(vm, 1))], 0);
+  return veskvm_ret1(vm);
+}
+
+int veskobj_clone(veskvm_t vm) {
+  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
+  veskvm_push(vm, Cloner(vm).run(arg(vm, 1)));
+  return veskvm_ret1(vm);
+}
+
+int veskobj_size(veskvm_t vm) {
+  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !arg_is(vm, 1, VESKTYPE_TABLE))
+    return vm->state;
+  veskvm_pushi(vm, static_cast<int32_t>(veskdict_size(arg(vm, 1)->t.value)));
+  return veskvm_ret1(vm);
+}
+
+int veskobj_foreach(veskvm_t vm) {
+  if (!walker_args(vm, 2)) return vm->state;
+  veskobj_t f = arg(vm, 2);
+  Walk w(vm, arg(vm, 1));
+  for (int64_t i = 0; i < w.count; ++i) {
+    veskobj_t v = w.value(i);
+    if (!v) continue;
+    /* A failed callback leaves the VM as it is, frames included. */
+    if (!callback(vm, f, w.key(i), v, nullptr)) return vm->state;
+    truncate(vm, w.first + w.count);
+  }
+  return veskvm_ret0(vm);
+}
+
+int veskobj_map(veskvm_t vm) {
+  if (!walker_args(vm, 2)) return vm->state;
+  veskobj_t f = arg(vm, 2);
+  veskobj_t r = veskheap_newobj(vm->heap, VESKTYPE_TABLE);
+  veskvm_push(vm, r); /* reachable while the callbacks run */
+  Walk w(vm, arg(vm, 1));
+  for (int64_t i = 0; i < w.count; ++i) {
+    veskobj_t v = w.value(i);
+    if (!v) continue;
+    veskobj_t k = w.key(i);
+    veskvm_push(vm, r);
+    veskvm_push(vm, k);
+    int64_t s = veskvm_stack_size(vm);
+    if (!callback(vm, f, k, v, nullptr)) return vm->state;
+    if (veskvm_stack_size(vm) <= s) {
+      veskvm_seterror(vm, VESKVM_ERROR_STACK, "%s", MAP_NORESULT);
+      return vm->state;
+    }
+    if (veskvm_tput(vm) != VESKVM_STATE_READY) return vm->state;
+    truncate(vm, w.first + w.count);
+  }
+  veskvm_push(vm, r);
+  return veskvm_ret1(vm);
+}
+
+int veskobj_reduce(veskvm_t vm) {
+  if (!walker_args(vm, 3)) return vm->state;
+  veskobj_t f = arg(vm, 2);
+  Walk w(vm, arg(vm, 1));
+  veskvm_push(vm, arg(vm, 3));
+  for (int64_t i = 0; i < w.count; ++i) {
+    veskobj_t v = w.value(i);
+    if (!v) continue;
+    veskobj_t acc = veskvm_stack_at(vm, 1);
+    veskvm_pop(vm);
+    int64_t s = veskvm_stack_size(vm);
+    if (!callback(vm, f, w.key(i), v, acc)) return vm->state;
+    if (veskvm_stack_size(vm) <= s) {
+      veskvm_seterror(vm, VESKVM_ERROR_STACK, "%s", REDUCE_NORESULT);
+      return vm->state;
+    }
+  }
+  return veskvm_ret1(vm);
+}
+
+int veskobj_register(veskvm_t vm) {
+  static const struct {
+    const char *name;
+    veskvm_funp fun;
+  } builtins[] = {{"type", veskobj_type}, {"clone", veskobj_clone},
+                  {"size", veskobj_size}, {"foreach", veskobj_foreach},
+                  {"map", veskobj_map},   {"reduce", veskobj_reduce}};
+  for (const auto &b : builtins)
+    veskvm_register_global_function(vm, b.name, b.fun);
+  return vm->state;
+}

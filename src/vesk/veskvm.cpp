@@ -1,0 +1,1147 @@
+/*
+ * The Vesk virtual machine: the VM record and its lifecycle, bytecode
+ * loading, errors and the diagnostic dump, the calling convention shared by
+ * script and native functions, and the stack API used by natives and hosts.
+ * Operand stacks hold object handles; popping only lowers the size, so a
+ * stack keeps its capacity for the next pushes.
+ */
+#include "veskvm.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <cmath>
+
+#include "vesktable.h"
+#include "veskio.h"
+#include "veskmath.h"
+#include "veskstring.h"
+#include "veskinmsg.h"
+#include "veskneighbors.h"
+#include "veskoutmsg.h"
+#include "veskswarm.h"
+#include "veskvstig.h"
+
+const char *veskvm_state_desc[] = {"no code", "ready", "done", "error", "stopped"};
+
+const char *veskvm_error_desc[] = {"none",
+                                   "unknown instruction",
+                                   "stack error",
+                                   "wrong number of local variables",
+                                   "pc out of range",
+                                   "function id out of range",
+                                   "type mismatch",
+                                   "unknown string id",
+                                   "unknown swarm id"};
+
+const char *veskvm_instr_desc[] = {
+    "nop",   "done",   "pushnil", "dup",   "pop",   "ret0",  "ret1",   "add",    "sub",
+    "mul",   "div",    "mod",     "pow",   "unm",   "and",   "or",     "not",    "eq",
+    "neq",   "gt",     "gte",     "lt",    "lte",   "gload", "gstore", "pusht",  "tput",
+    "tget",  "callc",  "calls",   "pushf", "pushi", "pushs", "pushcn", "pushcc", "pushl",
+    "lload", "lstore", "jump",    "jumpz", "jumpnz"};
+
+/* Finished calls hand their operand stack and frame record back for reuse;
+   these bound how many are kept and how large a kept stack may be. */
+static const int64_t FREE_LIST_MAX = 32;
+static const uint32_t RECYCLED_STACK_MAX_CAP = 1024;
+
+/****************************************/
+/* Operand stack primitives             */
+/****************************************/
+
+/* Element idx of the current stack counted from the top (1 = top). */
+static inline veskobj_t &veskvm_at(veskvm_t vm, int64_t idx) {
+  return veskdarray_get(vm->stack, veskdarray_size(vm->stack) - idx, veskobj_t);
+}
+
+static inline void veskvm_drop(veskvm_t vm, int64_t n) {
+  vm->stack->size -= n;
+}
+
+/* True when the current stack holds at least n elements; else a stack error. */
+static inline bool veskvm_need(veskvm_t vm, uint32_t n) {
+  if (veskdarray_size(vm->stack) >= static_cast<int64_t>(n)) return true;
+  veskvm_seterror(vm, VESKVM_ERROR_STACK, "stack idx %u out of bounds", n);
+  return false;
+}
+
+static inline bool veskvm_pc_ok(veskvm_t vm) {
+  if (vm->pc >= 0 && static_cast<uint32_t>(vm->pc) < vm->bcode_size) return true;
+  veskvm_seterror(vm, VESKVM_ERROR_PC, nullptr);
+  return false;
+}
+
+static inline veskobj_t veskvm_newobj(veskvm_t vm, uint16_t type) {
+  return veskheap_newobj(vm->heap, type);
+}
+
+static bool veskvm_do_lload(veskvm_t vm, int64_t idx);
+
+/****************************************/
+/* Creation and destruction             */
+/****************************************/
+
+/* Containers of the swarm-communication state: swarm membership, the swarm
+   call stack, neighbours' memberships, message queues, stigmergies and
+   listeners. */
+static void swarm_state_new(veskvm_t vm) {
+  vm->swarms = veskdict_new(10, sizeof(uint16_t), sizeof(uint8_t), veskdict_uint16keyhash,
+                            veskdict_uint16keycmp, veskdict_entry_destroy);
+  vm->swarmstack = veskdarray_new(10, sizeof(uint16_t), nullptr);
+  vm->swarmmembers = veskswarm_members_new();
+  vm->swarmbroadcast = SWARM_BROADCAST_PERIOD;
+  vm->inmsgs = veskdarray_new(20, sizeof(veskdarray_t), nullptr);
+  vm->outmsgs = veskoutmsg_queue_new(vm->robot);
+  vm->vstigs = veskdict_new(10, sizeof(uint16_t), sizeof(void *), veskdict_uint16keyhash,
+                            veskdict_uint16keycmp, veskvm_vstig_destroy);
+  vm->listeners =
+      veskdict_new(10, sizeof(uint16_t), sizeof(veskobj_t), veskdict_uint16keyhash,
+                   veskdict_uint16keycmp, veskdict_entry_destroy);
+}
+
+static void swarm_state_destroy(veskvm_t vm) {
+  veskdict_destroy(&vm->swarms);
+  veskdarray_destroy(&vm->swarmstack);
+  veskswarm_members_destroy(&vm->swarmmembers);
+  veskinmsg_queue_clear(vm);
+  veskdarray_destroy(&vm->inmsgs);
+  veskoutmsg_queue_destroy(&vm->outmsgs);
+  veskdict_destroy(&vm->vstigs);
+  veskdict_destroy(&vm->listeners);
+}
+
+veskvm_t veskvm_new(uint16_t robot) {
+  veskvm_t vm = static_cast<veskvm_t>(calloc(1, sizeof(struct veskvm_s)));
+  if (!vm) {
+    fprintf(stderr, "[FATAL] Can't allocate a VM.\n");
+    abort();
+  }
+  vm->stacks = veskdarray_new(20, sizeof(veskdarray_t), veskvm_darray_destroy);
+  vm->stack = veskdarray_new(20, sizeof(veskobj_t), nullptr);
+  veskdarray_push(vm->stacks, &vm->stack);
+  vm->lsymts = veskdarray_new(20, sizeof(veskvm_lsyms_t), veskvm_lsyms_destroy);
+  vm->gsyms = veskdict_new(20, sizeof(int32_t), sizeof(veskobj_t), veskdict_int32keyhash,
+                           veskdict_int32keycmp, veskdict_entry_destroy);
+  vm->strings = veskstrman_new();
+  vm->heap = veskheap_new();
+  vm->flist = veskdarray_new(20, sizeof(veskvm_funp), nullptr);
+  vm->robot = robot;
+  swarm_state_new(vm);
+  vm->state = VESKVM_STATE_NOCODE;
+  vm->error = VESKVM_ERROR_NONE;
+  vm->freestacks =
+      veskdarray_new(FREE_LIST_MAX, sizeof(veskdarray_t), veskvm_darray_destroy);
+  vm->freeframes =
+      veskdarray_new(FREE_LIST_MAX, sizeof(veskvm_lsyms_t), veskvm_lsyms_destroy);
+  return vm;
+}
+
+void veskvm_destroy(veskvm_t *vmp) {
+  veskvm_t vm = *vmp;
+  if (!vm) return;
+  /* Library state outside the heap: the generator and open script files. */
+  veskmath_release(vm);
+  veskio_release(vm);
+  veskstrman_destroy(&vm->strings);
+  veskdict_destroy(&vm->gsyms);
+  veskdarray_destroy(&vm->lsymts);
+  veskdarray_destroy(&vm->stacks);
+  veskdarray_destroy(&vm->freeframes);
+  veskdarray_destroy(&vm->freestacks);
+  veskheap_destroy(&vm->heap);
+  veskdarray_destroy(&vm->flist);
+  swarm_state_destroy(vm);
+  free(vm->errormsg);
+  free(vm);
+  *vmp = nullptr;
+}
+
+veskvm_lsyms_t veskvm_lsyms_new(int isswarm, veskdarray_t syms) {
+  veskvm_lsyms_t ls = static_cast<veskvm_lsyms_t>(malloc(sizeof(struct veskvm_lsyms_s)));
+  if (!ls) {
+    fprintf(stderr, "[FATAL] Can't allocate a call frame.\n");
+    abort();
+  }
+  ls->syms = syms;
+  ls->isswarm = isswarm;
+  return ls;
+}
+
+/* Slots of recycled records are nulled before removal, hence the checks. */
+void veskvm_lsyms_destroy(uint32_t, void *data, void *) {
+  veskvm_lsyms_t ls = *static_cast<veskvm_lsyms_t *>(data);
+  if (!ls) return;
+  veskdarray_destroy(&ls->syms);
+  free(ls);
+}
+
+void veskvm_darray_destroy(uint32_t, void *data, void *) {
+  veskdarray_t da = *static_cast<veskdarray_t *>(data);
+  if (da) veskdarray_destroy(&da);
+}
+
+/****************************************/
+/* Errors and dump                      */
+/****************************************/
+
+void veskvm_seterror(veskvm_t vm, int errcode, const char *fmt, ...) {
+  vm->state = VESKVM_STATE_ERROR;
+  vm->error = errcode;
+  free(vm->errormsg);
+  const char *text = (errcode >= 0 && errcode <= VESKVM_ERROR_SWARM)
+                         ? veskvm_error_desc[errcode]
+                         : "unknown error";
+  std::string msg(text);
+  if (fmt) {
+    va_list ap, ap2;
+    va_start(ap, fmt);
+    va_copy(ap2, ap);
+    int n = vsnprintf(nullptr, 0, fmt, ap);
+    va_end(ap);
+    std::string detail(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) vsnprintf(detail.data(), detail.size() + 1, fmt, ap2);
+    va_end(ap2);
+    msg += ": " + detail;
+  }
+  vm->errormsg = strdup(msg.c_str());
+}
+
+const char *veskvm_strerror(veskvm_t vm) {
+  if (vm->state != VESKVM_STATE_ERROR) return "No error";
+  return vm->errormsg ? vm->errormsg : veskvm_error_desc[VESKVM_ERROR_NONE];
+}
+
+int32_t veskvm_error_offset(veskvm_t vm) {
+  return vm->oldpc;
+}
+
+static const char *LINE60 =
+    "============================================================\n";
+
+void veskvm_dump(veskvm_t vm) {
+  fputs(LINE60, stderr);
+  fprintf(stderr, "state: %d\terror: %d\n", vm->state, vm->error);
+  fprintf(stderr, "code size: %u\tpc: %d\n", vm->bcode_size, vm->pc);
+  long size = static_cast<long>(veskdarray_size(vm->stack));
+  fprintf(stderr, "stacks: %ld\tcur elem: %ld (size %ld)\n",
+          static_cast<long>(veskdarray_size(vm->stacks)), size, size);
+  for (long i = size - 1; i >= 0; --i) {
+    veskobj_t o = veskdarray_get(vm->stack, i, veskobj_t);
+    fprintf(stderr, "\t%ld\t", i);
+    switch (veskobj_type(o)) {
+    case VESKTYPE_NIL:
+      fprintf(stderr, "[nil]\n");
+      break;
+    case VESKTYPE_INT:
+      fprintf(stderr, "[int] %d\n", o->i.value);
+      break;
+    case VESKTYPE_FLOAT:
+      fprintf(stderr, "[float] %f\n", static_cast<double>(o->f.value));
+      break;
+    case VESKTYPE_STRING:
+      fprintf(stderr, "[string] %d:'%s'\n", o->s.id, o->s.str);
+      break;
+    case VESKTYPE_TABLE:
+      fprintf(stderr, "[table] %d elements\n",
+              static_cast<int>(veskdict_size(o->t.value)));
+      break;
+    case VESKTYPE_CLOSURE:
+      fprintf(stderr, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n", o->c.ref);
+      break;
+    default:
+      fprintf(stderr, "[TODO] type = %d\n", veskobj_type(o));
+      break;
+    }
+  }
+  fputs(LINE60, stderr);
+  fputs("\n", stderr);
+}
+
+/****************************************/
+/* Loading and running                  */
+/****************************************/
+
+/* Registers the string table at the start of the buffer; returns the offset
+   just past it. A truncated last string is taken up to the buffer's end. */
+static uint32_t load_strings(veskvm_t vm, const uint8_t *bcode, uint32_t size) {
+  if (size < 2) return size;
+  uint32_t count =
+      static_cast<uint32_t>(bcode[0]) | (static_cast<uint32_t>(bcode[1]) << 8);
+  uint32_t off = 2;
+  for (uint32_t i = 0; i < count && off < size; ++i) {
+    const void *end = memchr(bcode + off, 0, size - off);
+    uint32_t len =
+        end ? static_cast<uint32_t>(static_cast<const uint8_t *>(end) - (bcode + off))
+            : size - off;
+    std::string text(reinterpret_cast<const char *>(bcode + off), len);
+    veskstrman_register(vm->strings, text.c_str(), 1);
+    off += end ? len + 1 : len;
+  }
+  return off;
+}
+
+int veskvm_set_bcode(veskvm_t vm, const uint8_t *bcode, uint32_t bcode_size) {
+  uint32_t start = load_strings(vm, bcode, bcode_size);
+  vm->state = VESKVM_STATE_READY;
+  vm->error = VESKVM_ERROR_NONE;
+  free(vm->errormsg);
+  vm->errormsg = nullptr;
+  vm->bcode_size = bcode_size;
+  vm->bcode = bcode;
+  vm->pc = static_cast<int32_t>(start);
+  vm->oldpc = vm->pc;
+  /* The prologue binds the script's functions to their globals; it ends at
+     the first nop, which the last step executes. */
+  for (;;) {
+    if (!veskvm_pc_ok(vm)) return vm->state;
+    if (bcode[vm->pc] == VESKVM_INSTR_NOP) break;
+    if (veskvm_step(vm) != VESKVM_STATE_READY) return vm->state;
+  }
+  if (veskvm_step(vm) != VESKVM_STATE_READY) return vm->state;
+  veskneighbors_reset(vm);
+  veskvm_pushstr(vm, "id", 1);
+  veskvm_pushi(vm, vm->robot);
+  veskvm_gstore(vm);
+  /* Built-in libraries, in this order: table built-ins (veskobj_register),
+     virtual stigmergy (veskvstig_register), swarms (veskswarm_register),
+     math (veskmath_register), files (veskio_register), strings
+     (veskstring_register). Their results are not checked. */
+  veskobj_register(vm);
+  veskvstig_register(vm);
+  veskswarm_register(vm);
+  veskmath_register(vm);
+  veskio_register(vm);
+  veskstring_register(vm);
+  return vm->state;
+}
+
+int veskvm_execute_script(veskvm_t vm) {
+  while (veskvm_step(vm) == VESKVM_STATE_READY) {
+  }
+  return vm->state;
+}
+
+/****************************************/
+/* Calls and returns                    */
+/****************************************/
+
+uint32_t veskvm_function_register(veskvm_t vm, veskvm_funp fun) {
+  for (int64_t i = 0; i < veskdarray_size(vm->flist); ++i)
+    if (veskdarray_get(vm->flist, i, veskvm_funp) == fun) return static_cast<uint32_t>(i);
+  veskdarray_push(vm->flist, &fun);
+  return static_cast<uint32_t>(veskdarray_size(vm->flist) - 1);
+}
+
+static veskdarray_t stack_take(veskvm_t vm) {
+  if (veskdarray_isempty(vm->freestacks))
+    return veskdarray_new(1, sizeof(veskobj_t), nullptr);
+  veskdarray_t s = veskdarray_last(vm->freestacks, veskdarray_t);
+  vm->freestacks->size--;
+  s->size = 0;
+  return s;
+}
+
+static void stack_give(veskvm_t vm, veskdarray_t s) {
+  if (veskdarray_size(vm->freestacks) < FREE_LIST_MAX &&
+      s->capacity <= RECYCLED_STACK_MAX_CAP)
+    veskdarray_push(vm->freestacks, &s);
+  else
+    veskdarray_destroy(&s);
+}
+
+static veskvm_lsyms_t frame_take(veskvm_t vm, int isswarm) {
+  if (veskdarray_isempty(vm->freeframes))
+    return veskvm_lsyms_new(isswarm, veskdarray_new(4, sizeof(veskobj_t), nullptr));
+  veskvm_lsyms_t f = veskdarray_last(vm->freeframes, veskvm_lsyms_t);
+  vm->freeframes->size--;
+  f->syms->size = 0;
+  f->isswarm = isswarm;
+  return f;
+}
+
+static void frame_give(veskvm_t vm, veskvm_lsyms_t f) {
+  if (veskdarray_size(vm->freeframes) < FREE_LIST_MAX &&
+      f->syms->capacity <= RECYCLED_STACK_MAX_CAP) {
+    veskdarray_push(vm->freeframes, &f);
+  } else {
+    veskdarray_destroy(&f->syms);
+    free(f);
+  }
+}
+
+/* Refuses a call that would exceed the frame or nesting limits. */
+static bool call_limits_ok(veskvm_t vm, bool native) {
+  if (veskdarray_size(vm->lsymts) >= VESKVM_MAX_FRAMES) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "too many nested calls (limit %d)",
+                    VESKVM_MAX_FRAMES);
+    return false;
+  }
+  if (native && vm->nesting >= VESKVM_MAX_NESTING) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "too many nested native calls (limit %d)",
+                    VESKVM_MAX_NESTING);
+    return false;
+  }
+  return true;
+}
+
+/* Frame for closure c with the n arguments on top of the stack. */
+static void frame_enter(veskvm_t vm, veskobj_t c, int32_t n, int isswarm) {
+  veskvm_lsyms_t f = frame_take(vm, isswarm);
+  veskdarray_t ar = c->c.actrec;
+  for (int64_t i = 0; i < veskdarray_size(ar); ++i)
+    veskdarray_push(f->syms, &veskdarray_get(ar, i, veskobj_t));
+  for (int32_t i = n; i >= 1; --i)
+    veskdarray_push(f->syms, &veskvm_at(vm, i));
+  veskdarray_push(vm->lsymts, &f);
+  vm->lsyms = f;
+}
+
+int veskvm_call(veskvm_t vm, int isswarm) {
+  if (!veskvm_need(vm, 1)) return vm->state;
+  veskobj_t on = veskvm_at(vm, 1);
+  if (!veskobj_isint(on)) return veskvm_type_error(vm, VESKTYPE_INT, on);
+  int32_t n = on->i.value;
+  veskvm_drop(vm, 1);
+  if (n < 0) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "negative argument count %d", n);
+    return vm->state;
+  }
+  if (!veskvm_need(vm, static_cast<uint32_t>(n) + 1)) return vm->state;
+  veskobj_t c = veskvm_at(vm, static_cast<int64_t>(n) + 1);
+  if (!veskobj_isclosure(c)) return veskvm_type_error(vm, VESKTYPE_CLOSURE, c);
+  bool native = !c->c.isscript;
+  if (native && (c->c.ref < 0 || c->c.ref >= veskdarray_size(vm->flist))) {
+    veskvm_seterror(vm, VESKVM_ERROR_FLIST, nullptr);
+    return vm->state;
+  }
+  if (!call_limits_ok(vm, native)) return vm->state;
+  frame_enter(vm, c, n, isswarm);
+  veskvm_drop(vm, static_cast<int64_t>(n) + 1);
+  veskvm_pushi(vm, vm->pc);
+  vm->stack = stack_take(vm);
+  veskdarray_push(vm->stacks, &vm->stack);
+  if (!native) {
+    vm->pc = c->c.ref;
+    return vm->state;
+  }
+  /* A native's own errors point at the instruction that entered it, not at
+     whatever its callbacks executed last. */
+  int32_t entry = vm->oldpc;
+  ++vm->nesting;
+  veskdarray_get(vm->flist, c->c.ref, veskvm_funp)(vm);
+  --vm->nesting;
+  if (vm->state != VESKVM_STATE_ERROR) vm->oldpc = entry;
+  return vm->state;
+}
+
+/* Leaves the innermost call; with a value, moves the callee's top to the
+   caller's stack. A VM in error is never unwound: its stacks show the fault. */
+static int call_return(veskvm_t vm, bool withvalue) {
+  if (vm->state == VESKVM_STATE_ERROR) return vm->state;
+  if (veskdarray_isempty(vm->lsymts) || veskdarray_size(vm->stacks) < 2) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "return outside of a function call");
+    return vm->state;
+  }
+  veskobj_t result = nullptr;
+  if (withvalue) {
+    if (!veskvm_need(vm, 1)) return vm->state;
+    result = veskvm_at(vm, 1);
+  }
+  if (vm->lsyms->isswarm && !veskdarray_isempty(vm->swarmstack))
+    veskdarray_pop(vm->swarmstack);
+  /* Slots are emptied before the size shrinks so that the arrays' destroy
+     callbacks never see a record that has gone back to the free list. */
+  veskvm_lsyms_t f = veskdarray_last(vm->lsymts, veskvm_lsyms_t);
+  veskdarray_last(vm->lsymts, veskvm_lsyms_t) = nullptr;
+  vm->lsymts->size--;
+  frame_give(vm, f);
+  vm->lsyms = veskdarray_isempty(vm->lsymts)
+                  ? nullptr
+                  : veskdarray_last(vm->lsymts, veskvm_lsyms_t);
+  veskdarray_last(vm->stacks, veskdarray_t) = nullptr;
+  vm->stacks->size--;
+  stack_give(vm, vm->stack);
+  vm->stack = veskdarray_last(vm->stacks, veskdarray_t);
+  if (!veskvm_need(vm, 1)) return vm->state;
+  veskobj_t ra = veskvm_at(vm, 1);
+  if (!veskobj_isint(ra)) return veskvm_type_error(vm, VESKTYPE_INT, ra);
+  vm->pc = ra->i.value;
+  veskvm_drop(vm, 1);
+  if (result) veskvm_push(vm, result);
+  return vm->state;
+}
+
+int veskvm_ret0(veskvm_t vm) {
+  return call_return(vm, false);
+}
+int veskvm_ret1(veskvm_t vm) {
+  return call_return(vm, true);
+}
+
+int veskvm_closure_call_ext(veskvm_t vm, uint32_t argc, int isswarm) {
+  if (vm->state != VESKVM_STATE_READY) return vm->state;
+  if (argc > INT32_MAX) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "stack idx %u out of bounds", argc);
+    return vm->state;
+  }
+  veskvm_pushi(vm, static_cast<int32_t>(argc));
+  int64_t depth = veskdarray_size(vm->stacks);
+  int32_t entry = vm->oldpc;
+  veskvm_call(vm, isswarm);
+  while (veskdarray_size(vm->stacks) > depth && vm->state == VESKVM_STATE_READY)
+    veskvm_step(vm);
+  if (vm->state != VESKVM_STATE_ERROR) vm->oldpc = entry;
+  return vm->state;
+}
+
+int veskvm_closure_call(veskvm_t vm, uint32_t argc) {
+  return veskvm_closure_call_ext(vm, argc, 0);
+}
+
+int veskvm_function_call(veskvm_t vm, const char *fname, uint32_t argc) {
+  if (vm->state == VESKVM_STATE_DONE) vm->state = VESKVM_STATE_READY;
+  if (vm->state != VESKVM_STATE_READY) return vm->state;
+  vm->oldpc = -1; /* no instruction is running */
+  if (veskvm_pushstr(vm, fname, 0) != VESKVM_STATE_READY) return vm->state;
+  if (veskvm_gload(vm) != VESKVM_STATE_READY) return vm->state;
+  veskobj_t c = veskvm_at(vm, 1);
+  if (!veskobj_isclosure(c)) return veskvm_type_error(vm, VESKTYPE_CLOSURE, c);
+  if (argc > 0) {
+    if (!veskvm_need(vm, argc + 1)) return vm->state;
+    veskobj_t *base =
+        &veskdarray_get(vm->stack, veskdarray_size(vm->stack) - argc - 1, veskobj_t);
+    memmove(base + 1, base, argc * sizeof(veskobj_t));
+    base[0] = c;
+  }
+  return veskvm_closure_call(vm, argc);
+}
+
+/****************************************/
+/* Stack API                            */
+/****************************************/
+
+int veskvm_push(veskvm_t vm, veskobj_t o) {
+  veskdarray_push(vm->stack, &o);
+  return vm->state;
+}
+
+int veskvm_pushnil(veskvm_t vm) {
+  return veskvm_push(vm, veskvm_newobj(vm, VESKTYPE_NIL));
+}
+
+int veskvm_pushi(veskvm_t vm, int32_t v) {
+  veskobj_t o = veskvm_newobj(vm, VESKTYPE_INT);
+  o->i.value = v;
+  return veskvm_push(vm, o);
+}
+
+int veskvm_pushf(veskvm_t vm, float v) {
+  veskobj_t o = veskvm_newobj(vm, VESKTYPE_FLOAT);
+  o->f.value = v;
+  return veskvm_push(vm, o);
+}
+
+int veskvm_pushu(veskvm_t vm, void *v) {
+  veskobj_t o = veskvm_newobj(vm, VESKTYPE_USERDATA);
+  o->u.value = v;
+  return veskvm_push(vm, o);
+}
+
+int veskvm_pushs(veskvm_t vm, uint16_t strid) {
+  const char *text = veskstrman_get(vm->strings, strid);
+  if (!text) {
+    veskvm_seterror(vm, VESKVM_ERROR_STRING, "id read = %u", strid);
+    return vm->state;
+  }
+  veskobj_t o = veskvm_newobj(vm, VESKTYPE_STRING);
+  o->s.id = strid;
+  o->s.str = text;
+  return veskvm_push(vm, o);
+}
+
+/* New closure whose activation record holds self = nil. */
+static veskobj_t closure_new(veskvm_t vm, int32_t ref, int isscript) {
+  veskobj_t c = veskvm_newobj(vm, VESKTYPE_CLOSURE);
+  c->c.ref = ref;
+  c->c.isscript = isscript ? 1 : 0;
+  veskobj_t self = veskvm_newobj(vm, VESKTYPE_NIL);
+  veskdarray_push(c->c.actrec, &self);
+  return c;
+}
+
+int veskvm_pushc(veskvm_t vm, int32_t ref, int isscript) {
+  return veskvm_push(vm, closure_new(vm, ref, isscript));
+}
+
+int veskvm_pushl(veskvm_t vm, int32_t addr) {
+  if (!vm->lsyms) return veskvm_pushc(vm, addr, 1);
+  veskobj_t c = veskvm_newobj(vm, VESKTYPE_CLOSURE);
+  c->c.ref = addr;
+  c->c.isscript = 1;
+  veskdarray_destroy(&c->c.actrec);
+  c->c.actrec = veskdarray_clone(vm->lsyms->syms);
+  return veskvm_push(vm, c);
+}
+
+int veskvm_pop(veskvm_t vm) {
+  if (veskdarray_isempty(vm->stack)) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "empty stack");
+    return vm->state;
+  }
+  veskvm_drop(vm, 1);
+  return vm->state;
+}
+
+int veskvm_dup(veskvm_t vm) {
+  if (veskdarray_isempty(vm->stack)) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "empty stack");
+    return vm->state;
+  }
+  return veskvm_push(vm, veskvm_at(vm, 1));
+}
+
+/****************************************/
+/* Helpers for natives and hosts        */
+/****************************************/
+
+uint16_t veskvm_string_register(veskvm_t vm, const char *str, int protect) {
+  return veskstrman_register(vm->strings, str, protect);
+}
+
+const char *veskvm_string_get(veskvm_t vm, uint16_t id) {
+  return veskstrman_get(vm->strings, id);
+}
+
+int veskvm_pushstr(veskvm_t vm, const char *str, int protect) {
+  uint16_t id = veskstrman_register(vm->strings, str, protect);
+  if (!veskstrman_get(vm->strings, id)) {
+    veskvm_seterror(vm, VESKVM_ERROR_STRING, "no string id left for '%s'", str);
+    return vm->state;
+  }
+  return veskvm_pushs(vm, id);
+}
+
+veskobj_t veskvm_stack_at(veskvm_t vm, int64_t idx) {
+  if (idx < 1 || idx > veskdarray_size(vm->stack)) return nullptr;
+  return veskvm_at(vm, idx);
+}
+
+int64_t veskvm_stack_size(veskvm_t vm) {
+  return veskdarray_size(vm->stack);
+}
+
+int64_t veskvm_lnum(veskvm_t vm) {
+  return vm->lsyms ? veskdarray_size(vm->lsyms->syms) - 1 : 0;
+}
+
+veskobj_t veskvm_lsym(veskvm_t vm, uint32_t idx) {
+  if (!vm->lsyms || idx >= veskdarray_size(vm->lsyms->syms)) return nullptr;
+  return veskdarray_get(vm->lsyms->syms, idx, veskobj_t);
+}
+
+int veskvm_lload(veskvm_t vm, uint32_t idx) {
+  veskvm_do_lload(vm, idx);
+  return vm->state;
+}
+
+int veskvm_lnum_assert(veskvm_t vm, int64_t expected) {
+  int64_t got = veskvm_lnum(vm);
+  if (got != expected)
+    veskvm_seterror(vm, VESKVM_ERROR_LNUM, "expected %d parameters, got %ld",
+                    static_cast<int>(expected), static_cast<long>(got));
+  return vm->state;
+}
+
+int veskvm_type_assert(veskvm_t vm, int64_t idx, uint16_t type) {
+  veskobj_t o = veskvm_stack_at(vm, idx);
+  if (!o) {
+    veskvm_seterror(vm, VESKVM_ERROR_STACK, "stack idx %u out of bounds",
+                    static_cast<unsigned>(idx));
+    return vm->state;
+  }
+  if (veskobj_type(o) != type) return veskvm_type_error(vm, type, o);
+  return vm->state;
+}
+
+int veskvm_type_error(veskvm_t vm, uint16_t expected, veskobj_t got) {
+  veskvm_seterror(vm, VESKVM_ERROR_TYPE, "expected %s, got %s", vesktype_desc[expected],
+                  vesktype_desc[veskobj_type(got)]);
+  return vm->state;
+}
+
+int veskvm_register_global_function(veskvm_t vm, const char *name, veskvm_funp fun) {
+  veskvm_pushstr(vm, name, 1);
+  veskvm_pushc(vm, static_cast<int32_t>(veskvm_function_register(vm, fun)), 0);
+  return veskvm_gstore(vm);
+}
+
+int veskvm_table_put_function(veskvm_t vm, const char *key, veskvm_funp fun) {
+  if (veskvm_type_assert(vm, 1, VESKTYPE_TABLE) != VESKVM_STATE_READY) return vm->state;
+  veskvm_dup(vm);
+  veskvm_pushstr(vm, key, 1);
+  veskvm_pushc(vm, static_cast<int32_t>(veskvm_function_register(vm, fun)), 0);
+  return veskvm_tput(vm);
+}
+
+/****************************************/
+/* Instructions                         */
+/****************************************/
+
+static inline bool is_number(veskobj_t o) {
+  return veskobj_isint(o) || veskobj_isfloat(o);
+}
+
+static inline float to_float(veskobj_t o) {
+  return veskobj_isint(o) ? static_cast<float>(o->i.value) : o->f.value;
+}
+
+/* nil and the integer 0 are false, everything else is true. */
+static inline bool is_true(veskobj_t o) {
+  return !(veskobj_isnil(o) || (veskobj_isint(o) && o->i.value == 0));
+}
+
+static inline void push_int(veskvm_t vm, int32_t v) {
+  veskvm_pushi(vm, v);
+}
+
+/* Replaces the top two operands by r. */
+static inline void replace2(veskvm_t vm, veskobj_t r) {
+  veskvm_drop(vm, 1);
+  veskvm_at(vm, 1) = r;
+}
+
+static bool expect_type(veskvm_t vm, veskobj_t o, uint16_t type) {
+  if (veskobj_type(o) == type) return true;
+  veskvm_type_error(vm, type, o);
+  return false;
+}
+
+static bool expect_key(veskvm_t vm, veskobj_t k) {
+  if (veskobj_haskey(k)) return true;
+  veskvm_seterror(vm, VESKVM_ERROR_TYPE, "a %s cannot be a table key",
+                  vesktype_desc[veskobj_type(k)]);
+  return false;
+}
+
+/* Integer arithmetic wraps like 32-bit two's complement. */
+static bool int_arith(veskvm_t vm, uint8_t op, int32_t a, int32_t b, int32_t *r) {
+  uint32_t ua = static_cast<uint32_t>(a), ub = static_cast<uint32_t>(b);
+  switch (op) {
+  case VESKVM_INSTR_ADD:
+    *r = static_cast<int32_t>(ua + ub);
+    return true;
+  case VESKVM_INSTR_SUB:
+    *r = static_cast<int32_t>(ua - ub);
+    return true;
+  case VESKVM_INSTR_MUL:
+    *r = static_cast<int32_t>(ua * ub);
+    return true;
+  default:
+    break;
+  }
+  const char *name = op == VESKVM_INSTR_DIV ? "div" : "mod";
+  if (b == 0) {
+    veskvm_seterror(vm, VESKVM_ERROR_TYPE, "integer %s by zero (%d %s 0)", name, a, name);
+    return false;
+  }
+  if (a == INT32_MIN && b == -1) {
+    veskvm_seterror(vm, VESKVM_ERROR_TYPE, "integer overflow (%d %s -1)", a, name);
+    return false;
+  }
+  if (op == VESKVM_INSTR_DIV) {
+    *r = a / b;
+  } else {
+    int32_t m = a % b;
+    *r = m < 0 ? static_cast<int32_t>(static_cast<uint32_t>(m) + ub) : m;
+  }
+  return true;
+}
+
+static float float_arith(uint8_t op, float a, float b) {
+  switch (op) {
+  case VESKVM_INSTR_ADD:
+    return a + b;
+  case VESKVM_INSTR_SUB:
+    return a - b;
+  case VESKVM_INSTR_MUL:
+    return a * b;
+  case VESKVM_INSTR_DIV:
+    return a / b;
+  case VESKVM_INSTR_MOD: {
+    float m = fmodf(a, b);
+    return m < 0 ? m + b : m;
+  }
+  default:
+    return powf(a, b);
+  }
+}
+
+/* add, sub, mul, div: operands are checked before anything is popped, so a
+   failure leaves them in place. mod and pow pop them first. */
+static bool arith(veskvm_t vm, uint8_t op) {
+  if (!veskvm_need(vm, 2)) return false;
+  veskobj_t a = veskvm_at(vm, 2), b = veskvm_at(vm, 1);
+  bool pops_first = op == VESKVM_INSTR_MOD || op == VESKVM_INSTR_POW;
+  if (!is_number(a) || !is_number(b)) {
+    if (pops_first) veskvm_drop(vm, 2);
+    veskvm_seterror(vm, VESKVM_ERROR_TYPE, nullptr);
+    return false;
+  }
+  if (pops_first) veskvm_drop(vm, 2);
+  veskobj_t r;
+  if (veskobj_isint(a) && veskobj_isint(b) && op != VESKVM_INSTR_POW) {
+    int32_t v;
+    if (!int_arith(vm, op, a->i.value, b->i.value, &v)) return false;
+    r = veskvm_newobj(vm, VESKTYPE_INT);
+    r->i.value = v;
+  } else {
+    r = veskvm_newobj(vm, VESKTYPE_FLOAT);
+    r->f.value = float_arith(op, to_float(a), to_float(b));
+  }
+  if (pops_first)
+    veskvm_push(vm, r);
+  else
+    replace2(vm, r);
+  return true;
+}
+
+static bool unm(veskvm_t vm) {
+  if (!veskvm_need(vm, 1)) return false;
+  veskobj_t a = veskvm_at(vm, 1);
+  veskvm_drop(vm, 1);
+  if (veskobj_isint(a)) {
+    push_int(vm, static_cast<int32_t>(0u - static_cast<uint32_t>(a->i.value)));
+  } else if (veskobj_isfloat(a)) {
+    veskvm_pushf(vm, -a->f.value);
+  } else {
+    veskvm_seterror(vm, VESKVM_ERROR_TYPE, nullptr);
+    return false;
+  }
+  return true;
+}
+
+static bool logic(veskvm_t vm, uint8_t op) {
+  if (op == VESKVM_INSTR_NOT) {
+    if (!veskvm_need(vm, 1)) return false;
+    bool v = !is_true(veskvm_at(vm, 1));
+    veskvm_drop(vm, 1);
+    push_int(vm, v);
+    return true;
+  }
+  if (!veskvm_need(vm, 2)) return false;
+  bool a = is_true(veskvm_at(vm, 2)), b = is_true(veskvm_at(vm, 1));
+  veskvm_drop(vm, 2);
+  push_int(vm, op == VESKVM_INSTR_AND ? (a && b) : (a || b));
+  return true;
+}
+
+static bool compare(veskvm_t vm, uint8_t op) {
+  if (!veskvm_need(vm, 2)) return false;
+  veskobj_t a = veskvm_at(vm, 2), b = veskvm_at(vm, 1);
+  if (!veskobj_comparable(a, b)) {
+    veskvm_seterror(vm, VESKVM_ERROR_TYPE, "cannot compare %s with %s",
+                    vesktype_desc[veskobj_type(a)], vesktype_desc[veskobj_type(b)]);
+    return false;
+  }
+  int c = veskobj_cmp(a, b);
+  bool v = false;
+  switch (op) {
+  case VESKVM_INSTR_EQ:
+    v = c == 0;
+    break;
+  case VESKVM_INSTR_NEQ:
+    v = c != 0;
+    break;
+  case VESKVM_INSTR_GT:
+    v = c > 0;
+    break;
+  case VESKVM_INSTR_GTE:
+    v = c >= 0;
+    break;
+  case VESKVM_INSTR_LT:
+    v = c < 0;
+    break;
+  default:
+    v = c <= 0;
+    break;
+  }
+  veskvm_drop(vm, 2);
+  push_int(vm, v);
+  return true;
+}
+
+static bool do_gload(veskvm_t vm) {
+  if (!veskvm_need(vm, 1)) return false;
+  veskobj_t s = veskvm_at(vm, 1);
+  if (!expect_type(vm, s, VESKTYPE_STRING)) return false;
+  int32_t key = s->s.id;
+  veskobj_t *v = veskdict_get(vm->gsyms, &key, veskobj_t);
+  veskvm_at(vm, 1) = v ? *v : veskvm_newobj(vm, VESKTYPE_NIL);
+  return true;
+}
+
+static bool do_gstore(veskvm_t vm) {
+  if (!veskvm_need(vm, 2)) return false;
+  veskobj_t s = veskvm_at(vm, 2), v = veskvm_at(vm, 1);
+  if (!expect_type(vm, s, VESKTYPE_STRING)) return false;
+  int32_t key = s->s.id;
+  veskdict_set(vm->gsyms, &key, &v);
+  veskvm_drop(vm, 2);
+  return true;
+}
+
+static bool do_tget(veskvm_t vm) {
+  if (!veskvm_need(vm, 2)) return false;
+  veskobj_t t = veskvm_at(vm, 2), k = veskvm_at(vm, 1);
+  if (!expect_type(vm, t, VESKTYPE_TABLE) || !expect_key(vm, k)) return false;
+  veskobj_t *v = veskdict_get(t->t.value, &k, veskobj_t);
+  replace2(vm, v ? *v : veskvm_newobj(vm, VESKTYPE_NIL));
+  return true;
+}
+
+/* A closure stored into a table becomes a method: its self is the table. */
+static veskobj_t method_of(veskvm_t vm, veskobj_t t, veskobj_t c) {
+  veskobj_t m = veskvm_newobj(vm, VESKTYPE_CLOSURE);
+  m->c.ref = c->c.ref;
+  m->c.isscript = c->c.isscript;
+  veskdarray_push(m->c.actrec, &t);
+  for (int64_t i = 1; i < veskdarray_size(c->c.actrec); ++i)
+    veskdarray_push(m->c.actrec, &veskdarray_get(c->c.actrec, i, veskobj_t));
+  return m;
+}
+
+static bool do_tput(veskvm_t vm) {
+  if (!veskvm_need(vm, 3)) return false;
+  veskobj_t t = veskvm_at(vm, 3), k = veskvm_at(vm, 2), v = veskvm_at(vm, 1);
+  if (!expect_type(vm, t, VESKTYPE_TABLE) || !expect_key(vm, k)) return false;
+  veskvm_drop(vm, 3);
+  if (veskobj_isnil(v)) {
+    veskdict_remove(t->t.value, &k);
+    return true;
+  }
+  if (veskobj_isclosure(v)) v = method_of(vm, t, v);
+  veskdict_set(t->t.value, &k, &v);
+  return true;
+}
+
+int veskvm_tput(veskvm_t vm) {
+  do_tput(vm);
+  return vm->state;
+}
+int veskvm_tget(veskvm_t vm) {
+  do_tget(vm);
+  return vm->state;
+}
+int veskvm_gload(veskvm_t vm) {
+  do_gload(vm);
+  return vm->state;
+}
+int veskvm_gstore(veskvm_t vm) {
+  do_gstore(vm);
+  return vm->state;
+}
+
+/* Local symbols exist only inside a call; top-level code has none. */
+static bool have_frame(veskvm_t vm, const char *what) {
+  if (vm->lsyms) return true;
+  veskvm_seterror(vm, VESKVM_ERROR_LNUM, "%s outside of a function call", what);
+  return false;
+}
+
+static bool veskvm_do_lload(veskvm_t vm, int64_t idx) {
+  if (!have_frame(vm, "lload")) return false;
+  int64_t n = veskdarray_size(vm->lsyms->syms);
+  if (idx < 0 || idx >= n) {
+    veskvm_seterror(vm, VESKVM_ERROR_LNUM, "local symbol %ld read, the call has %ld",
+                    static_cast<long>(idx), static_cast<long>(n));
+    return false;
+  }
+  veskvm_push(vm, veskdarray_get(vm->lsyms->syms, idx, veskobj_t));
+  return true;
+}
+
+/* Writing past the end extends the local symbols, the gap filled with nil. */
+static bool do_lstore(veskvm_t vm, int32_t idx) {
+  if (!veskvm_need(vm, 1) || !have_frame(vm, "lstore")) return false;
+  if (idx < 0 || idx >= VESKVM_MAX_LSYMS) {
+    veskvm_seterror(vm, VESKVM_ERROR_LNUM, "local symbol %d written, the limit is %d",
+                    idx, VESKVM_MAX_LSYMS);
+    return false;
+  }
+  veskobj_t v = veskvm_at(vm, 1);
+  veskvm_drop(vm, 1);
+  veskdarray_t syms = vm->lsyms->syms;
+  if (idx < veskdarray_size(syms)) {
+    veskdarray_get(syms, idx, veskobj_t) = v;
+    return true;
+  }
+  if (idx > veskdarray_size(syms)) {
+    veskobj_t nil = veskvm_newobj(vm, VESKTYPE_NIL);
+    while (veskdarray_size(syms) < idx)
+      veskdarray_push(syms, &nil);
+  }
+  veskdarray_push(syms, &v);
+  return true;
+}
+
+/* jumpz/jumpnz: the condition stays on the stack when the target is bad. */
+static void cond_jump(veskvm_t vm, bool when, int32_t target) {
+  if (!veskvm_need(vm, 1)) return;
+  if (is_true(veskvm_at(vm, 1)) == when) {
+    vm->pc = target;
+    if (!veskvm_pc_ok(vm)) return;
+  }
+  veskvm_drop(vm, 1);
+}
+
+static inline bool advance(veskvm_t vm) {
+  ++vm->pc;
+  return veskvm_pc_ok(vm);
+}
+
+/* Reads the 4-byte argument after the opcode; at least one byte must follow
+   it. */
+static bool fetch_arg(veskvm_t vm, int32_t *arg) {
+  ++vm->pc;
+  int64_t pc = vm->pc;
+  if (pc >= vm->bcode_size || pc + 4 >= vm->bcode_size) {
+    veskvm_seterror(vm, VESKVM_ERROR_PC, nullptr);
+    return false;
+  }
+  const uint8_t *p = vm->bcode + pc;
+  *arg = static_cast<int32_t>(
+      static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+      (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+  vm->pc += 4;
+  return true;
+}
+
+static void exec_with_arg(veskvm_t vm, uint8_t op, int32_t arg) {
+  switch (op) {
+  case VESKVM_INSTR_PUSHF: {
+    float f;
+    memcpy(&f, &arg, sizeof f);
+    veskvm_pushf(vm, f);
+    break;
+  }
+  case VESKVM_INSTR_PUSHI:
+    veskvm_pushi(vm, arg);
+    break;
+  case VESKVM_INSTR_PUSHS:
+    veskvm_pushs(vm, static_cast<uint16_t>(arg));
+    break;
+  case VESKVM_INSTR_PUSHCN:
+    veskvm_pushc(vm, arg, 1);
+    break;
+  case VESKVM_INSTR_PUSHCC:
+    veskvm_pushc(vm, arg, 0);
+    break;
+  case VESKVM_INSTR_PUSHL:
+    veskvm_pushl(vm, arg);
+    break;
+  case VESKVM_INSTR_LLOAD:
+    veskvm_do_lload(vm, arg);
+    break;
+  case VESKVM_INSTR_LSTORE:
+    do_lstore(vm, arg);
+    break;
+  case VESKVM_INSTR_JUMP:
+    vm->pc = arg;
+    veskvm_pc_ok(vm);
+    break;
+  case VESKVM_INSTR_JUMPZ:
+    cond_jump(vm, false, arg);
+    break;
+  default:
+    cond_jump(vm, true, arg);
+    break;
+  }
+}
+
+/* Instructions without argument. Depending on the instruction, pc moves
+   before it runs (it runs only if pc is still valid) or after it succeeded. */
+static void exec_plain(veskvm_t vm, uint8_t op) {
+  switch (op) {
+  case VESKVM_INSTR_NOP:
+    advance(vm);
+    return;
+  case VESKVM_INSTR_DONE:
+    vm->state = VESKVM_STATE_DONE;
+    return;
+  case VESKVM_INSTR_PUSHNIL:
+    if (advance(vm)) veskvm_pushnil(vm);
+    return;
+  case VESKVM_INSTR_DUP:
+    if (advance(vm)) veskvm_dup(vm);
+    return;
+  case VESKVM_INSTR_POP:
+    if (veskvm_pop(vm) == VESKVM_STATE_READY) advance(vm);
+    return;
+  case VESKVM_INSTR_RET0:
+  case VESKVM_INSTR_RET1:
+    if (call_return(vm, op == VESKVM_INSTR_RET1) == VESKVM_STATE_READY) veskvm_pc_ok(vm);
+    return;
+  case VESKVM_INSTR_ADD:
+  case VESKVM_INSTR_SUB:
+  case VESKVM_INSTR_MUL:
+  case VESKVM_INSTR_DIV:
+  case VESKVM_INSTR_MOD:
+  case VESKVM_INSTR_POW:
+    if (arith(vm, op)) advance(vm);
+    return;
+  case VESKVM_INSTR_UNM:
+    if (unm(vm)) advance(vm);
+    return;
+  case VESKVM_INSTR_AND:
+  case VESKVM_INSTR_OR:
+  case VESKVM_INSTR_NOT:
+    if (logic(vm, op)) advance(vm);
+    return;
+  case VESKVM_INSTR_GLOAD:
+    if (advance(vm)) do_gload(vm);
+    return;
+  case VESKVM_INSTR_GSTORE:
+    if (advance(vm)) do_gstore(vm);
+    return;
+  case VESKVM_INSTR_PUSHT:
+    veskvm_push(vm, veskvm_newobj(vm, VESKTYPE_TABLE));
+    advance(vm);
+    return;
+  case VESKVM_INSTR_TPUT:
+    if (do_tput(vm)) advance(vm);
+    return;
+  case VESKVM_INSTR_TGET:
+    if (do_tget(vm)) advance(vm);
+    return;
+  case VESKVM_INSTR_CALLC:
+  case VESKVM_INSTR_CALLS:
+    if (advance(vm) && veskvm_call(vm, op == VESKVM_INSTR_CALLS) == VESKVM_STATE_READY)
+      veskvm_pc_ok(vm);
+    return;
+  default:
+    if (compare(vm, op)) advance(vm);
+    return;
+  }
+}
+
+int veskvm_step(veskvm_t vm) {
+  if (vm->state != VESKVM_STATE_READY) return vm->state;
+  if (static_cast<uint64_t>(veskdarray_size(vm->heap->objs)) >= vm->heap->marklimit)
+    veskheap_gc(vm);
+  /* pc was checked by whatever moved it; this guards hosts that set it. */
+  if (!veskvm_pc_ok(vm)) return vm->state;
+  vm->oldpc = vm->pc;
+  uint8_t op = vm->bcode[vm->pc];
+  if (op < VESKVM_INSTR_ARGFIRST) {
+    exec_plain(vm, op);
+  } else if (op <= VESKVM_INSTR_LAST) {
+    int32_t arg;
+    if (fetch_arg(vm, &arg)) exec_with_arg(vm, op, arg);
+  } else {
+    veskvm_seterror(vm, VESKVM_ERROR_INSTR, nullptr);
+  }
+  return vm->state;
+}

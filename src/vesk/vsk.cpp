@@ -1,0 +1,109 @@
+/*
+ * vsk: the one-step front end. `vsk run FILE.vsk` compiles, assembles and
+ * runs a script in memory; `vsk build FILE.vsk` writes FILE.vasm, FILE.vo and
+ * FILE.vdb next to the source. Both go through the same library code as
+ * vskparse, vskasm and vskrun, with their messages and exit statuses.
+ */
+#include "veskasm.h"
+#include "veskparser.h"
+#include "veskrunner.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+static void usage(const char *prog) {
+  fprintf(stderr, "Usage:\n\t%s run [--trace] <file.vsk>\n\t%s build <file.vsk>\n\n", prog, prog);
+}
+
+static int unrecognized(const char *prog, const char *what, const char *arg) {
+  fprintf(stderr, "error: %s: unrecognized %s '%s'\n", prog, what, arg);
+  usage(prog);
+  return 1;
+}
+
+/* The source path without its .vsk extension: the stem of the files build writes. */
+static std::string stem(const char *source) {
+  std::string s(source);
+  const std::string ext = ".vsk";
+  if (s.size() > ext.size() && s.compare(s.size() - ext.size(), ext.size(), ext) == 0)
+    s.resize(s.size() - ext.size());
+  return s;
+}
+
+static int build(const char *prog, const char *source) {
+  std::string base = stem(source);
+  std::string vasm = base + ".vasm", vo = base + ".vo", vdb = base + ".vdb";
+  char *argv[] = {(char *)prog, (char *)source, vasm.data(), NULL};
+  veskparser_t p = veskparser_new(3, argv);
+  if (!p) return 1;
+  int32_t parsed = veskparser_parse(p);
+  veskparser_destroy(&p);
+  if (parsed != PARSE_OK) return 1;
+  return veskrunner_assemble_files(vasm.c_str(), vo.c_str(), vdb.c_str());
+}
+
+/* Compiles a source into a malloc'ed listing; false after the compiler's messages. */
+static bool compile_to_memory(const char *source, char **text, size_t *len) {
+  FILE *out = open_memstream(text, len);
+  if (!out) {
+    perror(source);
+    return false;
+  }
+  veskparser_t p = veskparser_new_stream(source, out, NULL);
+  int32_t parsed = p ? veskparser_parse(p) : PARSE_ERROR;
+  veskparser_destroy(&p);
+  fclose(out);
+  return parsed == PARSE_OK;
+}
+
+/* Assembles a listing held in memory; name is used in the assembler's messages. */
+static int assemble_memory(char *text, size_t len, const char *name, uint8_t **bcode,
+                           uint32_t *size, veskdebug_t *dbg) {
+  FILE *in = len ? fmemopen(text, len, "r") : NULL;
+  if (!in) {
+    fprintf(stderr, "%s: empty assembly listing\n", name);
+    *dbg = veskdebug_new();
+    return 2;
+  }
+  int r = vesk_asm_stream(in, name, bcode, size, dbg);
+  fclose(in);
+  return r;
+}
+
+static int run(const char *source, int trace) {
+  char *text = NULL;
+  size_t len = 0;
+  bool compiled = compile_to_memory(source, &text, &len);
+  uint8_t *bcode = NULL;
+  uint32_t size = 0;
+  veskdebug_t dbg = NULL;
+  int status = 1;
+  if (compiled &&
+      assemble_memory(text, len, (stem(source) + ".vasm").c_str(), &bcode, &size, &dbg) == 0)
+    status = veskrunner_run(source, bcode, size, dbg, trace);
+  free(text);
+  free(bcode);
+  veskdebug_destroy(&dbg);
+  return status;
+}
+
+int main(int argc, char **argv) {
+  const char *prog = argc > 0 && argv[0] ? argv[0] : "vsk";
+  if (argc < 3 || argc > 4) {
+    usage(prog);
+    return 0;
+  }
+  if (strcmp(argv[1], "run") == 0) {
+    if (argc == 4 && strcmp(argv[2], "--trace") != 0)
+      return unrecognized(prog, "option", argv[2]);
+    return run(argv[argc - 1], argc == 4);
+  }
+  if (strcmp(argv[1], "build") == 0) {
+    if (argc == 4) return unrecognized(prog, "option", argv[2]);
+    return build(prog, argv[2]);
+  }
+  return unrecognized(prog, "command", argv[1]);
+}

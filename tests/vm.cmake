@@ -1,0 +1,5 @@
+# The virtual machine: loading, instructions, calls, natives and the table
+# built-ins.
+vesk_unit_test(test_vm
+  SOURCES unit/test_vm.cpp unit/test_vm_calls.cpp unit/test_vm_table.cpp
+  LIBS vesk)
