@@ -4,5 +4,6 @@ if(TARGET argos3standin_sim)
     SOURCES unit/test_argos_standin_datatypes.cpp
             unit/test_argos_standin_config.cpp
             unit/test_argos_standin_control.cpp
+            unit/test_argos_standin_arena.cpp
     LIBS argos3standin_sim argos3standin)
 endif()

@@ -21,3 +21,11 @@ if(TARGET vskparse)
   add_test(NAME e2e_vskparse_missing_source
     COMMAND ${VESK_E2E_RUN} ${VSKPARSE_CASES}/missing -- ${VSKPARSE} nosuch.vsk out.vasm)
 endif()
+
+# A program through the whole tool chain, when the other programs exist.
+if(TARGET vskparse AND TARGET vskasm AND TARGET vskrun)
+  add_test(NAME e2e_vskparse_run
+    COMMAND ${VESK_E2E_RUN} -i ${VSKPARSE_CASES}/run.vsk ${VSKPARSE_CASES}/run
+            -- sh -c "$0 run.vsk run.vasm && $1 run.vasm run.vo run.vdb && $2 run.vo run.vdb"
+               $<TARGET_FILE:vskparse> $<TARGET_FILE:vskasm> $<TARGET_FILE:vskrun>)
+endif()

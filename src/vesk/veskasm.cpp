@@ -6,8 +6,6 @@
  */
 #include "veskasm.h"
 
-#include <ctype.h>
-#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -23,24 +21,30 @@ static bool has_argument(unsigned op) {
 }
 
 static void put_u32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = (uint8_t)(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    p[i] = (uint8_t)(v >> (8 * i));
 }
 
 static uint32_t get_u32(const uint8_t *p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 |
+         (uint32_t)p[3] << 24;
 }
 
 /* The white space the listing format knows (the C locale's isspace set). */
-static bool is_space(char c) { return c && strchr(" \t\n\v\f\r", c) != NULL; }
+static bool is_space(char c) {
+  return c && strchr(" \t\n\v\f\r", c) != NULL;
+}
 
 static char *skip_space(char *p) {
-  while (is_space(*p)) ++p;
+  while (is_space(*p))
+    ++p;
   return p;
 }
 
 static void trim_right(char *p) {
   size_t n = strlen(p);
-  while (n > 0 && is_space(p[n - 1])) p[--n] = '\0';
+  while (n > 0 && is_space(p[n - 1]))
+    p[--n] = '\0';
 }
 
 /* Splits at the first of seps like strsep: returns the field, moves *rest past the
@@ -96,7 +100,7 @@ namespace {
 /* Working state of one assembly run. */
 struct Assembler {
   const char *path;
-  FILE *in = nullptr; /* not owned */
+  FILE *in = nullptr;     /* not owned */
   uint8_t *buf = nullptr; /* output bytecode */
   uint32_t size = 0;      /* also the current offset */
   uint32_t cap = 0;
@@ -119,7 +123,8 @@ struct Assembler {
     if (n > UINT32_MAX - size) return nullptr;
     if (size + n >= cap) {
       uint64_t ncap = cap;
-      while (size + n >= ncap) ncap *= 2;
+      while (size + n >= ncap)
+        ncap *= 2;
       if (ncap > UINT32_MAX) ncap = UINT32_MAX;
       uint8_t *nbuf = (uint8_t *)realloc(buf, ncap);
       if (!nbuf) {
@@ -172,7 +177,8 @@ int Assembler::string_line(const char *text, size_t len, bool escaped) {
   for (size_t i = 0; i < len; ++i) {
     if (!escaped || text[i] != '\\') {
       s += text[i];
-    } else if (i + 1 < len && (text[i + 1] == 'n' || text[i + 1] == 'r' || text[i + 1] == '\\')) {
+    } else if (i + 1 < len &&
+               (text[i + 1] == 'n' || text[i + 1] == 'r' || text[i + 1] == '\\')) {
       ++i;
       s += text[i] == 'n' ? '\n' : (text[i] == 'r' ? '\r' : '\\');
     } else {
@@ -199,9 +205,10 @@ int Assembler::annotation(const char *text) {
   char *line = split(&rest, ",");
   char *col = split(&rest, ",");
   char *file = split(&rest, ",\n");
-  if (!col || !file) return error("malformed source annotation \"%s\" (line,column,file)", text);
-  veskdebug_info_set(dbg, size, (uint64_t)strtol(line, NULL, 10), (uint64_t)strtol(col, NULL, 10),
-                     file);
+  if (!col || !file)
+    return error("malformed source annotation \"%s\" (line,column,file)", text);
+  veskdebug_info_set(dbg, size, (uint64_t)strtol(line, NULL, 10),
+                     (uint64_t)strtol(col, NULL, 10), file);
   return 0;
 }
 
@@ -214,7 +221,8 @@ int Assembler::label_line(char *text) {
   return rest ? annotation(rest) : 0;
 }
 
-/* Appends a 4-byte argument: a number, or a label reference patched at the end. */
+/* Reads a numeric argument into bits; false when the text is a label reference
+ * (always for jumps; otherwise when nothing of it parses as a number). */
 static bool parse_number(unsigned op, const char *arg, uint32_t *bits) {
   char *end = NULL;
   if (op >= VESKVM_INSTR_JUMP) return false;
@@ -240,7 +248,8 @@ int Assembler::instruction_line(char *text) {
   char *mnemonic = split(&instr, " \t\n");
   char *arg = split(&instr, " \t\n");
   unsigned op = 0;
-  while (op <= VESKVM_INSTR_LAST && strcmp(mnemonic, veskvm_instr_desc[op]) != 0) ++op;
+  while (op <= VESKVM_INSTR_LAST && strcmp(mnemonic, veskvm_instr_desc[op]) != 0)
+    ++op;
   if (op > VESKVM_INSTR_LAST) return error("unknown instruction \"%s\"", mnemonic);
   uint8_t opcode = (uint8_t)op;
   if (int r = write_bytes(&opcode, 1)) return r;
@@ -250,6 +259,7 @@ int Assembler::instruction_line(char *text) {
     return 0;
   }
   if (!arg || !*arg) return error("missing argument");
+  /* A label reference keeps the bytes zero until the labels are substituted. */
   uint32_t bits = 0;
   uint32_t at = size;
   if (!parse_number(op, arg, &bits)) {
@@ -264,14 +274,19 @@ int Assembler::instruction_line(char *text) {
 int Assembler::line(char *text, size_t len) {
   ++lineno;
   char *p = skip_space(text);
-  if (*p == '\'' || *p == '"') return string_line(p + 1, len - (size_t)(p + 1 - text), *p == '"');
+  if (*p == '\'' || *p == '"')
+    return string_line(p + 1, len - (size_t)(p + 1 - text), *p == '"');
   trim_right(p);
   switch (*p) {
   case '\0':
-  case '#': return 0;
-  case '!': return count_line(p + 1);
-  case '@': return label_line(p);
-  default: return instruction_line(p);
+  case '#':
+    return 0;
+  case '!':
+    return count_line(p + 1);
+  case '@':
+    return label_line(p);
+  default:
+    return instruction_line(p);
   }
 }
 
@@ -286,8 +301,8 @@ static void substitute_label(const void *key, void *data, void *params) {
     fprintf(stderr, "ERROR: %s: unknown label \"%s\"\n", a->path, name);
     a->status = 2;
   } else if (*off >= a->size) {
-    fprintf(stderr, "ERROR: %s: label \"%s\" at %d is beyond the bytecode size %u\n", a->path,
-            name, (int)*off, a->size);
+    fprintf(stderr, "ERROR: %s: label \"%s\" at %d is beyond the bytecode size %u\n",
+            a->path, name, (int)*off, a->size);
     a->status = 2;
   } else {
     put_u32(a->buf + at, *off);
@@ -296,10 +311,10 @@ static void substitute_label(const void *key, void *data, void *params) {
 
 /* Assembles the open input; the caller has set up `in`. */
 int Assembler::run() {
-  labels = veskdict_new(ASM_BUCKETS, sizeof(char *), sizeof(uint32_t), veskdict_strkeyhash,
-                        veskdict_strkeycmp, strkeydstryf);
-  refs = veskdict_new(ASM_BUCKETS, sizeof(uint32_t), sizeof(char *), veskdict_uint32keyhash,
-                      veskdict_uint32keycmp, strdatadstryf);
+  labels = veskdict_new(ASM_BUCKETS, sizeof(char *), sizeof(uint32_t),
+                        veskdict_strkeyhash, veskdict_strkeycmp, strkeydstryf);
+  refs = veskdict_new(ASM_BUCKETS, sizeof(uint32_t), sizeof(char *),
+                      veskdict_uint32keyhash, veskdict_uint32keycmp, strdatadstryf);
   buf = (uint8_t *)malloc(BCODE_START_CAP);
   if (!buf) {
     fprintf(stderr, "[FATAL] Can't allocate the bytecode buffer.\n");
@@ -310,7 +325,8 @@ int Assembler::run() {
   size_t textcap = 0;
   ssize_t len;
   int r = 0;
-  while (!r && (len = getline(&text, &textcap, in)) >= 0) r = line(text, (size_t)len);
+  while (!r && (len = getline(&text, &textcap, in)) >= 0)
+    r = line(text, (size_t)len);
   free(text);
   if (r) return r;
   if (ferror(in)) {
@@ -387,17 +403,22 @@ static void write_string_line(FILE *out, const char *s) {
   }
   fputc('"', out);
   for (; *s; ++s) {
-    if (*s == '\n') fputs("\\n", out);
-    else if (*s == '\r') fputs("\\r", out);
-    else if (*s == '\\') fputs("\\\\", out);
-    else fputc(*s, out);
+    if (*s == '\n')
+      fputs("\\n", out);
+    else if (*s == '\r')
+      fputs("\\r", out);
+    else if (*s == '\\')
+      fputs("\\\\", out);
+    else
+      fputc(*s, out);
   }
   fputc('\n', out);
 }
 
 /* Writes the string table; returns the offset of the first instruction, or 0
  * after reporting strings missing from the buffer. */
-static uint32_t write_strings(const uint8_t *bcode, uint32_t size, const char *path, FILE *out) {
+static uint32_t write_strings(const uint8_t *bcode, uint32_t size, const char *path,
+                              FILE *out) {
   unsigned count = (unsigned)bcode[0] | (unsigned)bcode[1] << 8;
   fprintf(out, "!%u\n", count);
   uint32_t pos = 2;
@@ -409,7 +430,8 @@ static uint32_t write_strings(const uint8_t *bcode, uint32_t size, const char *p
     pos = (uint32_t)(nul - bcode) + 1;
   }
   if (done < count) {
-    fprintf(stderr, "ERROR: %s: scanning string went up to end of file (%ld still to parse)\n",
+    fprintf(stderr,
+            "ERROR: %s: scanning string went up to end of file (%ld still to parse)\n",
             path, (long)(count - done));
     return 0;
   }
@@ -417,8 +439,8 @@ static uint32_t write_strings(const uint8_t *bcode, uint32_t size, const char *p
 }
 
 /* Writes one instruction line; false after reporting a malformed instruction. */
-static bool write_instruction(const uint8_t *bcode, uint32_t size, uint32_t pos, veskdebug_t dbg,
-                              const char *path, FILE *out) {
+static bool write_instruction(const uint8_t *bcode, uint32_t size, uint32_t pos,
+                              veskdebug_t dbg, const char *path, FILE *out) {
   unsigned op = bcode[pos];
   if (op > VESKVM_INSTR_LAST) {
     fprintf(stderr, "ERROR: %s: unknown opcode %u at %u\n", path, op, pos);
@@ -427,7 +449,8 @@ static bool write_instruction(const uint8_t *bcode, uint32_t size, uint32_t pos,
   fprintf(out, "%u:\t%s", pos, veskvm_instr_desc[op]);
   if (has_argument(op)) {
     if ((uint64_t)pos + ARG_SIZE >= size) {
-      fprintf(stderr, "ERROR: %s: not enough bytes in bytecode for argument of %s at %u\n", path,
+      fprintf(stderr,
+              "ERROR: %s: not enough bytes in bytecode for argument of %s at %u\n", path,
               veskvm_instr_desc[op], pos);
       return false;
     }
@@ -441,14 +464,16 @@ static bool write_instruction(const uint8_t *bcode, uint32_t size, uint32_t pos,
     }
   }
   veskdebug_entry_t e = veskdebug_info_get_fromoffset(dbg, pos);
-  if (e) fprintf(out, "\t|%lu,%lu,%s", (unsigned long)e->line, (unsigned long)e->col, e->fname);
+  if (e)
+    fprintf(out, "\t|%lu,%lu,%s", (unsigned long)e->line, (unsigned long)e->col,
+            e->fname);
   fputc('\n', out);
   return true;
 }
 
 /* Disassembles into an open stream: 0, or 2 on malformed bytecode. */
-static int deasm_to(const uint8_t *bcode, uint32_t size, veskdebug_t dbg, const char *path,
-                    FILE *out) {
+static int deasm_to(const uint8_t *bcode, uint32_t size, veskdebug_t dbg,
+                    const char *path, FILE *out) {
   if (size == 0) return 0; /* the empty listing assembles to the empty buffer */
   if (size < 2) {
     fprintf(stderr, "ERROR: %s: bytecode of %u byte has no string count\n", path, size);

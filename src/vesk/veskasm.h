@@ -19,7 +19,8 @@ VESK_BEGIN_DECLS
  * an assembly error (after a message); on an error the buffer is null and the
  * size 0.
  */
-VESK_API int vesk_asm(const char *path, uint8_t **bcode, uint32_t *size, veskdebug_t *dbg);
+VESK_API int vesk_asm(const char *path, uint8_t **bcode, uint32_t *size,
+                      veskdebug_t *dbg);
 
 /* The same on a stream open for reading, which stays open; name is the file
  * name used in messages. */
@@ -31,7 +32,8 @@ VESK_API int vesk_asm_stream(FILE *in, const char *name, uint8_t **bcode, uint32
  * may be null). Returns 0, 1 when the file cannot be created (after perror),
  * 2 on malformed bytecode (after a message; the partial listing stays).
  */
-VESK_API int vesk_deasm(const uint8_t *bcode, uint32_t size, veskdebug_t dbg, const char *path);
+VESK_API int vesk_deasm(const uint8_t *bcode, uint32_t size, veskdebug_t dbg,
+                        const char *path);
 
 /*
  * Renders the instruction at offset as a newly allocated text (the caller

@@ -10,7 +10,8 @@
 int main(int argc, char **argv) {
   if (argc != 4) {
     const char *prog = argc > 0 && argv[0] ? argv[0] : "vskdeasm";
-    fprintf(stderr, "Usage:\n\t%s <bytecodefile.vo> <debugfile.vdb> <outfile.vasm>\n\n", prog);
+    fprintf(stderr, "Usage:\n\t%s <bytecodefile.vo> <debugfile.vdb> <outfile.vasm>\n\n",
+            prog);
     return 0;
   }
   uint8_t *bcode = NULL;

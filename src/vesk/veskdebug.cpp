@@ -51,7 +51,9 @@ uint32_t veskdebug_entryhash(const void *key) {
   return h;
 }
 
-static int compare_unsigned(uint64_t a, uint64_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+static int compare_unsigned(uint64_t a, uint64_t b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
 
 int veskdebug_entrycmp(const void *a, const void *b) {
   const veskdebug_entry_t ea = *(const veskdebug_entry_t *)a;
@@ -91,12 +93,12 @@ veskdebug_t veskdebug_new(void) {
     fprintf(stderr, "[FATAL] Can't allocate debug information.\n");
     abort();
   }
-  dbg->off2script =
-      veskdict_new(DEBUG_BUCKETS, sizeof(uint32_t), sizeof(veskdebug_entry_t),
-                   veskdict_uint32keyhash, veskdict_uint32keycmp, veskdebug_off2script_destroyf);
-  dbg->script2off =
-      veskdict_new(DEBUG_BUCKETS, sizeof(veskdebug_entry_t), sizeof(uint32_t),
-                   veskdebug_entryhash, veskdebug_entrycmp, veskdebug_script2off_destroyf);
+  dbg->off2script = veskdict_new(DEBUG_BUCKETS, sizeof(uint32_t),
+                                 sizeof(veskdebug_entry_t), veskdict_uint32keyhash,
+                                 veskdict_uint32keycmp, veskdebug_off2script_destroyf);
+  dbg->script2off = veskdict_new(DEBUG_BUCKETS, sizeof(veskdebug_entry_t),
+                                 sizeof(uint32_t), veskdebug_entryhash,
+                                 veskdebug_entrycmp, veskdebug_script2off_destroyf);
   dbg->breakpoints = veskdarray_new(BREAKPOINTS_CAP, sizeof(int32_t), NULL);
   return dbg;
 }
@@ -141,12 +143,14 @@ veskdebug_entry_t veskdebug_info_get_fromoffset(veskdebug_t dbg, uint32_t offset
 /* Little-endian field codecs of a record. */
 static uint64_t get_le(const uint8_t *p, int n) {
   uint64_t v = 0;
-  for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
+  for (int i = n - 1; i >= 0; --i)
+    v = (v << 8) | p[i];
   return v;
 }
 
 static void put_le(uint8_t *p, uint64_t v, int n) {
-  for (int i = 0; i < n; ++i) p[i] = (uint8_t)(v >> (8 * i));
+  for (int i = 0; i < n; ++i)
+    p[i] = (uint8_t)(v >> (8 * i));
 }
 
 /* Record header: offset (4), line (8), column (8), name length (2). */
@@ -169,8 +173,8 @@ int veskdebug_fromfile(veskdebug_t dbg, const char *path) {
     /* A record cut inside its name is dropped silently. */
     if (fread(name, 1, len, f) != len) break;
     name[len] = '\0';
-    veskdebug_info_set(dbg, (uint32_t)get_le(hdr, 4), get_le(hdr + 4, 8), get_le(hdr + 12, 8),
-                       name);
+    veskdebug_info_set(dbg, (uint32_t)get_le(hdr, 4), get_le(hdr + 4, 8),
+                       get_le(hdr + 12, 8), name);
   }
   int ok = name != NULL && !ferror(f);
   free(name);
@@ -209,7 +213,8 @@ int veskdebug_tofile(const char *path, veskdebug_t dbg) {
 /****************************************/
 
 void veskdebug_breakpoint_set_offset(veskdebug_t dbg, int32_t offset) {
-  if (!veskdebug_breakpoint_exists(dbg, offset)) veskdarray_push(dbg->breakpoints, &offset);
+  if (!veskdebug_breakpoint_exists(dbg, offset))
+    veskdarray_push(dbg->breakpoints, &offset);
 }
 
 int veskdebug_breakpoint_exists(veskdebug_t dbg, int32_t offset) {
@@ -225,7 +230,8 @@ static int resume(veskvm_t vm) {
 
 int veskdebug_continue(veskvm_t vm, veskdebug_t dbg) {
   if (resume(vm) != VESKVM_STATE_READY) return vm->state;
-  while (!veskdebug_breakpoint_exists(dbg, vm->pc) && veskvm_step(vm) == VESKVM_STATE_READY) {
+  while (!veskdebug_breakpoint_exists(dbg, vm->pc) &&
+         veskvm_step(vm) == VESKVM_STATE_READY) {
   }
   if (veskdebug_breakpoint_exists(dbg, vm->pc)) vm->state = VESKVM_STATE_STOPPED;
   return vm->state;
@@ -244,7 +250,8 @@ int veskdebug_closure_call(veskvm_t vm, uint32_t argc, veskdebug_t dbg) {
   return vm->state;
 }
 
-int veskdebug_function_call(veskvm_t vm, const char *fname, uint32_t argc, veskdebug_t dbg) {
+int veskdebug_function_call(veskvm_t vm, const char *fname, uint32_t argc,
+                            veskdebug_t dbg) {
   if (vm->state == VESKVM_STATE_STOPPED || vm->state == VESKVM_STATE_DONE)
     vm->state = VESKVM_STATE_READY;
   if (vm->state != VESKVM_STATE_READY) return vm->state;
@@ -253,8 +260,8 @@ int veskdebug_function_call(veskvm_t vm, const char *fname, uint32_t argc, veskd
   if (veskvm_gload(vm) != VESKVM_STATE_READY) return vm->state;
   veskobj_t c = veskvm_stack_at(vm, 1);
   if (!veskobj_isclosure(c)) {
-    veskvm_seterror(vm, VESKVM_ERROR_TYPE, "expected %s, got %s", vesktype_desc[VESKTYPE_CLOSURE],
-                    vesktype_desc[veskobj_type(c)]);
+    veskvm_seterror(vm, VESKVM_ERROR_TYPE, "expected %s, got %s",
+                    vesktype_desc[VESKTYPE_CLOSURE], vesktype_desc[veskobj_type(c)]);
     return vm->state;
   }
   if (argc > 0) {
@@ -274,17 +281,27 @@ int veskdebug_function_call(veskvm_t vm, const char *fname, uint32_t argc, veskd
 
 static void dump_object(FILE *out, veskobj_t o) {
   switch (veskobj_type(o)) {
-  case VESKTYPE_NIL: fprintf(out, "[nil]\n"); break;
-  case VESKTYPE_INT: fprintf(out, "[int] %d\n", o->i.value); break;
-  case VESKTYPE_FLOAT: fprintf(out, "[float] %f\n", (double)o->f.value); break;
-  case VESKTYPE_STRING: fprintf(out, "[string] %d:'%s'\n", o->s.id, o->s.str); break;
+  case VESKTYPE_NIL:
+    fprintf(out, "[nil]\n");
+    break;
+  case VESKTYPE_INT:
+    fprintf(out, "[int] %d\n", o->i.value);
+    break;
+  case VESKTYPE_FLOAT:
+    fprintf(out, "[float] %f\n", (double)o->f.value);
+    break;
+  case VESKTYPE_STRING:
+    fprintf(out, "[string] %d:'%s'\n", o->s.id, o->s.str);
+    break;
   case VESKTYPE_TABLE:
     fprintf(out, "[table] %d elements\n", (int)veskdict_size(o->t.value));
     break;
   case VESKTYPE_CLOSURE:
     fprintf(out, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n", o->c.ref);
     break;
-  default: fprintf(out, "[TODO] type = %d\n", veskobj_type(o)); break;
+  default:
+    fprintf(out, "[TODO] type = %d\n", veskobj_type(o));
+    break;
   }
 }
 

@@ -24,8 +24,8 @@ struct veskdebug_entry_s {
 typedef struct veskdebug_entry_s *veskdebug_entry_t;
 
 struct veskdebug_s {
-  veskdict_t off2script;   /* uint32 offset -> entry; the position recorded last */
-  veskdict_t script2off;   /* entry -> uint32 offset; the lowest offset recorded */
+  veskdict_t off2script;    /* uint32 offset -> entry; the position recorded last */
+  veskdict_t script2off;    /* entry -> uint32 offset; the lowest offset recorded */
   veskdarray_t breakpoints; /* int32 offsets, unsorted, no duplicates */
 };
 typedef struct veskdebug_s *veskdebug_t;
@@ -44,7 +44,8 @@ VESK_API void veskdebug_info_set(veskdebug_t dbg, uint32_t offset, uint64_t line
 VESK_API uint32_t *veskdebug_info_get_fromscript(veskdebug_t dbg, uint64_t line,
                                                  uint64_t col, const char *fname);
 /* The source position recorded for an offset, or null. */
-VESK_API veskdebug_entry_t veskdebug_info_get_fromoffset(veskdebug_t dbg, uint32_t offset);
+VESK_API veskdebug_entry_t veskdebug_info_get_fromoffset(veskdebug_t dbg,
+                                                         uint32_t offset);
 
 VESK_API void veskdebug_breakpoint_set_offset(veskdebug_t dbg, int32_t offset);
 VESK_API int veskdebug_breakpoint_exists(veskdebug_t dbg, int32_t offset);

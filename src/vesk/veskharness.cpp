@@ -45,9 +45,10 @@ struct veskharness_s {
   uint32_t payload_size;
   uint64_t sent;
 
-  uint32_t not_ready() const {
+  /* VMs that can no longer run: a finished top level ("done") still can. */
+  uint32_t failed() const {
     return static_cast<uint32_t>(std::count_if(vms.begin(), vms.end(), [](veskvm_t vm) {
-      return vm->state != VESKVM_STATE_READY;
+      return vm->state != VESKVM_STATE_READY && vm->state != VESKVM_STATE_DONE;
     }));
   }
 
@@ -139,7 +140,7 @@ uint32_t veskharness_load(veskharness_t h, const uint8_t *bcode, uint32_t size,
   }
   h->sent = 0;
   for (uint32_t i = 0; i < h->vms.size(); ++i) h->pack(i);
-  return h->not_ready();
+  return h->failed();
 }
 
 void veskharness_link(veskharness_t h, uint32_t from, uint32_t to, float distance,
@@ -176,7 +177,7 @@ uint32_t veskharness_step(veskharness_t h) {
     veskvm_process_outmsgs(vm);
     h->pack(i);
   }
-  return h->not_ready();
+  return h->failed();
 }
 
 const uint8_t *veskharness_packet(veskharness_t h, uint32_t index) {

@@ -45,7 +45,8 @@ VESK_API void veskharness_set_payload_size(veskharness_t h, uint32_t payload_siz
  * Installs the same bytecode in every VM (the buffer must outlive the
  * harness), calls setup (may be null), runs the top level and then the
  * script function "init" when it is defined; queues the first packets
- * (each robot's id and padding). Returns the number of VMs not "ready".
+ * (each robot's id and padding). Returns the number of VMs that failed
+ * (neither "ready" nor "done").
  */
 VESK_API uint32_t veskharness_load(veskharness_t h, const uint8_t *bcode, uint32_t size,
                                    veskharness_setup_funp setup, void *params);
@@ -61,7 +62,8 @@ VESK_API void veskharness_unlink(veskharness_t h, uint32_t from, uint32_t to);
  * One control step of every robot, in index order: reset the neighbours,
  * receive the packets of the previous step from every robot heard, process
  * the inbound queue, call "step", process the outbound state and build the
- * packet for the next step. Returns the number of VMs not "ready".
+ * packet for the next step. Returns the number of VMs that failed (neither
+ * "ready" nor "done").
  */
 VESK_API uint32_t veskharness_step(veskharness_t h);
 

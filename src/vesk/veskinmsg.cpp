@@ -149,7 +149,12 @@ void handle_vstig(veskvm_t vm, veskdarray_t p, int kind) {
     veskmsg_warn(vm, "%s", put_warning);
     return;
   }
+  /* A conflict handler runs script code, and with it the collector. */
+  int64_t base = veskvm_stack_size(vm);
+  veskvm_push(vm, key);
+  veskvm_push(vm, received.data);
   merge(vm, kind, id, vs, key, &received);
+  veskmsg_pop_to(vm, base);
 }
 
 void handle(veskvm_t vm, veskdarray_t p) {

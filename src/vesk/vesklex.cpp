@@ -13,11 +13,20 @@
 #include <string>
 #include <vector>
 
-const char *vesktok_desc[VESKTOK_COUNT] = {
-    "identifier", "numeric constant", "string", "variable", "nil", "if", "else",
-    "function", "return", "for", "while", "and/or", "not", "+ or -", "* or /", "%",
-    "^", "{", "}", "(", ")", "[", "]", "; or newline", ",", "=", ".",
-    "== != < <= > >="};
+const char *vesktok_desc[VESKTOK_COUNT] = {"identifier", "numeric constant",
+                                           "string",     "variable",
+                                           "nil",        "if",
+                                           "else",       "function",
+                                           "return",     "for",
+                                           "while",      "and/or",
+                                           "not",        "+ or -",
+                                           "* or /",     "%",
+                                           "^",          "{",
+                                           "}",          "(",
+                                           ")",          "[",
+                                           "]",          "; or newline",
+                                           ",",          "=",
+                                           ".",          "== != < <= > >="};
 
 /* Paths of this many bytes or more are refused. */
 static const size_t MAX_PATH_LEN = 4096;
@@ -37,25 +46,35 @@ struct Keyword {
 };
 
 const Keyword KEYWORDS[] = {
-    {"var", VESKTOK_VAR},       {"nil", VESKTOK_NIL},       {"if", VESKTOK_IF},
-    {"else", VESKTOK_ELSE},     {"function", VESKTOK_FUN},  {"return", VESKTOK_RETURN},
-    {"for", VESKTOK_FOR},       {"while", VESKTOK_WHILE},   {"and", VESKTOK_ANDOR},
-    {"or", VESKTOK_ANDOR},      {"not", VESKTOK_NOT},
+    {"var", VESKTOK_VAR},   {"nil", VESKTOK_NIL},      {"if", VESKTOK_IF},
+    {"else", VESKTOK_ELSE}, {"function", VESKTOK_FUN}, {"return", VESKTOK_RETURN},
+    {"for", VESKTOK_FOR},   {"while", VESKTOK_WHILE},  {"and", VESKTOK_ANDOR},
+    {"or", VESKTOK_ANDOR},  {"not", VESKTOK_NOT},
 };
 
-char *dupstr(const std::string &s) {
-  char *r = static_cast<char *>(malloc(s.size() + 1));
+/* Allocation failures are fatal, as everywhere in the tool chain. */
+void *xcalloc(size_t size) {
+  void *r = calloc(1, size);
   if (!r) {
     fprintf(stderr, "[FATAL] out of memory\n");
     abort();
   }
+  return r;
+}
+
+char *dupstr(const std::string &s) {
+  char *r = static_cast<char *>(xcalloc(s.size() + 1));
   memcpy(r, s.data(), s.size());
   r[s.size()] = '\0';
   return r;
 }
 
-bool isletter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isdigit_ascii(int c) { return c >= '0' && c <= '9'; }
+bool isletter(int c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isdigit_ascii(int c) {
+  return c >= '0' && c <= '9';
+}
 
 /* Opens path for binary reading; on failure, tries each directory of
    VESK_INCLUDE_PATH. Returns the stream and the name that opened. */
@@ -93,7 +112,8 @@ FILE *open_source(const char *path, std::string &opened) {
 bool read_all(FILE *f, std::string &out) {
   char chunk[8192];
   size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) out.append(chunk, n);
+  while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
+    out.append(chunk, n);
   return !ferror(f);
 }
 
@@ -104,11 +124,7 @@ void print_error(const vesklex_file_t f, uint64_t col, const char *what) {
 
 vesktok_t make_token(const vesklex_file_t f, int32_t kind, const std::string *value,
                      uint64_t line, uint64_t col) {
-  vesktok_t t = static_cast<vesktok_t>(calloc(1, sizeof *t));
-  if (!t) {
-    fprintf(stderr, "[FATAL] out of memory\n");
-    abort();
-  }
+  vesktok_t t = static_cast<vesktok_t>(xcalloc(sizeof *t));
   t->kind = kind;
   t->value = value ? dupstr(*value) : nullptr;
   t->line = line;
@@ -127,7 +143,8 @@ void consume(vesklex_file_t f, uint64_t n) {
    "include" not yet consumed). Returns false after printing an error. */
 bool read_include(vesklex_t lex, vesklex_file_t f) {
   consume(f, 7);
-  while (f->pos < f->size && vesklex_isspace(f->buf[f->pos])) consume(f, 1);
+  while (f->pos < f->size && vesklex_isspace(f->buf[f->pos]))
+    consume(f, 1);
   if (f->pos >= f->size || !vesklex_isquote(f->buf[f->pos])) {
     print_error(f, f->col, "expected string after include");
     return false;
@@ -135,7 +152,8 @@ bool read_include(vesklex_t lex, vesklex_file_t f) {
   char q = f->buf[f->pos];
   consume(f, 1);
   uint64_t start = f->pos;
-  while (f->pos < f->size && f->buf[f->pos] != q && f->buf[f->pos] != '\n') consume(f, 1);
+  while (f->pos < f->size && f->buf[f->pos] != q && f->buf[f->pos] != '\n')
+    consume(f, 1);
   if (f->pos >= f->size || f->buf[f->pos] != q) {
     print_error(f, f->col, "expected end of string");
     return false;
@@ -199,33 +217,48 @@ vesktok_t read_string(vesklex_file_t f, uint64_t tokcol) {
 std::string read_while(vesklex_file_t f, int (*more)(int)) {
   uint64_t start = f->pos;
   consume(f, 1);
-  while (f->pos < f->size && more(f->buf[f->pos])) consume(f, 1);
+  while (f->pos < f->size && more(f->buf[f->pos]))
+    consume(f, 1);
   return std::string(f->buf + start, f->pos - start);
 }
 
 int32_t single_char_kind(char c) {
   switch (c) {
-  case ';': return VESKTOK_STATEND;
-  case '(': return VESKTOK_PAROPEN;
-  case ')': return VESKTOK_PARCLOSE;
-  case '[': return VESKTOK_IDXOPEN;
-  case ']': return VESKTOK_IDXCLOSE;
-  case '{': return VESKTOK_BLOCKOPEN;
-  case '}': return VESKTOK_BLOCKCLOSE;
-  case ',': return VESKTOK_LISTSEP;
-  case '.': return VESKTOK_DOT;
-  default: return -1;
+  case ';':
+    return VESKTOK_STATEND;
+  case '(':
+    return VESKTOK_PAROPEN;
+  case ')':
+    return VESKTOK_PARCLOSE;
+  case '[':
+    return VESKTOK_IDXOPEN;
+  case ']':
+    return VESKTOK_IDXCLOSE;
+  case '{':
+    return VESKTOK_BLOCKOPEN;
+  case '}':
+    return VESKTOK_BLOCKCLOSE;
+  case ',':
+    return VESKTOK_LISTSEP;
+  case '.':
+    return VESKTOK_DOT;
+  default:
+    return -1;
   }
 }
 
 int32_t arith_kind(char c) {
   switch (c) {
   case '+':
-  case '-': return VESKTOK_ADDSUB;
+  case '-':
+    return VESKTOK_ADDSUB;
   case '*':
-  case '/': return VESKTOK_MULDIV;
-  case '%': return VESKTOK_MOD;
-  default: return VESKTOK_POW;
+  case '/':
+    return VESKTOK_MULDIV;
+  case '%':
+    return VESKTOK_MOD;
+  default:
+    return VESKTOK_POW;
   }
 }
 
@@ -287,13 +320,21 @@ vesktok_t read_token(vesklex_file_t f) {
 
 } // namespace
 
-int vesklex_isspace(int c) { return c == ' ' || c == '\t' || c == '\r'; }
-int vesklex_isid(int c) { return isletter(c) || isdigit_ascii(c) || c == '_'; }
+int vesklex_isspace(int c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+int vesklex_isid(int c) {
+  return isletter(c) || isdigit_ascii(c) || c == '_';
+}
 int vesklex_isarith(int c) {
   return c == '+' || c == '-' || c == '*' || c == '/' || c == '%' || c == '^';
 }
-int vesklex_isquote(int c) { return c == '\'' || c == '"'; }
-int vesklex_isnumber(int c) { return isdigit_ascii(c) || c == '.'; }
+int vesklex_isquote(int c) {
+  return c == '\'' || c == '"';
+}
+int vesklex_isnumber(int c) {
+  return isdigit_ascii(c) || c == '.';
+}
 
 vesklex_file_t vesklex_file_new(const char *path) {
   if (!path || strlen(path) >= MAX_PATH_LEN) {
@@ -313,7 +354,7 @@ vesklex_file_t vesklex_file_new(const char *path) {
     errno = err;
     return nullptr;
   }
-  vesklex_file_t f = static_cast<vesklex_file_t>(calloc(1, sizeof *f));
+  vesklex_file_t f = static_cast<vesklex_file_t>(xcalloc(sizeof *f));
   content += '\n';
   f->buf = dupstr(content);
   f->size = content.size();
@@ -346,12 +387,15 @@ vesklex_t vesklex_new(const char *path) {
 
 void vesklex_destroy(vesklex_t *lex) {
   if (!lex || !*lex) return;
-  for (vesklex_file_t f : (*lex)->files) vesklex_file_destroy(&f);
+  for (vesklex_file_t f : (*lex)->files)
+    vesklex_file_destroy(&f);
   delete *lex;
   *lex = nullptr;
 }
 
-uint64_t vesklex_depth(vesklex_t lex) { return lex->files.size(); }
+uint64_t vesklex_depth(vesklex_t lex) {
+  return lex->files.size();
+}
 
 void vesklex_endpos(vesklex_t lex, const char **fname, uint64_t *line, uint64_t *col) {
   *fname = lex->endfname.c_str();
@@ -370,7 +414,8 @@ static void mark_end(vesklex_t lex, const vesklex_file_t f) {
 vesktok_t vesklex_nexttok(vesklex_t lex) {
   while (!lex->files.empty()) {
     vesklex_file_t f = lex->files.back();
-    while (f->pos < f->size && vesklex_isspace(f->buf[f->pos])) consume(f, 1);
+    while (f->pos < f->size && vesklex_isspace(f->buf[f->pos]))
+      consume(f, 1);
     mark_end(lex, f);
     if (f->pos >= f->size) {
       vesklex_file_destroy(&f);
@@ -379,7 +424,8 @@ vesktok_t vesklex_nexttok(vesklex_t lex) {
     }
     if (f->buf[f->pos] == '#') {
       /* A comment swallows its line feed: no line-end token for its line. */
-      while (f->pos < f->size && f->buf[f->pos] != '\n') consume(f, 1);
+      while (f->pos < f->size && f->buf[f->pos] != '\n')
+        consume(f, 1);
       mark_end(lex, f);
       if (f->pos < f->size) {
         ++f->pos;
@@ -399,10 +445,10 @@ vesktok_t vesklex_nexttok(vesklex_t lex) {
 
 vesktok_t vesklex_clonetok(const vesktok_t tok) {
   if (!tok) return nullptr;
-  vesktok_t t = static_cast<vesktok_t>(calloc(1, sizeof *t));
+  vesktok_t t = static_cast<vesktok_t>(xcalloc(sizeof *t));
   *t = *tok;
-  t->value = tok->value ? strdup(tok->value) : nullptr;
-  t->fname = tok->fname ? strdup(tok->fname) : nullptr;
+  t->value = tok->value ? dupstr(tok->value) : nullptr;
+  t->fname = tok->fname ? dupstr(tok->fname) : nullptr;
   return t;
 }
 

@@ -266,7 +266,7 @@ int uniform_range(veskvm_t vm) {
     uint32_t span = (uint32_t)hi->i.value - min;
     return ret_int(vm, (int32_t)(min + scale_draw(mt_uniform32(vm), span)));
   }
-  float min, max;
+  float min = 0.0f, max = 0.0f;
   to_float(lo, &min);
   to_float(hi, &max);
   return ret_float(vm, min + draw(vm) * (max - min) / TWO32);

@@ -124,7 +124,9 @@ int32_t fail_eof(P p) {
 
 /* ---------- tokens ---------- */
 
-int kind(P p) { return p->tok ? p->tok->kind : -1; }
+int kind(P p) {
+  return p->tok ? p->tok->kind : -1;
+}
 
 /* Replaces the lookahead with the next token; false after a lexical error.
    At the end of input the lookahead becomes NULL and this succeeds. */
@@ -225,7 +227,8 @@ BlockMark block_enter(P p) {
 void block_leave(P p, const BlockMark &m) {
   SymTable &t = p->tables.back();
   if (p->tables.size() == 1) {
-    for (size_t i = m.added; i < t.added.size(); ++i) t.syms.erase(t.added[i]);
+    for (size_t i = m.added; i < t.added.size(); ++i)
+      t.syms.erase(t.added[i]);
     t.added.resize(m.added);
     return;
   }
@@ -257,7 +260,9 @@ __attribute__((format(printf, 2, 3))) void emit(P p, const char *fmt, ...) {
   chunk_addcode(p->chunk, buf, p->tok);
 }
 
-void emit_label(P p, uint32_t label) { emit(p, "@__label_%u", label); }
+void emit_label(P p, uint32_t label) {
+  emit(p, "@__label_%u", label);
+}
 
 /* Creates a chunk, appends it to the list and makes it current; returns the
    chunk that was current before. */
@@ -288,8 +293,7 @@ int32_t parse_expression(P p);
 int32_t parse_power(P p);
 int32_t parse_idref(P p, int assign, RefInfo *info);
 
-/* Function body shared by named functions and lambdas: the parameter list
-   after "(", the block, and the final "ret0". */
+/* Parameter names, each the next local of the current table. */
 int32_t parse_idlist(P p) {
   if (kind(p) == VESKTOK_PARCLOSE) return PARSE_OK;
   std::set<std::string> seen;
@@ -307,6 +311,8 @@ int32_t parse_idlist(P p) {
   }
 }
 
+/* Function body shared by named functions and lambdas: the parameter list
+   after "(", the block, and the final "ret0". */
 int32_t parse_funbody(P p) {
   if (!parse_idlist(p) || !expect(p, VESKTOK_PARCLOSE) || !parse_block(p))
     return PARSE_ERROR;
@@ -355,7 +361,8 @@ int32_t parse_lambda(P p) {
   emit(p, "\tret1");
   p->chunk = prev;
   emit(p, "\tpushcn @__label_%u", maker);
-  for (int64_t i = 1; i < captured; ++i) emit(p, "\tlload %ld", (long)i);
+  for (int64_t i = 1; i < captured; ++i)
+    emit(p, "\tlload %ld", (long)i);
   emit(p, "\tlload 0");
   emit(p, "\tpushi %ld", (long)captured);
   emit(p, "\tcallc");
@@ -380,10 +387,12 @@ int32_t parse_table(P p) {
       emit_number(p, "", p->tok->value);
     } else {
       if (!p->tok) return fail_eof(p);
-      return error_at(p, p->tok, "Syntax error: expected id or numeric constant, found %s",
+      return error_at(p, p->tok,
+                      "Syntax error: expected id or numeric constant, found %s",
                       vesktok_desc[p->tok->kind]);
     }
-    if (!advance(p) || !expect(p, VESKTOK_ASSIGN) || !parse_expression(p)) return PARSE_ERROR;
+    if (!advance(p) || !expect(p, VESKTOK_ASSIGN) || !parse_expression(p))
+      return PARSE_ERROR;
     emit(p, "\ttput");
     if (!skip_lines(p)) return PARSE_ERROR;
     if (kind(p) != VESKTOK_LISTSEP) break;
@@ -394,8 +403,11 @@ int32_t parse_table(P p) {
 
 int32_t parse_operand(P p) {
   switch (kind(p)) {
-  case VESKTOK_FUN: return parse_lambda(p);
-  case VESKTOK_NIL: emit(p, "\tpushnil"); return advance(p) ? PARSE_OK : PARSE_ERROR;
+  case VESKTOK_FUN:
+    return parse_lambda(p);
+  case VESKTOK_NIL:
+    emit(p, "\tpushnil");
+    return advance(p) ? PARSE_OK : PARSE_ERROR;
   case VESKTOK_CONST:
     emit_number(p, "", p->tok->value);
     return advance(p) ? PARSE_OK : PARSE_ERROR;
@@ -470,8 +482,8 @@ int32_t parse_expression(P p) {
 }
 
 const char *cmp_mnemonic(const char *op) {
-  static const char *const OPS[][2] = {{"==", "eq"}, {"!=", "neq"}, {"<", "lt"},
-                                       {"<=", "lte"}, {">", "gt"},  {">=", "gte"}};
+  static const char *const OPS[][2] = {{"==", "eq"},  {"!=", "neq"}, {"<", "lt"},
+                                       {"<=", "lte"}, {">", "gt"},   {">=", "gte"}};
   for (const auto &o : OPS)
     if (strcmp(op, o[0]) == 0) return o[1];
   return "eq"; /* the lexer produces no other comparison */
@@ -737,15 +749,23 @@ int32_t parse_stat(P p) {
   Nesting n(p);
   if (n.too_deep()) return PARSE_ERROR;
   switch (kind(p)) {
-  case -1: return fail_eof(p);
+  case -1:
+    return fail_eof(p);
   case VESKTOK_STATEND:
-  case VESKTOK_BLOCKCLOSE: return PARSE_OK;
-  case VESKTOK_VAR: return parse_var(p);
-  case VESKTOK_FUN: return parse_fun(p);
-  case VESKTOK_IF: return parse_if(p);
-  case VESKTOK_FOR: return parse_for(p);
-  case VESKTOK_WHILE: return parse_while(p);
-  default: return parse_command(p);
+  case VESKTOK_BLOCKCLOSE:
+    return PARSE_OK;
+  case VESKTOK_VAR:
+    return parse_var(p);
+  case VESKTOK_FUN:
+    return parse_fun(p);
+  case VESKTOK_IF:
+    return parse_if(p);
+  case VESKTOK_FOR:
+    return parse_for(p);
+  case VESKTOK_WHILE:
+    return parse_while(p);
+  default:
+    return parse_command(p);
   }
 }
 
@@ -765,8 +785,7 @@ int32_t parse_script(P p) {
   p->tables.emplace_back();
   chunk_begin(p, p->labels++, nullptr);
   if (!parse_statlist(p)) return PARSE_ERROR;
-  if (p->tok)
-    return error_at(p, p->tok, "Syntax error: '}' without a matching '{'");
+  if (p->tok) return error_at(p, p->tok, "Syntax error: '}' without a matching '{'");
   emit(p, "\n@__exitpoint");
   emit(p, "\tdone");
   return PARSE_OK;
@@ -798,7 +817,8 @@ void write_string(FILE *out, const std::string &s) {
 void write_output(P p) {
   FILE *out = p->out;
   fprintf(out, "!%u\n", (unsigned)p->strorder.size());
-  for (const std::string &s : p->strorder) write_string(out, s);
+  for (const std::string &s : p->strorder)
+    write_string(out, s);
   fputc('\n', out);
   for (const auto &c : p->chunks) {
     if (!c->named) continue;
@@ -809,7 +829,8 @@ void write_output(P p) {
       fprintf(out, "\tpushcn @__label_%u\n\tlstore %ld\n", c->label, (long)c->sym.pos);
   }
   fputs("\tnop\n", out);
-  for (const auto &c : p->chunks) fprintf(out, "\n@__label_%u\n%s", c->label, c->code.c_str());
+  for (const auto &c : p->chunks)
+    fprintf(out, "\n@__label_%u\n%s", c->label, c->code.c_str());
 }
 
 /* Registers the lines of a string list, in order; long lines are cut into
@@ -877,6 +898,10 @@ veskparser_t veskparser_new(int argc, char **argv) {
 }
 
 veskparser_t veskparser_new_stream(const char *source, FILE *out, const char *strlist) {
+  if (!out) {
+    fprintf(stderr, "veskparser_new_stream(): no output stream\n");
+    return nullptr;
+  }
   veskparser_t p = parser_create(source);
   if (!p) return nullptr;
   p->outpath = "output";

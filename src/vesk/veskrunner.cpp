@@ -104,15 +104,27 @@ veskdebug_t veskrunner_load_debug(const char *path) {
 
 static void print_object(veskobj_t o) {
   switch (veskobj_type(o)) {
-  case VESKTYPE_NIL: fputs("[nil]", stdout); break;
-  case VESKTYPE_INT: printf("%d", o->i.value); break;
-  case VESKTYPE_FLOAT: printf("%f", (double)o->f.value); break;
-  case VESKTYPE_STRING: fputs(o->s.str, stdout); break;
-  case VESKTYPE_TABLE: printf("[table with %d elems]", (int)veskdict_size(o->t.value)); break;
+  case VESKTYPE_NIL:
+    fputs("[nil]", stdout);
+    break;
+  case VESKTYPE_INT:
+    printf("%d", o->i.value);
+    break;
+  case VESKTYPE_FLOAT:
+    printf("%f", (double)o->f.value);
+    break;
+  case VESKTYPE_STRING:
+    fputs(o->s.str, stdout);
+    break;
+  case VESKTYPE_TABLE:
+    printf("[table with %d elems]", (int)veskdict_size(o->t.value));
+    break;
   case VESKTYPE_CLOSURE:
     printf(o->c.isscript ? "[n-closure @%d]" : "[c-closure @%d]", o->c.ref);
     break;
-  default: printf("[userdata @%p]", o->u.value); break;
+  default:
+    printf("[userdata @%p]", o->u.value);
+    break;
   }
 }
 
@@ -137,13 +149,14 @@ void veskrunner_register_print(veskvm_t vm) {
 /* Reports a run that did not reach "done", at the instruction that failed. */
 static void report_failure(const char *name, veskvm_t vm, veskdebug_t dbg) {
   int32_t off = veskvm_error_offset(vm);
-  veskdebug_entry_t e = off >= 0 ? veskdebug_info_get_fromoffset(dbg, (uint32_t)off) : NULL;
+  veskdebug_entry_t e =
+      off >= 0 ? veskdebug_info_get_fromoffset(dbg, (uint32_t)off) : NULL;
   if (e)
-    fprintf(stderr, "%s: execution terminated abnormally at %s:%lu:%lu : %s\n\n", name, e->fname,
-            (unsigned long)e->line, (unsigned long)e->col, veskvm_strerror(vm));
+    fprintf(stderr, "%s: execution terminated abnormally at %s:%lu:%lu : %s\n\n", name,
+            e->fname, (unsigned long)e->line, (unsigned long)e->col, veskvm_strerror(vm));
   else
-    fprintf(stderr, "%s: execution terminated abnormally at bytecode offset %d: %s\n\n", name, off,
-            veskvm_strerror(vm));
+    fprintf(stderr, "%s: execution terminated abnormally at bytecode offset %d: %s\n\n",
+            name, off, veskvm_strerror(vm));
 }
 
 int veskrunner_run(const char *name, const uint8_t *bcode, uint32_t size, veskdebug_t dbg,

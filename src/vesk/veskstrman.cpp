@@ -221,14 +221,14 @@ static void dispose(veskstrman_t sm, uint16_t id) {
 
 /* Disposes of the remaining candidates in pre-order (node, left, right). */
 void veskstrman_gc_prune(veskstrman_t sm) {
-  std::vector<veskidtree *> todo;
-  if (sm->gcdata) todo.push_back(sm->gcdata);
-  while (!todo.empty()) {
-    veskidtree *n = todo.back();
-    todo.pop_back();
+  std::vector<veskidtree *> pending;
+  if (sm->gcdata) pending.push_back(sm->gcdata);
+  while (!pending.empty()) {
+    veskidtree *n = pending.back();
+    pending.pop_back();
     dispose(sm, n->id);
-    if (n->right) todo.push_back(n->right);
-    if (n->left) todo.push_back(n->left);
+    if (n->right) pending.push_back(n->right);
+    if (n->left) pending.push_back(n->left);
   }
   end_collection(sm);
 }

@@ -176,14 +176,14 @@ veskobj_t veskobj_iclone(const veskobj_t o) {
 
 void veskobj_idestroy(veskobj_t *o) {
   if (!o || !*o) return;
-  std::vector<veskobj_t> todo{*o};
+  std::vector<veskobj_t> pending{*o};
   std::unordered_set<veskobj_t> seen{*o};
   auto visit = [&](veskobj_t x) {
-    if (seen.insert(x).second) todo.push_back(x);
+    if (seen.insert(x).second) pending.push_back(x);
   };
-  while (!todo.empty()) {
-    veskobj_t x = todo.back();
-    todo.pop_back();
+  while (!pending.empty()) {
+    veskobj_t x = pending.back();
+    pending.pop_back();
     if (veskobj_istable(x)) {
       veskdict_t d = x->t.value;
       for (uint32_t b = 0; b < d->num_buckets; ++b) {

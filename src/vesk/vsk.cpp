@@ -15,7 +15,8 @@
 #include <string>
 
 static void usage(const char *prog) {
-  fprintf(stderr, "Usage:\n\t%s run [--trace] <file.vsk>\n\t%s build <file.vsk>\n\n", prog, prog);
+  fprintf(stderr, "Usage:\n\t%s run [--trace] <file.vsk>\n\t%s build <file.vsk>\n\n",
+          prog, prog);
 }
 
 static int unrecognized(const char *prog, const char *what, const char *arg) {
@@ -81,8 +82,8 @@ static int run(const char *source, int trace) {
   uint32_t size = 0;
   veskdebug_t dbg = NULL;
   int status = 1;
-  if (compiled &&
-      assemble_memory(text, len, (stem(source) + ".vasm").c_str(), &bcode, &size, &dbg) == 0)
+  if (compiled && assemble_memory(text, len, (stem(source) + ".vasm").c_str(), &bcode,
+                                  &size, &dbg) == 0)
     status = veskrunner_run(source, bcode, size, dbg, trace);
   free(text);
   free(bcode);

@@ -2,7 +2,7 @@
  * Test helper for the standard libraries: a VM loaded with an empty program
  * (so every library is installed) whose library functions are called from
  * C++ exactly as a script calls them, through the closures stored in the
- * global tables.
+ * global tables; and a one-line rendering of a call's outcome.
  */
 #ifndef STDLIB_VM_H
 #define STDLIB_VM_H
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "veskvm.h"
@@ -73,16 +74,14 @@ public:
     return veskvm_stack_at(vm_, 1);
   }
 
-  /* Stores a value as a global variable. */
-  template <typename T> void set_global(const char *name, T value) {
-    veskvm_pushstr(vm_, name, 1);
-    push(value);
-    veskvm_gstore(vm_);
+  /* Pushes a new object of the given type and returns it. */
+  veskobj_t push_new(uint16_t type) {
+    veskvm_push(vm_, veskheap_newobj(vm_->heap, type));
+    return veskvm_stack_at(vm_, 1);
   }
 
   void push(int v) { veskvm_pushi(vm_, v); }
   void push(double v) { veskvm_pushf(vm_, (float)v); }
-  void push(float v) { veskvm_pushf(vm_, v); }
   void push(const char *s) { veskvm_pushstr(vm_, s, 0); }
   void push(const std::string &s) { veskvm_pushstr(vm_, s.c_str(), 0); }
   void push(Nil) { veskvm_pushnil(vm_); }
@@ -93,28 +92,30 @@ private:
   int64_t base_ = 0;
 };
 
-/* Readable checks of a returned value. */
-inline void expect_int(veskobj_t o, int32_t v) {
-  ASSERT_NE(o, nullptr);
-  ASSERT_EQ(veskobj_type(o), VESKTYPE_INT) << vesktype_desc[veskobj_type(o)];
-  EXPECT_EQ(o->i.value, v);
+/* A value as "type text" (floats with all their digits), or "none" for no value. */
+inline std::string show(veskobj_t o) {
+  if (!o) return "none";
+  char num[64];
+  switch (veskobj_type(o)) {
+  case VESKTYPE_INT:
+    snprintf(num, sizeof num, "integer %d", o->i.value);
+    return num;
+  case VESKTYPE_FLOAT:
+    snprintf(num, sizeof num, "float %.9g", (double)o->f.value);
+    return num;
+  case VESKTYPE_STRING:
+    return std::string("string '") + o->s.str + "'";
+  default:
+    return vesktype_desc[veskobj_type(o)];
+  }
 }
 
-inline void expect_float(veskobj_t o, float v) {
-  ASSERT_NE(o, nullptr);
-  ASSERT_EQ(veskobj_type(o), VESKTYPE_FLOAT) << vesktype_desc[veskobj_type(o)];
-  EXPECT_EQ(o->f.value, v);
-}
-
-inline void expect_string(veskobj_t o, const std::string &s) {
-  ASSERT_NE(o, nullptr);
-  ASSERT_EQ(veskobj_type(o), VESKTYPE_STRING) << vesktype_desc[veskobj_type(o)];
-  EXPECT_EQ(std::string(o->s.str), s);
-}
-
-inline void expect_nil(veskobj_t o) {
-  ASSERT_NE(o, nullptr);
-  EXPECT_EQ(veskobj_type(o), VESKTYPE_NIL) << vesktype_desc[veskobj_type(o)];
+/* Outcome of lib.fn(args...) on a fresh VM: its value, or "error CODE: message". */
+template <typename... A> std::string outcome(const char *lib, const char *fn, A... args) {
+  LibVm v;
+  if (v.call(lib, fn, args...) != VESKVM_STATE_READY)
+    return "error " + std::to_string(v.vm()->error) + ": " + v.error();
+  return show(v.result());
 }
 
 } // namespace stdlib_test

@@ -19,6 +19,7 @@
 #include "veskharness.h"
 #include "veskinmsg.h"
 #include "veskmsg.h"
+#include "veskneighbors.h"
 #include "veskoutmsg.h"
 #include "veskparser.h"
 #include "veskswarm.h"

@@ -95,7 +95,8 @@ TEST_F(ArgosConfiguration, MissingOrBadAttributesThrowNestedAndKeepTheBuffer) {
             0u)
       << strMissing;
   EXPECT_NE(strMissing.find("absent", 40), std::string::npos) << strMissing;
-  const std::string strBad = ThrownText([&] { GetNodeAttribute(*m_pcParams, "bad", nValue); });
+  const std::string strBad =
+      ThrownText([&] { GetNodeAttribute(*m_pcParams, "bad", nValue); });
   EXPECT_EQ(strBad.rfind("[FATAL] Error parsing attribute \"bad\"\n", 0), 0u) << strBad;
   EXPECT_NE(strBad.find("\"abc\""), std::string::npos) << strBad;
   EXPECT_EQ(nValue, 7);
@@ -110,7 +111,8 @@ TEST_F(ArgosConfiguration, OrDefaultOnlyCoversMissingAttributes) {
   Real fValue = 1;
   GetNodeAttributeOrDefault(*m_pcParams, "absent", fValue, 4.5);
   EXPECT_EQ(fValue, 4.5);
-  EXPECT_THROW(GetNodeAttributeOrDefault(*m_pcParams, "bad", fValue, 0.0), CARGoSException);
+  EXPECT_THROW(GetNodeAttributeOrDefault(*m_pcParams, "bad", fValue, 0.0),
+               CARGoSException);
   EXPECT_EQ(fValue, 4.5);
   bool bFlag = false;
   GetNodeAttributeOrDefault(*m_pcParams, "absent", bFlag, true);
@@ -123,8 +125,9 @@ TEST_F(ArgosConfiguration, BooleansAndBytesHaveTheirOwnRules) {
   bool bFlag = false;
   GetNodeAttribute(*m_pcParams, "flag", bFlag);
   EXPECT_TRUE(bFlag);
-  EXPECT_NE(ThrownText([&] { GetNodeAttribute(*m_pcParams, "other_flag", bFlag); })
-                .find("'true', 'false'"),
+  EXPECT_NE(ThrownText([&] {
+              GetNodeAttribute(*m_pcParams, "other_flag", bFlag);
+            }).find("'true', 'false'"),
             std::string::npos);
   UInt8 unSmall = 0;
   GetNodeAttribute(*m_pcParams, "small", unSmall);
@@ -153,7 +156,8 @@ TEST_F(ArgosConfiguration, IteratorsWalkChildrenAndAttributes) {
   TConfigurationNode &cLEDs = GetNode(GetNode(*m_pcRoot, "actuators"), "leds");
   for (itAttr = itAttr.begin(&cLEDs); itAttr != itAttr.end(); ++itAttr)
     vecAttributes.push_back(itAttr->Name() + "=" + itAttr->Value());
-  EXPECT_EQ(vecAttributes, (std::vector<std::string>{"implementation=default", "medium=leds"}));
+  EXPECT_EQ(vecAttributes,
+            (std::vector<std::string>{"implementation=default", "medium=leds"}));
   TConfigurationNodeIterator itNone("nothing");
   EXPECT_TRUE(itNone.begin(m_pcParams) == itNone.end());
 }

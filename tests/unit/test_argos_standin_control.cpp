@@ -21,7 +21,8 @@ public:
   void Init(argos::TConfigurationNode &t_node) override {
     IdAtInit = GetId();
     argos::GetNodeAttributeOrDefault(t_node, "speed", Speed, 1.0);
-    m_pcWheels = GetActuator<argos::CCI_DifferentialSteeringActuator>("differential_steering");
+    m_pcWheels =
+        GetActuator<argos::CCI_DifferentialSteeringActuator>("differential_steering");
     m_pcRABSens = GetSensor<argos::CCI_RangeAndBearingSensor>("range_and_bearing");
     Events.push_back("init");
   }
@@ -85,8 +86,8 @@ TEST(ArgosFactory, RegisteredControllerIsCreatedByLabel) {
   EXPECT_EQ(pcController->GetId(), "");
   const auto &psInfo = CFactory<CCI_Controller>::GetTypeMap().at("test_dummy_controller");
   for (const std::string *pstrField :
-       {&psInfo->Author, &psInfo->Version, &psInfo->BriefDescription, &psInfo->LongDescription,
-        &psInfo->Status})
+       {&psInfo->Author, &psInfo->Version, &psInfo->BriefDescription,
+        &psInfo->LongDescription, &psInfo->Status})
     EXPECT_EQ(*pstrField, "undefined");
 }
 
@@ -105,12 +106,14 @@ TEST(ArgosController, DeviceLookUpNeverReturnsNull) {
   EXPECT_TRUE(cController.HasActuator("leds"));
   EXPECT_FALSE(cController.HasSensor("leds"));
   EXPECT_NE(cController.GetActuator<CCI_LEDsActuator>("leds"), nullptr);
-  EXPECT_EQ(ThrownText([&] { cController.GetActuator<CCI_LEDsActuator>("wheels"); }),
-            "[FATAL] Unknown actuator type wheels requested in controller. Did you add it to "
-            "the XML file?");
-  EXPECT_EQ(ThrownText([&] { cController.GetSensor<CCI_RangeAndBearingSensor>("camera"); }),
-            "[FATAL] Unknown sensor type camera requested in controller. Did you add it to the "
-            "XML file?");
+  EXPECT_EQ(
+      ThrownText([&] { cController.GetActuator<CCI_LEDsActuator>("wheels"); }),
+      "[FATAL] Unknown actuator type wheels requested in controller. Did you add it to "
+      "the XML file?");
+  EXPECT_EQ(
+      ThrownText([&] { cController.GetSensor<CCI_RangeAndBearingSensor>("camera"); }),
+      "[FATAL] Unknown sensor type camera requested in controller. Did you add it to the "
+      "XML file?");
   EXPECT_EQ(ThrownText([&] {
               cController.GetActuator<CCI_DifferentialSteeringActuator>("leds");
             }),
@@ -217,7 +220,8 @@ TEST(ArgosDevices, CameraUpdatesOnlyWhileEnabled) {
 TEST(ArgosDevices, QuadRotorTargetsFollowThePose) {
   SPose sPose;
   sPose.Position.Set(1, 2, 1.5);
-  sPose.Orientation.FromEulerAngles(CRadians::PI_OVER_TWO, CRadians::ZERO, CRadians::ZERO);
+  sPose.Orientation.FromEulerAngles(CRadians::PI_OVER_TWO, CRadians::ZERO,
+                                    CRadians::ZERO);
   CQuadRotorPositionActuator cActuator(&sPose);
   EXPECT_EQ(cActuator.GetTargetPosition(), sPose.Position);
   cActuator.SetAbsoluteYaw(CRadians(0.25));
@@ -285,10 +289,12 @@ TEST_F(ArgosHarness, BuildsTheControllerLikeTheSimulator) {
   SRobotSettings sSettings;
   sSettings.RABDataSize = 32;
   CRobot cRobot("fb12", Config(DUMMY_CONFIG), sSettings);
-  CDummyController &cController = dynamic_cast<CDummyController &>(cRobot.GetController());
+  CDummyController &cController =
+      dynamic_cast<CDummyController &>(cRobot.GetController());
   EXPECT_EQ(cController.IdAtInit, "fb12");
   EXPECT_EQ(cController.Speed, 2.0);
-  EXPECT_EQ(cRobot.Actuator<CRangeAndBearingActuator>("range_and_bearing").GetSize(), 32u);
+  EXPECT_EQ(cRobot.Actuator<CRangeAndBearingActuator>("range_and_bearing").GetSize(),
+            32u);
   EXPECT_FALSE(cRobot.HasActuator("leds"));
   EXPECT_THROW(cRobot.Actuator<CLEDsActuator>("differential_steering"), CARGoSException);
 
@@ -324,8 +330,9 @@ TEST_F(ArgosHarness, ConfigurationErrorsNestTheCause) {
     CRobot cRobot("fb2", Config(R"(<test_dummy_controller><actuators/><sensors/><params/>
       </test_dummy_controller>)"));
   });
-  EXPECT_NE(strMissingDevice.find("\n[FATAL] Unknown actuator type differential_steering"),
-            std::string::npos)
+  EXPECT_NE(
+      strMissingDevice.find("\n[FATAL] Unknown actuator type differential_steering"),
+      std::string::npos)
       << strMissingDevice;
   EXPECT_NE(ThrownText([&] {
               CRobot cRobot("fb3", Config(R"(<test_dummy_controller><actuators/><sensors/>
@@ -346,6 +353,59 @@ TEST_F(ArgosHarness, ExtraDevicesCanBeRegistered) {
       <actuators><differential_steering/></actuators>
       <sensors><range_and_bearing/><test_extra_sensor/></sensors><params/>
     </test_dummy_controller>)"));
-  EXPECT_EQ(cRobot.Sensor<CFootBotProximitySensor>("test_extra_sensor").GetReadings().size(),
-            24u);
+  EXPECT_EQ(
+      cRobot.Sensor<CFootBotProximitySensor>("test_extra_sensor").GetReadings().size(),
+      24u);
+}
+
+/* Entities and the space */
+
+#include <argos3/core/simulator/entity/controllable_entity.h>
+#include <argos3/core/simulator/simulator.h>
+#include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
+#include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
+
+TEST(ArgosEntities, RobotEntitiesHaveBodyAndControllerComponents) {
+  CFootBotEntity cFootBot("fb7");
+  EXPECT_EQ(cFootBot.GetTypeDescription(), "foot-bot");
+  CControllableEntity &cControllable = cFootBot.GetControllableEntity();
+  EXPECT_EQ(&cControllable, &cFootBot.GetComponent<CControllableEntity>("controller"));
+  EXPECT_EQ(&cControllable.GetParent(), &cFootBot);
+  EXPECT_EQ(&cFootBot.GetEmbodiedEntity().GetRootEntity(), &cFootBot);
+  EXPECT_EQ(ThrownText([&] { cControllable.GetController(); }),
+            "[FATAL] Entity \"fb7\" has no controller");
+  EXPECT_THROW(cFootBot.GetComponent("camera"), CARGoSException);
+  EXPECT_THROW(cFootBot.GetComponent<CControllableEntity>("body"), CARGoSException);
+  EXPECT_THROW(cFootBot.GetParent(), CARGoSException);
+  CSpiriEntity cSpiri("sp1");
+  EXPECT_EQ(cSpiri.GetTypeDescription(), "spiri");
+  EXPECT_EQ(cSpiri.GetControllableEntity().GetTypeDescription(), "controller");
+}
+
+TEST_F(ArgosHarness, RobotsAreInTheSpaceWhileTheyExist) {
+  CSpace &cSpace = CSimulator::GetInstance().GetSpace();
+  EXPECT_THROW(cSpace.GetEntitiesByType("controller"), CARGoSException);
+  {
+    CRobot cFootBot("fb3", Config(DUMMY_CONFIG));
+    SRobotSettings sSpiriSettings;
+    sSpiriSettings.EntityType = "spiri";
+    CRobot cSpiri("sp100", Config(DUMMY_CONFIG), sSpiriSettings);
+    EXPECT_THROW(CRobot("fb3", Config(DUMMY_CONFIG)), CARGoSException);
+
+    CSpace::TMapPerType &tControllers = cSpace.GetEntitiesByType("controller");
+    ASSERT_EQ(tControllers.size(), 2u);
+    for (auto &tEntry : tControllers) {
+      CControllableEntity *pcEntity = any_cast<CControllableEntity *>(tEntry.second);
+      EXPECT_EQ(pcEntity->GetRootEntity().GetId(), tEntry.first);
+      EXPECT_NE(dynamic_cast<CDummyController *>(&pcEntity->GetController()), nullptr);
+    }
+    CFootBotEntity *pcFootBot =
+        any_cast<CFootBotEntity *>(cSpace.GetEntitiesByType("foot-bot").at("fb3"));
+    EXPECT_EQ(&pcFootBot->GetControllableEntity().GetController(),
+              &cFootBot.GetController());
+    EXPECT_EQ(&cSpiri.GetEntity(),
+              any_cast<CSpiriEntity *>(cSpace.GetEntitiesByType("spiri").at("sp100")));
+  }
+  EXPECT_THROW(cSpace.GetEntitiesByType("controller"), CARGoSException);
+  EXPECT_THROW(cSpace.GetEntitiesByType("foot-bot"), CARGoSException);
 }

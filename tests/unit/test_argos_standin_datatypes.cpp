@@ -50,7 +50,8 @@ TEST(ArgosByteArray, MultiByteNumbersAreBigEndian) {
   CByteArray cArray;
   cArray << static_cast<UInt16>(0x0102) << static_cast<UInt32>(0x03040506)
          << static_cast<UInt64>(0x0708090A0B0C0D0EULL);
-  EXPECT_EQ(Bytes(cArray), (std::vector<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(Bytes(cArray),
+            (std::vector<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
 }
 
 TEST(ArgosByteArray, WidthFollowsTheStaticType) {
@@ -70,8 +71,9 @@ TEST(ArgosByteArray, WidthFollowsTheStaticType) {
 
 TEST(ArgosByteArray, ExtractionTakesFromTheFrontInOrder) {
   CByteArray cArray;
-  cArray << static_cast<UInt16>(7) << static_cast<SInt32>(-123456) << static_cast<SInt8>(-5)
-         << static_cast<SInt64>(LLONG_MIN) << static_cast<unsigned long>(ULONG_MAX);
+  cArray << static_cast<UInt16>(7) << static_cast<SInt32>(-123456)
+         << static_cast<SInt8>(-5) << static_cast<SInt64>(LLONG_MIN)
+         << static_cast<unsigned long>(ULONG_MAX);
   EXPECT_EQ(cArray.PopFront<UInt16>(), 7u);
   EXPECT_EQ(cArray.Size(), 4u + 1 + 8 + 8);
   EXPECT_EQ(cArray.PopFront<SInt32>(), -123456);
@@ -93,9 +95,10 @@ TEST(ArgosByteArray, ReadingTwoBytesPutThereByHandGivesBigEndianValue) {
 TEST(ArgosByteArray, ExtractingTooMuchThrowsAndKeepsTheBytes) {
   CByteArray cArray;
   cArray << static_cast<UInt8>(9);
-  EXPECT_EQ(ThrownText([&] { cArray.PopFront<UInt16>(); }),
-            "[FATAL] Attempting to extract too many bytes from byte array (2 requested, 1 "
-            "available)");
+  EXPECT_EQ(
+      ThrownText([&] { cArray.PopFront<UInt16>(); }),
+      "[FATAL] Attempting to extract too many bytes from byte array (2 requested, 1 "
+      "available)");
   EXPECT_EQ(Bytes(cArray), (std::vector<unsigned>{9}));
   UInt8 punOut[4];
   EXPECT_THROW(cArray.FetchBuffer(punOut, 2), CARGoSException);
@@ -105,8 +108,9 @@ TEST(ArgosByteArray, ExtractingTooMuchThrowsAndKeepsTheBytes) {
 }
 
 TEST(ArgosByteArray, FloatingPointRoundTripsExactlyInTwelveBytes) {
-  const double pfValues[] = {0.0,      1.0,     -2.5,        3.141592653589793, 1e-310,
-                             DBL_MAX, -DBL_MIN, 123456789.25, INFINITY,          -INFINITY};
+  const double pfValues[] = {0.0,      1.0,      -2.5,     3.141592653589793,
+                             1e-310,   DBL_MAX,  -DBL_MIN, 123456789.25,
+                             INFINITY, -INFINITY};
   for (double fValue : pfValues) {
     CByteArray cArray;
     cArray << fValue;
@@ -206,7 +210,8 @@ TEST(ArgosAngles, ConversionsBetweenUnits) {
   EXPECT_NEAR(cAngle.GetValue(), ARGOS_PI / 2, EPS);
   EXPECT_NEAR(CRadians::RADIANS_TO_DEGREES, 57.29577951308232, EPS);
   EXPECT_NEAR((CRadians::PI / CRadians::PI_OVER_FOUR), 4.0, EPS);
-  EXPECT_NEAR((2.0 * CRadians::PI_OVER_SIX).GetValue(), CRadians::PI_OVER_THREE.GetValue(), EPS);
+  EXPECT_NEAR((2.0 * CRadians::PI_OVER_SIX).GetValue(),
+              CRadians::PI_OVER_THREE.GetValue(), EPS);
 }
 
 TEST(ArgosAngles, SignedNormalizeWrapsInPlace) {
@@ -224,7 +229,8 @@ TEST(ArgosAngles, SignedNormalizeWrapsInPlace) {
 }
 
 TEST(ArgosAngles, UnsignedNormalizeAndDegrees) {
-  EXPECT_NEAR(CRadians(-ARGOS_PI / 2).UnsignedNormalize().GetValue(), 1.5 * ARGOS_PI, EPS);
+  EXPECT_NEAR(CRadians(-ARGOS_PI / 2).UnsignedNormalize().GetValue(), 1.5 * ARGOS_PI,
+              EPS);
   EXPECT_NEAR(CRadians(5 * ARGOS_PI).UnsignedNormalize().GetValue(), ARGOS_PI, EPS);
   EXPECT_NEAR(CDegrees(190).SignedNormalize().GetValue(), -170, EPS);
   EXPECT_NEAR(CDegrees(-190).SignedNormalize().GetValue(), 170, EPS);
@@ -311,7 +317,8 @@ TEST(ArgosQuaternion, EulerAnglesRoundTripInZYXOrder) {
   const CQuaternion cIdentity;
   EXPECT_EQ(cIdentity.GetW(), 1);
   EXPECT_EQ(cIdentity.GetX(), 0);
-  const Real pfAngles[][3] = {{0.3, -0.2, 0.1}, {-2.5, 1.2, 3.0}, {1.5708, 0, 0}, {0, 0, -1}};
+  const Real pfAngles[][3] = {
+      {0.3, -0.2, 0.1}, {-2.5, 1.2, 3.0}, {1.5708, 0, 0}, {0, 0, -1}};
   for (const auto &pfZYX : pfAngles) {
     CQuaternion cQuat;
     cQuat.FromEulerAngles(CRadians(pfZYX[0]), CRadians(pfZYX[1]), CRadians(pfZYX[2]));
@@ -380,7 +387,8 @@ TEST(ArgosColor, ConstructionAndNames) {
   EXPECT_EQ(cColor, CColor(1, 2, 3, 4));
   cColor.Set("10, 20, 30");
   EXPECT_EQ(cColor, CColor(10, 20, 30, 255));
-  for (const char *pchBad : {"bogus", "256,0,0", "1,2", "1,2,3,4,5", "1,2,3x", "-1,0,0"}) {
+  for (const char *pchBad :
+       {"bogus", "256,0,0", "1,2", "1,2,3,4,5", "1,2,3x", "-1,0,0"}) {
     EXPECT_THROW(cColor.Set(pchBad), CARGoSException) << pchBad;
     EXPECT_EQ(cColor, CColor(10, 20, 30, 255)) << pchBad;
   }
@@ -406,7 +414,9 @@ TEST(ArgosException, MessagePrefixAndNesting) {
   const std::string strText = ThrownText([] {
     try {
       try {
-        THROW_ARGOSEXCEPTION("Can't open file \"" << "a.vo" << "\": " << 42);
+        THROW_ARGOSEXCEPTION("Can't open file \""
+                             << "a.vo"
+                             << "\": " << 42);
       } catch (CARGoSException &ex) {
         THROW_ARGOSEXCEPTION_NESTED("Error initializing the Vesk controller", ex);
       }

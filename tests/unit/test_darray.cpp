@@ -206,6 +206,11 @@ TEST_F(DarrayTest, TruncateDropsTailAndShrinks) {
   EXPECT_EQ(g_destroyed.front(), std::make_pair(3u, 3));
 }
 
+TEST(DarrayDeathTest, ZeroCapacityAtCreationIsFatal) {
+  EXPECT_DEATH(veskdarray_new(0, 4, nullptr),
+               "^\\[FATAL\\] Can't initialize a dynamic array with zero capacity\\.$");
+}
+
 TEST_F(DarrayTest, SortMatchesStdSort) {
   std::mt19937 rng(12345);
   for (int n : {0, 1, 2, 3, 17, 1000}) {

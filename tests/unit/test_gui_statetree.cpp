@@ -279,4 +279,28 @@ TEST(GuiStateTreeModel, SelfContainingTablesAreShownOnceAndNotExpandedAgain) {
   EXPECT_EQ(Dump(cFunctions), "loop{me}");
 }
 
+TEST(GuiStateTreeModel, DeeplyNestedTablesAreExpandedToABoundedDepth) {
+  CTestVM cVM;
+  veskobj_t tTable = cVM.NewTable();
+  cVM.Global("deep", cVM.Table(tTable));
+  for (int i = 0; i < 100; ++i) {
+    veskobj_t tInner = cVM.NewTable();
+    cVM.Put(tTable, cVM.Str("in"), cVM.Table(tInner));
+    cVM.Put(tTable, cVM.Str("v"), cVM.Int(i));
+    tTable = tInner;
+  }
+  CTestModel<CVeskQTStateTreeVariableModel> cModel(true);
+  cModel.Rebuild(cVM.VM());
+  /* Follow "in" (sorted before "v") down to the first table left unexpanded. */
+  int nLevels = 1;
+  QModelIndex cIndex = cModel.index(0, 0);
+  while (cModel.rowCount(cIndex) > 0) {
+    cIndex = cModel.index(0, 0, cIndex);
+    ASSERT_EQ(cModel.data(cIndex).toString(), "in");
+    ++nLevels;
+  }
+  EXPECT_EQ(nLevels, 65);
+  EXPECT_EQ(cModel.data(cModel.index(1, 1, cIndex.parent())).toInt(), 63);
+}
+
 } // namespace

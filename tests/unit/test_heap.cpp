@@ -14,6 +14,11 @@ protected:
 
   int64_t count() const { return veskdarray_size(vm->heap->objs); }
   void gc() { veskheap_gc(vm); }
+  // A collection now, whatever the threshold.
+  void collect() {
+    vm->heap->marklimit = 0;
+    veskheap_gc(vm);
+  }
   veskobj_t obj(uint16_t type) { return veskheap_newobj(vm->heap, type); }
   veskobj_t integer(int32_t v) {
     veskobj_t o = obj(VESKTYPE_INT);
@@ -157,7 +162,7 @@ TEST_F(Heap, EveryRootKeepsItsObjects) {
   veskdict_remove(vm->listeners, &topic);
   drop_global("g");
   veskdarray_truncate(outer, 0);
-  gc();
+  collect();
   for (veskobj_t o : {t, c, captured, on_outer, listener})
     EXPECT_FALSE(alive(o));
   EXPECT_TRUE(alive(local));
@@ -179,6 +184,49 @@ TEST_F(Heap, StringsLiveAsLongAsTheirObjects) {
   EXPECT_GT(veskstrman_register(vm->strings, "runtime", 0), id); // a new id
 }
 
+// Deep copies (as messages and stigmergies hold them) live outside the heap,
+// but marking them keeps alive the strings and captured objects they name.
+TEST_F(Heap, CopiesOutsideTheHeapKeepWhatTheyReferTo) {
+  veskobj_t captured = integer(5), c = obj(VESKTYPE_CLOSURE), t = obj(VESKTYPE_TABLE);
+  veskdarray_push(c->c.actrec, &captured);
+  veskobj_t text = string("inside");
+  uint16_t id = text->s.id;
+  put(t, integer(1), text);
+  put(t, integer(2), c);
+  veskobj_t copy = veskobj_iclone(t);
+  uint16_t topic = veskstrman_register(vm->strings, "copy", 1);
+  veskdict_set(vm->listeners, &topic, &copy);
+  collect();
+  EXPECT_EQ(count(), 1);
+  EXPECT_TRUE(alive(captured));
+  EXPECT_STREQ(veskstrman_get(vm->strings, id), "inside");
+
+  veskdict_remove(vm->listeners, &topic);
+  veskobj_idestroy(&copy);
+  collect();
+  EXPECT_EQ(count(), 0);
+  EXPECT_EQ(veskstrman_get(vm->strings, id), nullptr);
+}
+
+// Objects made outside the heap start with marker 0; a wrapping generation
+// counter must not make them look already marked.
+TEST_F(Heap, GenerationCounterSkipsZeroWhenItWraps) {
+  veskobj_t outside = veskobj_new(VESKTYPE_TABLE);
+  veskobj_t key = veskobj_new(VESKTYPE_INT), text = veskobj_new(VESKTYPE_STRING);
+  text->s.id = veskstrman_register(vm->strings, "outside", 0);
+  text->s.str = veskstrman_get(vm->strings, text->s.id);
+  put(outside, key, text);
+  uint16_t topic = veskstrman_register(vm->strings, "t", 1);
+  veskdict_set(vm->listeners, &topic, &outside);
+  vm->heap->marker = UINT16_MAX;
+  push(integer(1));
+  collect();
+  EXPECT_EQ(vm->heap->marker, 1);
+  EXPECT_STREQ(veskstrman_get(vm->strings, text->s.id), "outside");
+  veskdict_remove(vm->listeners, &topic);
+  veskobj_idestroy(&outside);
+}
+
 TEST_F(Heap, MillionDeepChainIsMarkedAndFreed) {
   const int depth = 1000000;
   veskobj_t root = obj(VESKTYPE_TABLE), cur = root;
@@ -193,7 +241,7 @@ TEST_F(Heap, MillionDeepChainIsMarkedAndFreed) {
   EXPECT_EQ(count(), depth + 2);
   EXPECT_TRUE(alive(cur));
   drop_global("chain");
-  gc();
+  collect();
   EXPECT_EQ(count(), 0);
 }
 

@@ -219,6 +219,14 @@ TEST_F(Values, Hashes) {
   EXPECT_EQ(veskobj_hash(closure(9)), veskobj_hash(closure(9)));
 }
 
+// Type numbers outside the seven are internal errors, never script errors.
+TEST_F(Values, UnknownTypeNumbersAreInternalErrors) {
+  veskobj_t bad = keep(veskobj_new(9));
+  EXPECT_DEATH(veskobj_iclone(bad), "\\[BUG\\] .*: Clone for Vesk object type 9\n");
+  EXPECT_DEATH(veskobj_eq(bad, bad),
+               "\\[BUG\\] .*: Equality test between wrong Vesk objects types 9 and 9\n");
+}
+
 TEST_F(Values, DeepCopyOfNestedTable) {
   veskobj_t src = table(), inner = table(), text = s("x", 4);
   put(inner, i(2), text);

@@ -177,6 +177,8 @@ struct ArithCase {
   double expected;
 };
 
+void PrintTo(const ArithCase &c, std::ostream *os) { *os << c.name; }
+
 class ArithTest : public VmTest, public ::testing::WithParamInterface<ArithCase> {};
 
 TEST_P(ArithTest, Computes) {

@@ -26,7 +26,8 @@ using Bytes = std::vector<uint8_t>;
 class ScratchDir {
 public:
   ScratchDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vesk-asm-XXXXXX").string();
+    std::string tmpl =
+        (std::filesystem::temp_directory_path() / "vesk-asm-XXXXXX").string();
     char *made = mkdtemp(tmpl.data());
     if (!made) throw std::runtime_error("mkdtemp failed");
     dir_ = made;
@@ -92,8 +93,10 @@ inline AsmResult assemble_file(const std::string &path) {
   testing::internal::CaptureStderr();
   r.status = vesk_asm(path.c_str(), &buf, &size, &r.dbg);
   r.err = testing::internal::GetCapturedStderr();
-  if (buf) r.code.assign(buf, buf + size);
-  else EXPECT_EQ(size, 0u);
+  if (buf)
+    r.code.assign(buf, buf + size);
+  else
+    EXPECT_EQ(size, 0u);
   free(buf);
   return r;
 }
@@ -105,7 +108,8 @@ inline Bytes le32(uint32_t v) {
 
 inline Bytes cat(std::initializer_list<Bytes> parts) {
   Bytes out;
-  for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
+  for (const Bytes &p : parts)
+    out.insert(out.end(), p.begin(), p.end());
   return out;
 }
 

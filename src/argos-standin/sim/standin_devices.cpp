@@ -15,7 +15,8 @@ CRangeAndBearingActuator::CRangeAndBearingActuator(size_t un_payload_size) {
 }
 
 void CRangeAndBearingSensor::AddReading(Real f_range_cm, const CRadians &c_horizontal,
-                                        const CRadians &c_vertical, const CByteArray &c_data) {
+                                        const CRadians &c_vertical,
+                                        const CByteArray &c_data) {
   SPacket sPacket;
   sPacket.Range = f_range_cm;
   sPacket.HorizontalBearing = c_horizontal;
@@ -36,11 +37,14 @@ void CDifferentialSteeringActuator::Reset() {
   m_fCurrentVelocity[1] = 0;
 }
 
-CLEDsActuator::CLEDsActuator(size_t un_num_leds) { m_tSettings.assign(un_num_leds, CColor::BLACK); }
+CLEDsActuator::CLEDsActuator(size_t un_num_leds) {
+  m_tSettings.assign(un_num_leds, CColor::BLACK);
+}
 
 void CFootBotProximitySensor::SetValue(size_t un_index, Real f_value) {
   if (un_index >= m_tReadings.size())
-    THROW_ARGOSEXCEPTION("Proximity reading " << un_index << " does not exist (the sensor has "
+    THROW_ARGOSEXCEPTION("Proximity reading " << un_index
+                                              << " does not exist (the sensor has "
                                               << m_tReadings.size() << ")");
   m_tReadings[un_index].Value = f_value;
 }
@@ -58,7 +62,9 @@ void CFootBotProximitySensor::Reset() {
     sReading.Value = 0;
 }
 
-CPositioningSensor::CPositioningSensor(const SPose *ps_pose) : m_psPose(ps_pose) { Update(); }
+CPositioningSensor::CPositioningSensor(const SPose *ps_pose) : m_psPose(ps_pose) {
+  Update();
+}
 
 void CPositioningSensor::SetReading(const CVector3 &c_position,
                                     const CQuaternion &c_orientation) {
@@ -68,8 +74,7 @@ void CPositioningSensor::SetReading(const CVector3 &c_position,
 }
 
 void CPositioningSensor::Update() {
-  if (m_psPose != nullptr)
-    SetReading(m_psPose->Position, m_psPose->Orientation);
+  if (m_psPose != nullptr) SetReading(m_psPose->Position, m_psPose->Orientation);
 }
 
 CQuadRotorPositionActuator::CQuadRotorPositionActuator(const SPose *ps_pose)
@@ -110,7 +115,9 @@ void CQuadRotorPositionActuator::Reset() {
   m_cTargetYaw = sPose.Yaw();
 }
 
-CColoredBlobPerspectiveCameraSensor::~CColoredBlobPerspectiveCameraSensor() { ClearBlobs(); }
+CColoredBlobPerspectiveCameraSensor::~CColoredBlobPerspectiveCameraSensor() {
+  ClearBlobs();
+}
 
 void CColoredBlobPerspectiveCameraSensor::ClearBlobs() {
   for (SBlob *psBlob : m_sReadings.BlobList)
@@ -119,8 +126,7 @@ void CColoredBlobPerspectiveCameraSensor::ClearBlobs() {
 }
 
 void CColoredBlobPerspectiveCameraSensor::Update() {
-  if (!IsEnabled())
-    return;
+  if (!IsEnabled()) return;
   ClearBlobs();
   for (const SBlob &sBlob : m_vecVisible)
     m_sReadings.BlobList.push_back(new SBlob(sBlob));

@@ -49,8 +49,8 @@ class CRangeAndBearingSensor : public CCI_RangeAndBearingSensor {
 public:
   void SetReadings(const TReadings &t_readings) { m_tReadings = t_readings; }
   // Appends one packet: range in cm, bearings in radians.
-  void AddReading(Real f_range_cm, const CRadians &c_horizontal, const CRadians &c_vertical,
-                  const CByteArray &c_data);
+  void AddReading(Real f_range_cm, const CRadians &c_horizontal,
+                  const CRadians &c_vertical, const CByteArray &c_data);
   void ClearReadings() { m_tReadings.clear(); }
   void Reset() override { ClearReadings(); }
 };
@@ -101,7 +101,12 @@ private:
 // unbound). Every command is also recorded for tests.
 class CQuadRotorPositionActuator : public CCI_QuadRotorPositionActuator {
 public:
-  enum class ECommand { ABSOLUTE_POSITION, RELATIVE_POSITION, ABSOLUTE_YAW, RELATIVE_YAW };
+  enum class ECommand {
+    ABSOLUTE_POSITION,
+    RELATIVE_POSITION,
+    ABSOLUTE_YAW,
+    RELATIVE_YAW
+  };
   struct SCommand {
     ECommand Type;
     CVector3 Position; // the argument of a position command

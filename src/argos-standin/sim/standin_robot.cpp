@@ -1,5 +1,7 @@
 // Headless robot harness of the ARGoS stand-in.
 #include "sim/standin_robot.h"
+#include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
+#include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
 
 namespace argos {
 namespace standin {
@@ -47,18 +49,19 @@ SRegistry &Registry() {
 template <typename MAP>
 auto NewDevice(MAP &t_map, const std::string &str_tag, const SDeviceContext &s_context) {
   typename MAP::iterator it = t_map.find(str_tag);
-  if (it == t_map.end())
-    throw CARGoSException("Symbol \"" + str_tag + "\" not found");
+  if (it == t_map.end()) throw CARGoSException("Symbol \"" + str_tag + "\" not found");
   return it->second(s_context);
 }
 
 } // namespace
 
-void CDeviceRegistry::RegisterActuator(const std::string &str_tag, TActuatorCreator t_creator) {
+void CDeviceRegistry::RegisterActuator(const std::string &str_tag,
+                                       TActuatorCreator t_creator) {
   Registry().Actuators[str_tag] = std::move(t_creator);
 }
 
-void CDeviceRegistry::RegisterSensor(const std::string &str_tag, TSensorCreator t_creator) {
+void CDeviceRegistry::RegisterSensor(const std::string &str_tag,
+                                     TSensorCreator t_creator) {
   Registry().Sensors[str_tag] = std::move(t_creator);
 }
 
@@ -74,18 +77,21 @@ CCI_Sensor *CDeviceRegistry::NewSensor(const std::string &str_tag,
 
 CRobot::CRobot(const std::string &str_id, TConfigurationNode &t_controller_config,
                const SRobotSettings &s_settings, const SPose &s_pose)
-    : m_sSettings(s_settings), m_sPose(s_pose) {
+    : m_sSettings(s_settings), m_sInitialPose(s_pose), m_sPose(s_pose) {
   const std::string strLabel = t_controller_config.Value();
   try {
     m_pcController.reset(CFactory<CCI_Controller>::New(strLabel));
     m_pcController->SetId(str_id);
     AddDevices(t_controller_config);
     m_pcController->Init(GetNode(t_controller_config, "params"));
+    CreateEntity();
   } catch (CARGoSException &ex) {
+    m_pcEntity.reset();
     // The devices already added go with the controller.
     m_pcController.reset();
-    THROW_ARGOSEXCEPTION_NESTED("Error creating robot \"" << str_id << "\" with controller \""
-                                                          << strLabel << "\"",
+    THROW_ARGOSEXCEPTION_NESTED("Error creating robot \""
+                                    << str_id << "\" with controller \"" << strLabel
+                                    << "\"",
                                 ex);
   }
 }
@@ -93,30 +99,59 @@ CRobot::CRobot(const std::string &str_id, TConfigurationNode &t_controller_confi
 void CRobot::AddDevices(TConfigurationNode &t_config) {
   const SDeviceContext sContext{m_sSettings, m_sPose};
   TConfigurationNodeIterator itDevice;
-  for (itDevice = itDevice.begin(&GetNode(t_config, "actuators")); itDevice != itDevice.end();
-       ++itDevice) {
+  for (itDevice = itDevice.begin(&GetNode(t_config, "actuators"));
+       itDevice != itDevice.end(); ++itDevice) {
     std::unique_ptr<CCI_Actuator> pcActuator(
         CDeviceRegistry::NewActuator(itDevice->Value(), sContext));
     pcActuator->Init(*itDevice);
     m_pcController->AddActuator(itDevice->Value(), pcActuator.release());
   }
-  for (itDevice = itDevice.begin(&GetNode(t_config, "sensors")); itDevice != itDevice.end();
-       ++itDevice) {
-    std::unique_ptr<CCI_Sensor> pcSensor(CDeviceRegistry::NewSensor(itDevice->Value(), sContext));
+  for (itDevice = itDevice.begin(&GetNode(t_config, "sensors"));
+       itDevice != itDevice.end(); ++itDevice) {
+    std::unique_ptr<CCI_Sensor> pcSensor(
+        CDeviceRegistry::NewSensor(itDevice->Value(), sContext));
     pcSensor->Init(*itDevice);
     m_pcController->AddSensor(itDevice->Value(), pcSensor.release());
   }
 }
 
+namespace {
+
+template <class ROBOT>
+std::unique_ptr<CComposableEntity> NewRobotEntity(const std::string &str_id,
+                                                  CCI_Controller &c_controller) {
+  std::unique_ptr<ROBOT> pcRobot(new ROBOT(str_id));
+  CEntityWiring::SetController(pcRobot->GetControllableEntity(), &c_controller);
+  CEntityWiring::AddRobot(*pcRobot);
+  return pcRobot;
+}
+
+} // namespace
+
+void CRobot::CreateEntity() {
+  const std::string &strType = m_sSettings.EntityType;
+  if (strType == "foot-bot")
+    m_pcEntity = NewRobotEntity<CFootBotEntity>(GetId(), *m_pcController);
+  else if (strType == "spiri")
+    m_pcEntity = NewRobotEntity<CSpiriEntity>(GetId(), *m_pcController);
+  else if (!strType.empty())
+    THROW_ARGOSEXCEPTION("Unknown robot entity type \"" << strType << "\"");
+}
+
+CComposableEntity &CRobot::GetEntity() {
+  if (!m_pcEntity) THROW_ARGOSEXCEPTION("Robot \"" << GetId() << "\" has no entity");
+  return *m_pcEntity;
+}
+
 CRobot::~CRobot() {
   // A destructor must not throw: a failing Destroy is only reported.
   try {
-    if (m_pcController)
-      Destroy();
+    if (m_pcController) Destroy();
   } catch (std::exception &ex) {
     LOGERR << ex.what() << std::endl;
     LOGERR.Flush();
   }
+  if (m_pcEntity) CEntityWiring::RemoveRobot(*m_pcEntity);
 }
 
 void CRobot::Step() {
@@ -127,6 +162,7 @@ void CRobot::Step() {
 }
 
 void CRobot::Reset() {
+  m_sPose = m_sInitialPose;
   for (auto &tEntry : m_pcController->GetAllSensors())
     tEntry.second->Reset();
   for (auto &tEntry : m_pcController->GetAllActuators())
@@ -135,8 +171,7 @@ void CRobot::Reset() {
 }
 
 void CRobot::Destroy() {
-  if (m_bDestroyed)
-    return;
+  if (m_bDestroyed) return;
   m_bDestroyed = true;
   for (auto &tEntry : m_pcController->GetAllSensors())
     tEntry.second->Destroy();

@@ -6,6 +6,7 @@
 #define ARGOS_STANDIN_SIM_ROBOT_H
 
 #include "sim/standin_devices.h"
+#include "sim/standin_entities.h"
 #include <argos3/core/control_interface/ci_controller.h>
 #include <functional>
 #include <map>
@@ -18,7 +19,11 @@ namespace standin {
 // Per-robot settings the simulator takes from the robot entity.
 struct SRobotSettings {
   size_t RABDataSize = 10; // rab_data_size
+  Real RABRange = 3;       // rab_range, metres: how far this robot's packets reach
   size_t NumLEDs = 13;     // a foot-bot's LED count
+  // Robot entity entered into CSimulator's space while the robot exists:
+  // "foot-bot", "spiri", or "" for none.
+  std::string EntityType = "foot-bot";
 };
 
 // What a device creator gets to build a device for one robot.
@@ -37,8 +42,10 @@ public:
   static void RegisterActuator(const std::string &str_tag, TActuatorCreator t_creator);
   static void RegisterSensor(const std::string &str_tag, TSensorCreator t_creator);
   // Both throw 'Symbol "<tag>" not found' for an unknown tag.
-  static CCI_Actuator *NewActuator(const std::string &str_tag, const SDeviceContext &s_context);
-  static CCI_Sensor *NewSensor(const std::string &str_tag, const SDeviceContext &s_context);
+  static CCI_Actuator *NewActuator(const std::string &str_tag,
+                                   const SDeviceContext &s_context);
+  static CCI_Sensor *NewSensor(const std::string &str_tag,
+                               const SDeviceContext &s_context);
 };
 
 class CRobot {
@@ -48,18 +55,22 @@ public:
   //     <sensors>...</sensors><params .../></vesk_controller_footbot>
   // whose tag is the registration label. The controller is created, given
   // str_id, its devices are created and initialised from their XML nodes,
-  // then the controller's Init gets <params>. Any failure throws
+  // then the controller's Init gets <params>. Then the robot entity, with
+  // the controller attached, enters the space. Any failure throws
   // CARGoSException and leaves nothing behind.
   CRobot(const std::string &str_id, TConfigurationNode &t_controller_config,
-         const SRobotSettings &s_settings = SRobotSettings(), const SPose &s_pose = SPose());
-  // Destroy()s the robot first if that has not happened yet.
+         const SRobotSettings &s_settings = SRobotSettings(),
+         const SPose &s_pose = SPose());
+  // Destroy()s the robot first if that has not happened yet, then takes
+  // its entity out of the space.
   ~CRobot();
   CRobot(const CRobot &) = delete;
   CRobot &operator=(const CRobot &) = delete;
 
   // Refreshes the updatable sensors, then runs ControlStep().
   void Step();
-  // Sensors, then actuators, then the controller are Reset.
+  // Back to the initial pose; then sensors, actuators and the controller
+  // are Reset.
   void Reset();
   // Destroy() on every sensor, actuator and the controller; once only.
   void Destroy();
@@ -67,6 +78,9 @@ public:
   const std::string &GetId() const { return m_pcController->GetId(); }
   CCI_Controller &GetController() { return *m_pcController; }
   SPose &GetPose() { return m_sPose; }
+  // The robot entity (a CFootBotEntity or CSpiriEntity); throws
+  // CARGoSException when the settings asked for none.
+  CComposableEntity &GetEntity();
   const SRobotSettings &GetSettings() const { return m_sSettings; }
 
   // The device configured under str_name as the given simulated type;
@@ -86,10 +100,13 @@ public:
 
 private:
   void AddDevices(TConfigurationNode &t_config);
+  void CreateEntity();
 
   SRobotSettings m_sSettings;
+  SPose m_sInitialPose;
   SPose m_sPose; // before the controller: devices keep pointers to it
   std::unique_ptr<CCI_Controller> m_pcController;
+  std::unique_ptr<CComposableEntity> m_pcEntity; // refers to the controller
   bool m_bDestroyed = false;
 };
 

@@ -22,11 +22,12 @@ constexpr SInt32 SPECIAL_EXPONENT = INT32_MAX;
 } // namespace
 
 CByteArray::CByteArray(const UInt8 *pun_buffer, size_t un_size) {
-  if (un_size > 0)
-    m_vecBuffer.assign(pun_buffer, pun_buffer + un_size);
+  if (un_size > 0) m_vecBuffer.assign(pun_buffer, pun_buffer + un_size);
 }
 
-void CByteArray::Zero() { std::fill(m_vecBuffer.begin(), m_vecBuffer.end(), 0); }
+void CByteArray::Zero() {
+  std::fill(m_vecBuffer.begin(), m_vecBuffer.end(), 0);
+}
 
 UInt8 &CByteArray::operator[](size_t un_index) {
   if (un_index >= m_vecBuffer.size())
@@ -148,7 +149,9 @@ CByteArray &CByteArray::operator>>(double &f_value) {
   return *this;
 }
 
-CByteArray &CByteArray::operator<<(float f_value) { return *this << static_cast<double>(f_value); }
+CByteArray &CByteArray::operator<<(float f_value) {
+  return *this << static_cast<double>(f_value);
+}
 
 CByteArray &CByteArray::operator>>(float &f_value) {
   double fValue;
@@ -170,7 +173,8 @@ CByteArray &CByteArray::operator<<(const std::string &str_value) {
 }
 
 CByteArray &CByteArray::operator>>(std::string &str_value) {
-  std::vector<UInt8>::iterator itEnd = std::find(m_vecBuffer.begin(), m_vecBuffer.end(), 0);
+  std::vector<UInt8>::iterator itEnd =
+      std::find(m_vecBuffer.begin(), m_vecBuffer.end(), 0);
   if (itEnd == m_vecBuffer.end())
     THROW_ARGOSEXCEPTION("Attempting to extract a string from a byte array that holds no "
                          "string terminator ("
@@ -184,9 +188,9 @@ std::ostream &operator<<(std::ostream &c_os, const CByteArray &c_byte_array) {
   const std::ios::fmtflags tFlags = c_os.flags();
   const char cFill = c_os.fill('0');
   for (size_t i = 0; i < c_byte_array.m_vecBuffer.size(); ++i) {
-    if (i > 0)
-      c_os << ' ';
-    c_os << std::hex << std::setw(2) << static_cast<unsigned>(c_byte_array.m_vecBuffer[i]);
+    if (i > 0) c_os << ' ';
+    c_os << std::hex << std::setw(2)
+         << static_cast<unsigned>(c_byte_array.m_vecBuffer[i]);
   }
   c_os.fill(cFill);
   c_os.flags(tFlags);

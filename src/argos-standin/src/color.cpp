@@ -39,18 +39,20 @@ struct SNamedColor {
 // Read at use, not copied at start-up, so the table never sees the statics
 // before they are initialised.
 const SNamedColor NAMED_COLORS[] = {
-    {"black", &CColor::BLACK},   {"white", &CColor::WHITE},   {"red", &CColor::RED},
-    {"green", &CColor::GREEN},   {"blue", &CColor::BLUE},     {"magenta", &CColor::MAGENTA},
-    {"cyan", &CColor::CYAN},     {"yellow", &CColor::YELLOW}, {"orange", &CColor::ORANGE},
-    {"brown", &CColor::BROWN},   {"purple", &CColor::PURPLE}, {"gray10", &CColor::GRAY10},
-    {"gray20", &CColor::GRAY20}, {"gray30", &CColor::GRAY30}, {"gray40", &CColor::GRAY40},
-    {"gray50", &CColor::GRAY50}, {"gray60", &CColor::GRAY60}, {"gray70", &CColor::GRAY70},
+    {"black", &CColor::BLACK},   {"white", &CColor::WHITE},
+    {"red", &CColor::RED},       {"green", &CColor::GREEN},
+    {"blue", &CColor::BLUE},     {"magenta", &CColor::MAGENTA},
+    {"cyan", &CColor::CYAN},     {"yellow", &CColor::YELLOW},
+    {"orange", &CColor::ORANGE}, {"brown", &CColor::BROWN},
+    {"purple", &CColor::PURPLE}, {"gray10", &CColor::GRAY10},
+    {"gray20", &CColor::GRAY20}, {"gray30", &CColor::GRAY30},
+    {"gray40", &CColor::GRAY40}, {"gray50", &CColor::GRAY50},
+    {"gray60", &CColor::GRAY60}, {"gray70", &CColor::GRAY70},
     {"gray80", &CColor::GRAY80}, {"gray90", &CColor::GRAY90}};
 
 const SNamedColor *FindByName(const std::string &str_name) {
   for (const SNamedColor &sEntry : NAMED_COLORS)
-    if (str_name == sEntry.Name)
-      return &sEntry;
+    if (str_name == sEntry.Name) return &sEntry;
   return nullptr;
 }
 
@@ -64,14 +66,11 @@ bool ParseComponents(const std::string &str_text, CColor &c_color) {
       return false;
     ++unCount;
     char cSeparator;
-    if (!(ss >> cSeparator))
-      break;
-    if (cSeparator != ',')
-      return false;
+    if (!(ss >> cSeparator)) break;
+    if (cSeparator != ',') return false;
   }
   ss >> std::ws;
-  if (unCount < 3 || !ss.eof())
-    return false;
+  if (unCount < 3 || !ss.eof()) return false;
   c_color.Set(pnValues[0], pnValues[1], pnValues[2], pnValues[3]);
   return true;
 }
@@ -85,8 +84,8 @@ void CColor::Set(const std::string &str_color) {
   }
   CColor cParsed;
   if (!ParseComponents(str_color, cParsed))
-    THROW_ARGOSEXCEPTION("Unknown color \"" << str_color
-                                            << "\": expected a color name or \"r,g,b,a\"");
+    THROW_ARGOSEXCEPTION("Unknown color \""
+                         << str_color << "\": expected a color name or \"r,g,b,a\"");
   *this = cParsed;
 }
 
@@ -96,8 +95,7 @@ Real CColor::ToGrayScale() const throw() {
 
 std::ostream &operator<<(std::ostream &c_os, const CColor &c_color) {
   for (const SNamedColor &sEntry : NAMED_COLORS)
-    if (*sEntry.Color == c_color)
-      return c_os << sEntry.Name;
+    if (*sEntry.Color == c_color) return c_os << sEntry.Name;
   return c_os << static_cast<unsigned>(c_color.GetRed()) << ","
               << static_cast<unsigned>(c_color.GetGreen()) << ","
               << static_cast<unsigned>(c_color.GetBlue()) << ","
@@ -106,8 +104,7 @@ std::ostream &operator<<(std::ostream &c_os, const CColor &c_color) {
 
 std::istream &operator>>(std::istream &c_is, CColor &c_color) {
   std::string strText;
-  if (!(c_is >> strText))
-    return c_is;
+  if (!(c_is >> strText)) return c_is;
   try {
     c_color.Set(strText);
   } catch (CARGoSException &) {

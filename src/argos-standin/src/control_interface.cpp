@@ -16,7 +16,8 @@ std::string DemangleTypeName(const std::type_info &c_type) {
   int nStatus = 0;
   std::unique_ptr<char, void (*)(void *)> pchName(
       abi::__cxa_demangle(c_type.name(), nullptr, nullptr, &nStatus), std::free);
-  return nStatus == 0 && pchName ? std::string(pchName.get()) : std::string(c_type.name());
+  return nStatus == 0 && pchName ? std::string(pchName.get())
+                                 : std::string(c_type.name());
 }
 
 /* Controller */
@@ -49,7 +50,8 @@ void CCI_Controller::AddActuator(const std::string &str_actuator_type,
   StoreDevice(m_mapActuators, str_actuator_type, pc_actuator);
 }
 
-void CCI_Controller::AddSensor(const std::string &str_sensor_type, CCI_Sensor *pc_sensor) {
+void CCI_Controller::AddSensor(const std::string &str_sensor_type,
+                               CCI_Sensor *pc_sensor) {
   StoreDevice(m_mapSensors, str_sensor_type, pc_sensor);
 }
 
@@ -57,9 +59,10 @@ void CCI_Controller::AddSensor(const std::string &str_sensor_type, CCI_Sensor *p
 
 void CCI_RangeAndBearingActuator::SetData(const CByteArray &c_data) {
   if (c_data.Size() != m_cData.Size())
-    THROW_ARGOSEXCEPTION("CCI_RangeAndBearingActuator::SetData() : data size does not match, "
-                         "expected "
-                         << m_cData.Size() << ", got " << c_data.Size());
+    THROW_ARGOSEXCEPTION(
+        "CCI_RangeAndBearingActuator::SetData() : data size does not match, "
+        "expected "
+        << m_cData.Size() << ", got " << c_data.Size());
   m_cData = c_data;
 }
 
@@ -101,8 +104,8 @@ void CCI_LEDsActuator::SetAllColors(const CColor &c_color) {
 void CCI_LEDsActuator::SetAllColors(const TSettings &c_colors) {
   if (c_colors.size() != m_tSettings.size())
     THROW_ARGOSEXCEPTION("Passed color vector has size "
-                         << c_colors.size() << ", but the robot has " << m_tSettings.size()
-                         << " LEDs");
+                         << c_colors.size() << ", but the robot has "
+                         << m_tSettings.size() << " LEDs");
   m_tSettings = c_colors;
 }
 

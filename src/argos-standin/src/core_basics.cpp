@@ -14,7 +14,8 @@ std::ostream &operator<<(std::ostream &c_os, const UInt8 un_value) {
   return c_os << static_cast<unsigned>(un_value);
 }
 
-CARGoSException::CARGoSException(const std::string &str_what, std::exception *pc_nested) throw()
+CARGoSException::CARGoSException(const std::string &str_what,
+                                 std::exception *pc_nested) throw()
     : m_strWhat("[FATAL] " + str_what) {
   if (pc_nested != nullptr) {
     m_strWhat += "\n";
@@ -30,7 +31,9 @@ CARGoSLog::CARGoSLog(std::ostream &c_stream, const SLogColor &s_log_color,
       m_bColoredOutput(b_colored_output_enabled) {}
 
 // Text still buffered at exit is written out rather than lost.
-CARGoSLog::~CARGoSLog() { Flush(); }
+CARGoSLog::~CARGoSLog() {
+  Flush();
+}
 
 void CARGoSLog::RedirectToFile(const std::string &str_fname) {
   Flush();

@@ -22,8 +22,7 @@ std::istream &ReadCommaSeparated(std::istream &c_is, Real *pf_values, size_t un_
         return c_is;
       }
     }
-    if (!(c_is >> pf_values[i]))
-      return c_is;
+    if (!(c_is >> pf_values[i])) return c_is;
   }
   return c_is;
 }
@@ -33,12 +32,10 @@ std::istream &ReadCommaSeparated(std::istream &c_is, Real *pf_values, size_t un_
 /* Angles */
 
 template <class ANGLE> void CAngleBase<ANGLE>::Wrap(Real f_min, Real f_span) {
-  if (m_fValue >= f_min && m_fValue <= f_min + f_span)
-    return;
+  if (m_fValue >= f_min && m_fValue <= f_min + f_span) return;
   // fmod instead of repeated subtraction: huge values would take forever.
   Real fWrapped = std::fmod(m_fValue - f_min, f_span);
-  if (fWrapped < 0)
-    fWrapped += f_span;
+  if (fWrapped < 0) fWrapped += f_span;
   m_fValue = fWrapped + f_min;
 }
 template class CAngleBase<CRadians>;
@@ -54,7 +51,9 @@ const CRadians CRadians::ZERO(0.0);
 const Real CRadians::RADIANS_TO_DEGREES(180.0 / ARGOS_PI);
 const Real CDegrees::DEGREES_TO_RADIANS(ARGOS_PI / 180.0);
 
-void CRadians::FromValueInDegrees(Real f_value) { m_fValue = f_value / RADIANS_TO_DEGREES; }
+void CRadians::FromValueInDegrees(Real f_value) {
+  m_fValue = f_value / RADIANS_TO_DEGREES;
+}
 
 CRadians &CRadians::SignedNormalize() {
   Wrap(-ARGOS_PI, 2.0 * ARGOS_PI);
@@ -66,7 +65,9 @@ CRadians &CRadians::UnsignedNormalize() {
   return *this;
 }
 
-void CDegrees::FromValueInRadians(Real f_value) { m_fValue = f_value / DEGREES_TO_RADIANS; }
+void CDegrees::FromValueInRadians(Real f_value) {
+  m_fValue = f_value / DEGREES_TO_RADIANS;
+}
 
 CDegrees &CDegrees::SignedNormalize() {
   Wrap(-180.0, 360.0);
@@ -91,12 +92,24 @@ CRadians NormalizedDifference(const CRadians &c_angle1, const CRadians &c_angle2
   return cDifference.SignedNormalize();
 }
 
-Real Sin(const CRadians &c_radians) { return std::sin(c_radians.GetValue()); }
-Real Cos(const CRadians &c_radians) { return std::cos(c_radians.GetValue()); }
-Real Tan(const CRadians &c_radians) { return std::tan(c_radians.GetValue()); }
-CRadians ASin(Real f_value) { return CRadians(std::asin(f_value)); }
-CRadians ACos(Real f_value) { return CRadians(std::acos(f_value)); }
-CRadians ATan2(Real f_y, Real f_x) { return CRadians(std::atan2(f_y, f_x)); }
+Real Sin(const CRadians &c_radians) {
+  return std::sin(c_radians.GetValue());
+}
+Real Cos(const CRadians &c_radians) {
+  return std::cos(c_radians.GetValue());
+}
+Real Tan(const CRadians &c_radians) {
+  return std::tan(c_radians.GetValue());
+}
+CRadians ASin(Real f_value) {
+  return CRadians(std::asin(f_value));
+}
+CRadians ACos(Real f_value) {
+  return CRadians(std::acos(f_value));
+}
+CRadians ATan2(Real f_y, Real f_x) {
+  return CRadians(std::atan2(f_y, f_x));
+}
 
 std::ostream &operator<<(std::ostream &c_os, const CRadians &c_radians) {
   return c_os << c_radians.GetValue();
@@ -104,8 +117,7 @@ std::ostream &operator<<(std::ostream &c_os, const CRadians &c_radians) {
 
 std::istream &operator>>(std::istream &c_is, CRadians &c_radians) {
   Real fValue;
-  if (c_is >> fValue)
-    c_radians.SetValue(fValue);
+  if (c_is >> fValue) c_radians.SetValue(fValue);
   return c_is;
 }
 
@@ -115,8 +127,7 @@ std::ostream &operator<<(std::ostream &c_os, const CDegrees &c_degrees) {
 
 std::istream &operator>>(std::istream &c_is, CDegrees &c_degrees) {
   Real fValue;
-  if (c_is >> fValue)
-    c_degrees.SetValue(fValue);
+  if (c_is >> fValue) c_degrees.SetValue(fValue);
   return c_is;
 }
 
@@ -126,9 +137,13 @@ const CVector2 CVector2::X(1.0, 0.0);
 const CVector2 CVector2::Y(0.0, 1.0);
 const CVector2 CVector2::ZERO;
 
-Real CVector2::Length() const { return std::sqrt(SquareLength()); }
+Real CVector2::Length() const {
+  return std::sqrt(SquareLength());
+}
 
-CVector2 &CVector2::Normalize() { return *this /= Length(); }
+CVector2 &CVector2::Normalize() {
+  return *this /= Length();
+}
 
 CVector2 &CVector2::Rotate(const CRadians &c_angle) {
   const Real fSin = Sin(c_angle), fCos = Cos(c_angle);
@@ -142,8 +157,7 @@ std::ostream &operator<<(std::ostream &c_os, const CVector2 &c_vector) {
 
 std::istream &operator>>(std::istream &c_is, CVector2 &c_vector) {
   Real pfValues[2];
-  if (ReadCommaSeparated(c_is, pfValues, 2))
-    c_vector.Set(pfValues[0], pfValues[1]);
+  if (ReadCommaSeparated(c_is, pfValues, 2)) c_vector.Set(pfValues[0], pfValues[1]);
   return c_is;
 }
 
@@ -151,7 +165,9 @@ Real SquareDistance(const CVector2 &c_v1, const CVector2 &c_v2) {
   return (c_v1 - c_v2).SquareLength();
 }
 
-Real Distance(const CVector2 &c_v1, const CVector2 &c_v2) { return (c_v1 - c_v2).Length(); }
+Real Distance(const CVector2 &c_v1, const CVector2 &c_v2) {
+  return (c_v1 - c_v2).Length();
+}
 
 /* Three-dimensional vectors */
 
@@ -160,14 +176,19 @@ const CVector3 CVector3::Y(0.0, 1.0, 0.0);
 const CVector3 CVector3::Z(0.0, 0.0, 1.0);
 const CVector3 CVector3::ZERO;
 
-CVector3::CVector3(Real f_length, const CRadians &c_inclination, const CRadians &c_azimuth)
+CVector3::CVector3(Real f_length, const CRadians &c_inclination,
+                   const CRadians &c_azimuth)
     : m_fX(f_length * Sin(c_inclination) * Cos(c_azimuth)),
       m_fY(f_length * Sin(c_inclination) * Sin(c_azimuth)),
       m_fZ(f_length * Cos(c_inclination)) {}
 
-Real CVector3::Length() const { return std::sqrt(SquareLength()); }
+Real CVector3::Length() const {
+  return std::sqrt(SquareLength());
+}
 
-CVector3 &CVector3::Normalize() { return *this /= Length(); }
+CVector3 &CVector3::Normalize() {
+  return *this /= Length();
+}
 
 CVector3 &CVector3::Rotate(const CQuaternion &c_quaternion) {
   // q * (0, v) * q^-1, keeping the vector part.
@@ -184,7 +205,8 @@ CVector3 &CVector3::RotateZ(const CRadians &c_angle) {
 }
 
 CVector3 &CVector3::CrossProduct(const CVector3 &c_other) {
-  Set(m_fY * c_other.m_fZ - m_fZ * c_other.m_fY, m_fZ * c_other.m_fX - m_fX * c_other.m_fZ,
+  Set(m_fY * c_other.m_fZ - m_fZ * c_other.m_fY,
+      m_fZ * c_other.m_fX - m_fX * c_other.m_fZ,
       m_fX * c_other.m_fY - m_fY * c_other.m_fX);
   return *this;
 }
@@ -204,11 +226,14 @@ Real SquareDistance(const CVector3 &c_v1, const CVector3 &c_v2) {
   return (c_v1 - c_v2).SquareLength();
 }
 
-Real Distance(const CVector3 &c_v1, const CVector3 &c_v2) { return (c_v1 - c_v2).Length(); }
+Real Distance(const CVector3 &c_v1, const CVector3 &c_v2) {
+  return (c_v1 - c_v2).Length();
+}
 
 /* Quaternions */
 
-CQuaternion &CQuaternion::FromEulerAngles(const CRadians &c_z_angle, const CRadians &c_y_angle,
+CQuaternion &CQuaternion::FromEulerAngles(const CRadians &c_z_angle,
+                                          const CRadians &c_y_angle,
                                           const CRadians &c_x_angle) {
   const Real fCZ = Cos(c_z_angle * 0.5), fSZ = Sin(c_z_angle * 0.5);
   const Real fCY = Cos(c_y_angle * 0.5), fSY = Sin(c_y_angle * 0.5);
@@ -266,7 +291,9 @@ void CQuaternion::ToAngleAxis(CRadians &c_angle, CVector3 &c_axis) const {
   }
 }
 
-Real CQuaternion::Length() const { return std::sqrt(SquareLength()); }
+Real CQuaternion::Length() const {
+  return std::sqrt(SquareLength());
+}
 
 CQuaternion &CQuaternion::Normalize() {
   const Real fLength = Length();
@@ -278,11 +305,14 @@ CQuaternion &CQuaternion::Normalize() {
 }
 
 CQuaternion CQuaternion::operator*(const CQuaternion &c_other) const {
-  return CQuaternion(
-      m_fW * c_other.m_fW - m_fX * c_other.m_fX - m_fY * c_other.m_fY - m_fZ * c_other.m_fZ,
-      m_fW * c_other.m_fX + m_fX * c_other.m_fW + m_fY * c_other.m_fZ - m_fZ * c_other.m_fY,
-      m_fW * c_other.m_fY - m_fX * c_other.m_fZ + m_fY * c_other.m_fW + m_fZ * c_other.m_fX,
-      m_fW * c_other.m_fZ + m_fX * c_other.m_fY - m_fY * c_other.m_fX + m_fZ * c_other.m_fW);
+  return CQuaternion(m_fW * c_other.m_fW - m_fX * c_other.m_fX - m_fY * c_other.m_fY -
+                         m_fZ * c_other.m_fZ,
+                     m_fW * c_other.m_fX + m_fX * c_other.m_fW + m_fY * c_other.m_fZ -
+                         m_fZ * c_other.m_fY,
+                     m_fW * c_other.m_fY - m_fX * c_other.m_fZ + m_fY * c_other.m_fW +
+                         m_fZ * c_other.m_fX,
+                     m_fW * c_other.m_fZ + m_fX * c_other.m_fY - m_fY * c_other.m_fX +
+                         m_fZ * c_other.m_fW);
 }
 
 std::ostream &operator<<(std::ostream &c_os, const CQuaternion &c_quaternion) {

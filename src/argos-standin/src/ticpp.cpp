@@ -19,8 +19,7 @@ std::shared_ptr<tinyxml2::XMLDocument> NewDocumentWith(const char *value,
 
 std::string ElementNotFound(const std::string &where, const char *value) {
   std::string text = where;
-  if (value != nullptr)
-    text += std::string(" with the value '") + value + "'";
+  if (value != nullptr) text += std::string(" with the value '") + value + "'";
   return text + " not found";
 }
 
@@ -45,13 +44,11 @@ std::string Node::Value() const {
 }
 
 Element *Node::Spawn(tinyxml2::XMLElement *element) const {
-  if (element == nullptr)
-    return nullptr;
+  if (element == nullptr) return nullptr;
   // Asking twice for the same element gives the same wrapper, so loops that
   // look nodes up repeatedly do not pile up wrappers.
   for (const std::unique_ptr<Element> &spawned : m_spawned)
-    if (spawned->m_node == element)
-      return spawned.get();
+    if (spawned->m_node == element) return spawned.get();
   m_spawned.emplace_back(new Element(m_doc, element));
   return m_spawned.back().get();
 }
@@ -85,7 +82,8 @@ Element *Node::NextSiblingElement(bool throwIfNoSiblings) const {
 Element *Node::NextSiblingElement(const char *value, bool throwIfNoSiblings) const {
   return FindSibling(value, throwIfNoSiblings);
 }
-Element *Node::NextSiblingElement(const std::string &value, bool throwIfNoSiblings) const {
+Element *Node::NextSiblingElement(const std::string &value,
+                                  bool throwIfNoSiblings) const {
   return FindSibling(value.c_str(), throwIfNoSiblings);
 }
 
@@ -97,9 +95,13 @@ Node *Node::InsertEndChild(const Node &addThis) {
   return Spawn(copy->ToElement());
 }
 
-void Node::ForgetSpawned() { m_spawned.clear(); }
+void Node::ForgetSpawned() {
+  m_spawned.clear();
+}
 
-bool Node::NoChildren() const { return m_node->NoChildren(); }
+bool Node::NoChildren() const {
+  return m_node->NoChildren();
+}
 
 std::ostream &operator<<(std::ostream &out, const Node &node) {
   tinyxml2::XMLPrinter printer;
@@ -109,14 +111,17 @@ std::ostream &operator<<(std::ostream &out, const Node &node) {
 
 /* Attribute */
 
-std::string Attribute::Name() const { return m_attribute->Name(); }
-std::string Attribute::Value() const { return m_attribute->Value(); }
+std::string Attribute::Name() const {
+  return m_attribute->Name();
+}
+std::string Attribute::Value() const {
+  return m_attribute->Value();
+}
 
 Attribute *Attribute::Next(bool throwIfNoAttribute) const {
   const tinyxml2::XMLAttribute *next = m_attribute->Next();
   if (next == nullptr) {
-    if (throwIfNoAttribute)
-      throw Exception("No attribute after \"" + Name() + "\"");
+    if (throwIfNoAttribute) throw Exception("No attribute after \"" + Name() + "\"");
     return nullptr;
   }
   return m_owner->SpawnAttribute(next);
@@ -124,7 +129,8 @@ Attribute *Attribute::Next(bool throwIfNoAttribute) const {
 
 /* Element */
 
-Element::Element(std::shared_ptr<tinyxml2::XMLDocument> doc, tinyxml2::XMLElement *element)
+Element::Element(std::shared_ptr<tinyxml2::XMLDocument> doc,
+                 tinyxml2::XMLElement *element)
     : Node(std::move(doc), element) {}
 
 Element::Element() : Node(nullptr, nullptr) {
@@ -151,9 +157,13 @@ Element &Element::operator=(const Element &other) {
 
 Element::~Element() {}
 
-tinyxml2::XMLElement *Element::Xml() const { return m_node->ToElement(); }
+tinyxml2::XMLElement *Element::Xml() const {
+  return m_node->ToElement();
+}
 
-void Element::SetValue(const std::string &value) { m_node->SetValue(value.c_str()); }
+void Element::SetValue(const std::string &value) {
+  m_node->SetValue(value.c_str());
+}
 
 void Element::SetAttributeText(const std::string &name, const std::string &text) {
   Xml()->SetAttribute(name.c_str(), text.c_str());
@@ -178,24 +188,26 @@ std::string Element::MissingAttributeMessage(const std::string &name) const {
   return "Attribute does not exist: \"" + name + "\" in <" + Value() + ">";
 }
 
-bool Element::HasText() const { return Xml()->GetText() != nullptr; }
+bool Element::HasText() const {
+  return Xml()->GetText() != nullptr;
+}
 
 std::string Element::GetText(bool throwIfNotFound) const {
   const char *text = Xml()->GetText();
   if (text == nullptr) {
-    if (throwIfNotFound)
-      throw Exception("Text does not exist in <" + Value() + ">");
+    if (throwIfNotFound) throw Exception("Text does not exist in <" + Value() + ">");
     return "";
   }
   return text;
 }
 
-void Element::SetTextString(const std::string &text) { Xml()->SetText(text.c_str()); }
+void Element::SetTextString(const std::string &text) {
+  Xml()->SetText(text.c_str());
+}
 
 Attribute *Element::SpawnAttribute(const tinyxml2::XMLAttribute *attribute) const {
   for (const std::unique_ptr<Attribute> &spawned : m_attributes)
-    if (spawned->m_attribute == attribute)
-      return spawned.get();
+    if (spawned->m_attribute == attribute) return spawned.get();
   m_attributes.emplace_back(new Attribute(this, attribute));
   return m_attributes.back().get();
 }
@@ -203,8 +215,7 @@ Attribute *Element::SpawnAttribute(const tinyxml2::XMLAttribute *attribute) cons
 Attribute *Element::FirstAttribute(bool throwIfNoAttributes) const {
   const tinyxml2::XMLAttribute *first = Xml()->FirstAttribute();
   if (first == nullptr) {
-    if (throwIfNoAttributes)
-      throw Exception("<" + Value() + "> has no attributes");
+    if (throwIfNoAttributes) throw Exception("<" + Value() + "> has no attributes");
     return nullptr;
   }
   return SpawnAttribute(first);
@@ -216,11 +227,15 @@ Document::Document() : Node(std::make_shared<tinyxml2::XMLDocument>(), nullptr) 
   m_node = m_doc.get();
 }
 
-Document::Document(const std::string &documentName) : Document() { m_name = documentName; }
+Document::Document(const std::string &documentName) : Document() {
+  m_name = documentName;
+}
 
 Document::~Document() {}
 
-void Document::LoadFile() { LoadFile(m_name); }
+void Document::LoadFile() {
+  LoadFile(m_name);
+}
 
 void Document::LoadFile(const std::string &filename) {
   m_name = filename;

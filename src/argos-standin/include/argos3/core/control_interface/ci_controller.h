@@ -37,21 +37,25 @@ public:
   ACTUATOR_IMPL *GetActuator(const std::string &str_actuator_type) {
     CCI_Actuator::TMap::iterator it = m_mapActuators.find(str_actuator_type);
     if (it == m_mapActuators.end())
-      THROW_ARGOSEXCEPTION("Unknown actuator type "
-                           << str_actuator_type
-                           << " requested in controller. Did you add it to the XML file?");
+      THROW_ARGOSEXCEPTION(
+          "Unknown actuator type "
+          << str_actuator_type
+          << " requested in controller. Did you add it to the XML file?");
     ACTUATOR_IMPL *pcActuator = dynamic_cast<ACTUATOR_IMPL *>(it->second);
     if (pcActuator == nullptr)
-      THROW_ARGOSEXCEPTION("Actuator type " << str_actuator_type << " cannot be cast to type "
+      THROW_ARGOSEXCEPTION("Actuator type " << str_actuator_type
+                                            << " cannot be cast to type "
                                             << DemangleTypeName(typeid(ACTUATOR_IMPL)));
     return pcActuator;
   }
-  template <typename SENSOR_IMPL> SENSOR_IMPL *GetSensor(const std::string &str_sensor_type) {
+  template <typename SENSOR_IMPL>
+  SENSOR_IMPL *GetSensor(const std::string &str_sensor_type) {
     CCI_Sensor::TMap::iterator it = m_mapSensors.find(str_sensor_type);
     if (it == m_mapSensors.end())
-      THROW_ARGOSEXCEPTION("Unknown sensor type "
-                           << str_sensor_type
-                           << " requested in controller. Did you add it to the XML file?");
+      THROW_ARGOSEXCEPTION(
+          "Unknown sensor type "
+          << str_sensor_type
+          << " requested in controller. Did you add it to the XML file?");
     SENSOR_IMPL *pcSensor = dynamic_cast<SENSOR_IMPL *>(it->second);
     if (pcSensor == nullptr)
       THROW_ARGOSEXCEPTION("Sensor type " << str_sensor_type << " cannot be cast to type "
@@ -87,7 +91,7 @@ extern template class CFactory<CCI_Controller>;
 // Enters a controller class under a label; author, version, descriptions and
 // status are all "undefined". Use at global scope only.
 #define REGISTER_CONTROLLER(CLASSNAME, LABEL)                                            \
-  REGISTER_SYMBOL(CCI_Controller, CLASSNAME, LABEL, "undefined", "undefined", "undefined", \
-                  "undefined", "undefined")
+  REGISTER_SYMBOL(CCI_Controller, CLASSNAME, LABEL, "undefined", "undefined",            \
+                  "undefined", "undefined", "undefined")
 
 #endif

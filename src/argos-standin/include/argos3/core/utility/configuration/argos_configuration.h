@@ -24,18 +24,20 @@ inline bool NodeExists(TConfigurationNode &t_node, const std::string &str_tag) t
 }
 
 // The first child element tagged str_tag; throws "Node '<tag>' not found".
-inline TConfigurationNode &GetNode(TConfigurationNode &t_node, const std::string &str_tag) {
+inline TConfigurationNode &GetNode(TConfigurationNode &t_node,
+                                   const std::string &str_tag) {
   TConfigurationNode *pt_child = t_node.FirstChildElement(str_tag, false);
-  if (pt_child == nullptr)
-    THROW_ARGOSEXCEPTION("Node '" << str_tag << "' not found");
+  if (pt_child == nullptr) THROW_ARGOSEXCEPTION("Node '" << str_tag << "' not found");
   return *pt_child;
 }
 
-inline void AddChildNode(TConfigurationNode &t_parent_node, TConfigurationNode &t_child_node) {
+inline void AddChildNode(TConfigurationNode &t_parent_node,
+                         TConfigurationNode &t_child_node) {
   t_parent_node.InsertEndChild(t_child_node);
 }
 
-inline bool NodeAttributeExists(TConfigurationNode &t_node, const std::string &str_attribute) {
+inline bool NodeAttributeExists(TConfigurationNode &t_node,
+                                const std::string &str_attribute) {
   return t_node.HasAttribute(str_attribute);
 }
 
@@ -50,7 +52,8 @@ void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribu
     t_node.GetAttribute(str_attribute, &t_value, true);
     t_buffer = t_value;
   } catch (ticpp::Exception &ex) {
-    THROW_ARGOSEXCEPTION_NESTED("Error parsing attribute \"" << str_attribute << "\"", ex);
+    THROW_ARGOSEXCEPTION_NESTED("Error parsing attribute \"" << str_attribute << "\"",
+                                ex);
   }
 }
 // Booleans accept exactly "true" and "false".
@@ -66,8 +69,9 @@ void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribu
 // is deduced from both t_buffer and t_default: for strings write
 // std::string() as the default, not "".
 template <typename T>
-void GetNodeAttributeOrDefault(TConfigurationNode &t_node, const std::string &str_attribute,
-                               T &t_buffer, const T &t_default) {
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
+                               const std::string &str_attribute, T &t_buffer,
+                               const T &t_default) {
   if (NodeAttributeExists(t_node, str_attribute))
     GetNodeAttribute(t_node, str_attribute, t_buffer);
   else
@@ -82,8 +86,8 @@ template <typename T> void GetNodeText(TConfigurationNode &t_node, T &t_buffer) 
     THROW_ARGOSEXCEPTION_NESTED("Parse error", ex);
   }
 }
-template <typename T> void GetNodeTextOrDefault(TConfigurationNode &t_node, T &t_buffer,
-                                                const T &t_default) {
+template <typename T>
+void GetNodeTextOrDefault(TConfigurationNode &t_node, T &t_buffer, const T &t_default) {
   try {
     t_buffer = t_default;
     t_node.GetText(&t_buffer, false);

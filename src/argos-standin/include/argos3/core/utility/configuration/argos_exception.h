@@ -13,7 +13,8 @@ class CARGoSException : public std::exception {
 public:
   // The nested exception's text is copied at once: the pointer may dangle
   // afterwards (it usually points at a caught temporary).
-  CARGoSException(const std::string &str_what, std::exception *pc_nested = nullptr) throw();
+  CARGoSException(const std::string &str_what,
+                  std::exception *pc_nested = nullptr) throw();
   virtual ~CARGoSException() throw() {}
   virtual const char *what() const throw() { return m_strWhat.c_str(); }
 

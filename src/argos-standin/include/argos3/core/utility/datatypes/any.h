@@ -13,8 +13,8 @@ class CAny {
 public:
   CAny() {}
   template <typename T>
-    requires(!std::is_same_v<std::decay_t<T>, CAny>)
-  CAny(const T &t_value) : m_cValue(t_value) {}
+  requires(!std::is_same_v<std::decay_t<T>, CAny>) CAny(const T &t_value)
+      : m_cValue(t_value) {}
 
   bool Empty() const { return !m_cValue.has_value(); }
   const std::type_info &GetType() const { return m_cValue.type(); }

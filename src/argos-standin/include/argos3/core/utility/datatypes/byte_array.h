@@ -22,18 +22,24 @@ public:
 
   size_t Size() const { return m_vecBuffer.size(); }
   bool Empty() const { return m_vecBuffer.empty(); }
-  void Resize(size_t un_size, UInt8 un_value = 0) { m_vecBuffer.resize(un_size, un_value); }
+  void Resize(size_t un_size, UInt8 un_value = 0) {
+    m_vecBuffer.resize(un_size, un_value);
+  }
   void Swap(CByteArray &c_other) { m_vecBuffer.swap(c_other.m_vecBuffer); }
   void Clear() { m_vecBuffer.clear(); }
   // Sets every byte to zero, keeping the size.
   void Zero();
 
   // Null when the array is empty.
-  const UInt8 *ToCArray() const { return m_vecBuffer.empty() ? nullptr : m_vecBuffer.data(); }
+  const UInt8 *ToCArray() const {
+    return m_vecBuffer.empty() ? nullptr : m_vecBuffer.data();
+  }
   UInt8 *ToCArray() { return m_vecBuffer.empty() ? nullptr : m_vecBuffer.data(); }
 
   CByteArray &operator=(const CByteArray &c_other) = default;
-  bool operator==(const CByteArray &c_other) const { return m_vecBuffer == c_other.m_vecBuffer; }
+  bool operator==(const CByteArray &c_other) const {
+    return m_vecBuffer == c_other.m_vecBuffer;
+  }
 
   // Both throw CARGoSException for an index past the end.
   UInt8 &operator[](size_t un_index);

@@ -34,7 +34,8 @@ public:
   static CColor GRAY90;
 
   CColor() throw() : m_unRed(0), m_unGreen(0), m_unBlue(0), m_unAlpha(255) {}
-  explicit CColor(UInt8 un_red, UInt8 un_green, UInt8 un_blue, UInt8 un_alpha = 255) throw()
+  explicit CColor(UInt8 un_red, UInt8 un_green, UInt8 un_blue,
+                  UInt8 un_alpha = 255) throw()
       : m_unRed(un_red), m_unGreen(un_green), m_unBlue(un_blue), m_unAlpha(un_alpha) {}
 
   UInt8 GetRed() const throw() { return m_unRed; }

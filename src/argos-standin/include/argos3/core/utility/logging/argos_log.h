@@ -94,7 +94,7 @@ extern CARGoSLog LOGERR;
 #define DEBUG(MSG, ...)                                                                  \
   {                                                                                      \
     fprintf(stderr, "[DEBUG] ");                                                         \
-    for (size_t n_debug_level = 0; n_debug_level < DEBUG_INDENTATION; ++n_debug_level)                                 \
+    for (size_t n_debug_level = 0; n_debug_level < DEBUG_INDENTATION; ++n_debug_level)   \
       fprintf(stderr, "  ");                                                             \
     fprintf(stderr, MSG, ##__VA_ARGS__);                                                 \
   }
@@ -107,8 +107,7 @@ extern CARGoSLog LOGERR;
 
 #define DEBUG_FUNCTION_EXIT                                                              \
   {                                                                                      \
-    if (DEBUG_INDENTATION > 0)                                                           \
-      --DEBUG_INDENTATION;                                                               \
+    if (DEBUG_INDENTATION > 0) --DEBUG_INDENTATION;                                      \
     DEBUG("%s END\n", __PRETTY_FUNCTION__);                                              \
   }
 

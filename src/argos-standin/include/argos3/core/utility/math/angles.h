@@ -44,8 +44,12 @@ public:
     m_fValue /= f_value;
     return Self();
   }
-  ANGLE operator+(const ANGLE &c_other) const { return ANGLE(m_fValue + c_other.m_fValue); }
-  ANGLE operator-(const ANGLE &c_other) const { return ANGLE(m_fValue - c_other.m_fValue); }
+  ANGLE operator+(const ANGLE &c_other) const {
+    return ANGLE(m_fValue + c_other.m_fValue);
+  }
+  ANGLE operator-(const ANGLE &c_other) const {
+    return ANGLE(m_fValue - c_other.m_fValue);
+  }
   ANGLE operator*(Real f_value) const { return ANGLE(m_fValue * f_value); }
   ANGLE operator/(Real f_value) const { return ANGLE(m_fValue / f_value); }
   Real operator/(const ANGLE &c_other) const { return m_fValue / c_other.m_fValue; }

@@ -9,10 +9,18 @@
 
 namespace argos {
 
-template <typename T> T Abs(const T &t_v) { return t_v > T(0) ? t_v : -t_v; }
-template <typename T> T Min(const T &t_v1, const T &t_v2) { return t_v1 < t_v2 ? t_v1 : t_v2; }
-template <typename T> T Max(const T &t_v1, const T &t_v2) { return t_v1 > t_v2 ? t_v1 : t_v2; }
-template <typename T> T Square(const T &t_v) { return t_v * t_v; }
+template <typename T> T Abs(const T &t_v) {
+  return t_v > T(0) ? t_v : -t_v;
+}
+template <typename T> T Min(const T &t_v1, const T &t_v2) {
+  return t_v1 < t_v2 ? t_v1 : t_v2;
+}
+template <typename T> T Max(const T &t_v1, const T &t_v2) {
+  return t_v1 > t_v2 ? t_v1 : t_v2;
+}
+template <typename T> T Square(const T &t_v) {
+  return t_v * t_v;
+}
 template <typename T> SInt32 Sign(const T &t_v) {
   return t_v > T(0) ? 1 : (t_v < T(0) ? -1 : 0);
 }

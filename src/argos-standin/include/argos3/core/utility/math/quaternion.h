@@ -42,7 +42,9 @@ public:
   CQuaternion &FromAngleAxis(const CRadians &c_angle, const CVector3 &c_axis);
   void ToAngleAxis(CRadians &c_angle, CVector3 &c_axis) const;
 
-  Real SquareLength() const { return m_fW * m_fW + m_fX * m_fX + m_fY * m_fY + m_fZ * m_fZ; }
+  Real SquareLength() const {
+    return m_fW * m_fW + m_fX * m_fX + m_fY * m_fY + m_fZ * m_fZ;
+  }
   Real Length() const;
   CQuaternion &Normalize();
   // For unit quaternions the inverse and the conjugate coincide.

@@ -70,7 +70,9 @@ public:
   CVector2 operator*(Real f_value) const { return CVector2(*this) *= f_value; }
   CVector2 operator/(Real f_value) const { return CVector2(*this) /= f_value; }
   CVector2 operator-() const { return CVector2(-m_fX, -m_fY); }
-  friend CVector2 operator*(Real f_value, const CVector2 &c_vector) { return c_vector * f_value; }
+  friend CVector2 operator*(Real f_value, const CVector2 &c_vector) {
+    return c_vector * f_value;
+  }
   bool operator==(const CVector2 &c_other) const {
     return m_fX == c_other.m_fX && m_fY == c_other.m_fY;
   }

@@ -73,7 +73,9 @@ public:
   CVector3 operator*(Real f_value) const { return CVector3(*this) *= f_value; }
   CVector3 operator/(Real f_value) const { return CVector3(*this) /= f_value; }
   CVector3 operator-() const { return CVector3(-m_fX, -m_fY, -m_fZ); }
-  friend CVector3 operator*(Real f_value, const CVector3 &c_vector) { return c_vector * f_value; }
+  friend CVector3 operator*(Real f_value, const CVector3 &c_vector) {
+    return c_vector * f_value;
+  }
   bool operator==(const CVector3 &c_other) const {
     return m_fX == c_other.m_fX && m_fY == c_other.m_fY && m_fZ == c_other.m_fZ;
   }

@@ -38,8 +38,8 @@ public:
                        const std::string &str_version, const std::string &str_brief_desc,
                        const std::string &str_long_desc, const std::string &str_status,
                        TCreator *pc_creator) {
-    GetTypeMap()[str_label].reset(new STypeInfo{pc_creator, str_author, str_version,
-                                                str_brief_desc, str_long_desc, str_status});
+    GetTypeMap()[str_label].reset(new STypeInfo{
+        pc_creator, str_author, str_version, str_brief_desc, str_long_desc, str_status});
   }
 
   // A new object of the class registered under str_label, owned by the
@@ -58,9 +58,9 @@ public:
   // One line per label: label, author, version, status, brief description.
   static void Print(std::ostream &c_os) {
     for (const auto &tEntry : GetTypeMap())
-      c_os << tEntry.first << " (" << tEntry.second->Author << ", " << tEntry.second->Version
-           << ", " << tEntry.second->Status << "): " << tEntry.second->BriefDescription
-           << std::endl;
+      c_os << tEntry.first << " (" << tEntry.second->Author << ", "
+           << tEntry.second->Version << ", " << tEntry.second->Status
+           << "): " << tEntry.second->BriefDescription << std::endl;
   }
 
   // Forgets every registration.
@@ -73,21 +73,23 @@ public:
 // the creator function and the registering object, so it must be a plain
 // identifier visible from namespace argos (add a using-declaration for a
 // class in another namespace).
-#define REGISTER_SYMBOL(BASECLASS, CLASSNAME, LABEL, AUTHOR, VERSION, BRIEF_DESCRIPTION,      \
-                        LONG_DESCRIPTION, STATUS)                                             \
-  namespace argos {                                                                           \
-  extern "C" {                                                                                \
-  BASECLASS *BASECLASS##CLASSNAME##Creator() { return new CLASSNAME; }                        \
-  }                                                                                           \
-  class BASECLASS##CLASSNAME##Proxy {                                                         \
-  public:                                                                                     \
-    BASECLASS##CLASSNAME##Proxy() {                                                           \
-      CFactory<BASECLASS>::Register(LABEL, AUTHOR, VERSION, BRIEF_DESCRIPTION,               \
-                                    LONG_DESCRIPTION, STATUS,                                 \
-                                    BASECLASS##CLASSNAME##Creator);                           \
-    }                                                                                         \
-  };                                                                                          \
-  BASECLASS##CLASSNAME##Proxy BASECLASS##CLASSNAME##_p;                                       \
+#define REGISTER_SYMBOL(BASECLASS, CLASSNAME, LABEL, AUTHOR, VERSION, BRIEF_DESCRIPTION, \
+                        LONG_DESCRIPTION, STATUS)                                        \
+  namespace argos {                                                                      \
+  extern "C" {                                                                           \
+  BASECLASS *BASECLASS##CLASSNAME##Creator() {                                           \
+    return new CLASSNAME;                                                                \
+  }                                                                                      \
+  }                                                                                      \
+  class BASECLASS##CLASSNAME##Proxy {                                                    \
+  public:                                                                                \
+    BASECLASS##CLASSNAME##Proxy() {                                                      \
+      CFactory<BASECLASS>::Register(LABEL, AUTHOR, VERSION, BRIEF_DESCRIPTION,           \
+                                    LONG_DESCRIPTION, STATUS,                            \
+                                    BASECLASS##CLASSNAME##Creator);                      \
+    }                                                                                    \
+  };                                                                                     \
+  BASECLASS##CLASSNAME##Proxy BASECLASS##CLASSNAME##_p;                                  \
   }
 
 #endif

@@ -65,11 +65,13 @@ public:
   // Exception when there is none, unless asked not to; then returns null.
   Element *FirstChildElement(bool throwIfNoChildren = true) const;
   Element *FirstChildElement(const char *value, bool throwIfNoChildren = true) const;
-  Element *FirstChildElement(const std::string &value, bool throwIfNoChildren = true) const;
+  Element *FirstChildElement(const std::string &value,
+                             bool throwIfNoChildren = true) const;
   // Next sibling element (with the given tag, if one is given), the same way.
   Element *NextSiblingElement(bool throwIfNoSiblings = true) const;
   Element *NextSiblingElement(const char *value, bool throwIfNoSiblings = true) const;
-  Element *NextSiblingElement(const std::string &value, bool throwIfNoSiblings = true) const;
+  Element *NextSiblingElement(const std::string &value,
+                              bool throwIfNoSiblings = true) const;
 
   // Appends a deep copy of addThis (and its subtree) as the last child and
   // returns the wrapper of the copy.
@@ -105,7 +107,8 @@ public:
   std::string Value() const;
   template <typename T> void GetValue(T *value) const {
     if (!FromText(Value(), value))
-      throw Exception("Could not convert \"" + Value() + "\" (attribute \"" + Name() + "\")");
+      throw Exception("Could not convert \"" + Value() + "\" (attribute \"" + Name() +
+                      "\")");
   }
   template <typename T> void GetName(T *name) const {
     if (!FromText(Name(), name))
@@ -147,10 +150,10 @@ public:
   // throwIfNotFound is false, in which case *value is left alone; text that
   // does not convert always throws.
   template <class T>
-  void GetAttribute(const std::string &name, T *value, bool throwIfNotFound = true) const {
+  void GetAttribute(const std::string &name, T *value,
+                    bool throwIfNotFound = true) const {
     if (!HasAttribute(name)) {
-      if (throwIfNotFound)
-        throw Exception(MissingAttributeMessage(name));
+      if (throwIfNotFound) throw Exception(MissingAttributeMessage(name));
       return;
     }
     std::string text = GetAttribute(name);
@@ -171,8 +174,7 @@ public:
   std::string GetText(bool throwIfNotFound = true) const;
   template <class T> void GetText(T *value, bool throwIfNotFound = true) const {
     if (!HasText()) {
-      if (throwIfNotFound)
-        throw Exception("Text does not exist in <" + Value() + ">");
+      if (throwIfNotFound) throw Exception("Text does not exist in <" + Value() + ">");
       return;
     }
     std::string text = GetText();
@@ -258,15 +260,14 @@ private:
 };
 
 template <> inline Element *Iterator<Element>::First(const Node *parent) const {
-  if (parent == nullptr)
-    return nullptr;
+  if (parent == nullptr) return nullptr;
   return m_value.empty() ? parent->FirstChildElement(false)
                          : parent->FirstChildElement(m_value, false);
 }
 template <> inline Element *Iterator<Element>::NextOf(Element *p) const {
-  if (p == nullptr)
-    return nullptr;
-  return m_value.empty() ? p->NextSiblingElement(false) : p->NextSiblingElement(m_value, false);
+  if (p == nullptr) return nullptr;
+  return m_value.empty() ? p->NextSiblingElement(false)
+                         : p->NextSiblingElement(m_value, false);
 }
 template <> inline Attribute *Iterator<Attribute>::First(const Node *parent) const {
   const Element *element = dynamic_cast<const Element *>(parent);

@@ -30,8 +30,10 @@ protected:
 };
 
 // "Value=<v>, Angle=<a>" and one such line per reading.
-std::ostream &operator<<(std::ostream &c_os, const CCI_FootBotProximitySensor::SReading &s_reading);
-std::ostream &operator<<(std::ostream &c_os, const CCI_FootBotProximitySensor::TReadings &t_readings);
+std::ostream &operator<<(std::ostream &c_os,
+                         const CCI_FootBotProximitySensor::SReading &s_reading);
+std::ostream &operator<<(std::ostream &c_os,
+                         const CCI_FootBotProximitySensor::TReadings &t_readings);
 
 } // namespace argos
 

@@ -16,7 +16,8 @@ public:
     SInt32 X; // pixels from the left edge
     SInt32 Y; // pixels from the top edge
     SBlob() : Color(CColor::BLACK), X(0), Y(0) {}
-    SBlob(const CColor &c_color, SInt32 n_x, SInt32 n_y) : Color(c_color), X(n_x), Y(n_y) {}
+    SBlob(const CColor &c_color, SInt32 n_x, SInt32 n_y)
+        : Color(c_color), X(n_x), Y(n_y) {}
   };
   // The blobs are owned by the sensor.
   typedef std::vector<SBlob *> TBlobList;

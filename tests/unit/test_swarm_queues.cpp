@@ -1,0 +1,442 @@
+/*
+ * Message queues and dispatch: inbound order and capacity, outbound order
+ * and de-duplication, the merge of received stigmergy messages, the swarm
+ * membership table, and hostile input from peers.
+ */
+#include <random>
+
+#include "swarm_util.h"
+
+using namespace swarm_test;
+
+namespace {
+
+Bytes kind_msg(uint8_t kind, uint8_t tag) { return Bytes{kind, tag}; }
+
+/* Kind bytes and tags of the inbound queue, front to back. */
+std::vector<Bytes> inbound(veskvm_t vm) {
+  std::vector<Bytes> out;
+  for (int64_t i = 0; i < veskdarray_size(vm->inmsgs); ++i)
+    out.push_back(bytes_of(veskdarray_get(vm->inmsgs, i, veskdarray_t)));
+  return out;
+}
+
+void append(veskvm_t vm, const Bytes &b) { veskinmsg_queue_append(vm, payload_of(b)); }
+
+/* A received stigmergy message: kind, stigmergy id, string key, integer value. */
+Bytes vstig_msg(uint8_t kind, uint16_t id, const char *key, int32_t value, uint16_t ts,
+                uint16_t writer) {
+  EmptyVm scratch;
+  veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(scratch.num(value)), ts, writer);
+  Payload p;
+  veskmsg_serialize_u8(p.p, kind);
+  veskmsg_serialize_u16(p.p, id);
+  veskvstig_elem_serialize(p.p, scratch.str(key), e);
+  veskvstig_elem_free(&e);
+  return p.bytes();
+}
+
+/* The local entry of a string key, or null. */
+veskvstig_elem_t local(EmptyVm &vm, veskvstig_t vs, const char *key) {
+  return veskvstig_lookup(vs, vm.str(key));
+}
+
+/* Stores a local entry as a put would, without queuing anything. */
+void store(EmptyVm &vm, veskvstig_t vs, const char *key, int32_t value, uint16_t ts,
+           uint16_t writer) {
+  veskvstig_store(vs, vm.str(key), veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, writer));
+}
+
+} // namespace
+
+TEST(SwarmInbound, SortedByKindThenArrival) {
+  EmptyVm vm;
+  append(vm, kind_msg(0, 1));
+  append(vm, kind_msg(4, 2));
+  append(vm, kind_msg(0, 3));
+  append(vm, kind_msg(2, 4));
+  EXPECT_EQ(inbound(vm), (std::vector<Bytes>{{0, 1}, {0, 3}, {2, 4}, {4, 2}}));
+  veskdarray_t first = veskinmsg_queue_extract(vm);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(bytes_of(first), (Bytes{0, 1}));
+  veskdarray_destroy(&first);
+  EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), 3);
+}
+
+TEST(SwarmInbound, EmptyPayloadIsDroppedAndUnknownKindsSortLast) {
+  EmptyVm vm;
+  append(vm, Bytes{});
+  EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), 0);
+  append(vm, kind_msg(200, 1));
+  append(vm, kind_msg(3, 2));
+  EXPECT_EQ(inbound(vm), (std::vector<Bytes>{{3, 2}, {200, 1}}));
+  veskvm_process_inmsgs(vm); /* the unknown kind is dropped silently */
+  EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), 0);
+  EXPECT_EQ(vm.vm()->state, VESKVM_STATE_READY);
+}
+
+TEST(SwarmInbound, CapacityDropsTheLastOfTheHighestKind) {
+  EmptyVm vm;
+  for (uint8_t i = 0; i < 60; ++i) append(vm, kind_msg(1, i));
+  for (uint8_t i = 0; i < 40; ++i) append(vm, kind_msg(5, i));
+  ASSERT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
+  append(vm, kind_msg(0, 99));
+  auto q = inbound(vm);
+  ASSERT_EQ(q.size(), MAX_QUEUE);
+  EXPECT_EQ(q.front(), (Bytes{0, 99}));
+  EXPECT_EQ(q.back(), (Bytes{5, 38})); /* the latest kind 5 went */
+  append(vm, kind_msg(5, 100));       /* the newcomer is the last of the highest kind */
+  EXPECT_EQ(inbound(vm).back(), (Bytes{5, 38}));
+  EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
+}
+
+TEST(SwarmInbound, NotProcessedUnlessReady) {
+  EmptyVm vm;
+  veskswarm_members_join(vm.vm()->swarmmembers, 4, 1);
+  append(vm, Bytes{4, 0, 9, 0, 1});
+  veskvm_seterror(vm, VESKVM_ERROR_STACK, "halt");
+  veskvm_process_inmsgs(vm);
+  EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), 1);
+  uint16_t robot = 4;
+  EXPECT_EQ((*veskdict_get(vm.vm()->swarmmembers, &robot, veskswarm_elem_t))->age, 0);
+}
+
+TEST(SwarmOutbound, JoinAndBroadcastExamples) {
+  EmptyVm robot7(7);
+  veskoutmsg_queue_append_swarm_joinleave(robot7, VESKMSG_SWARM_JOIN, 3);
+  EXPECT_EQ(take_first(robot7), (Bytes{4, 0, 7, 0, 3}));
+
+  EmptyVm robot2(2);
+  veskoutmsg_queue_append_broadcast(robot2, robot2.str("ab"), robot2.num(5));
+  EXPECT_EQ(take_first(robot2), (Bytes{0, 0, 2, 0, 3, 0, 2, 0x61, 0x62, 0, 1, 0, 0, 0, 5}));
+  EXPECT_EQ(veskoutmsg_queue_first(robot2), nullptr);
+}
+
+TEST(SwarmOutbound, ServedByKindThenAge) {
+  EmptyVm vm(1);
+  veskvstig_t vs = vm.add_vstig(1);
+  (void)vs;
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_LEAVE, 8);
+  veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(vm.num(1)), 1, 1);
+  veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_GET, 1, vm.str("g"), e);
+  veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, 1, vm.str("p"), e);
+  veskvstig_elem_free(&e);
+  veskoutmsg_queue_append_broadcast(vm, vm.str("t"), vm.num(1));
+  veskoutmsg_queue_append_broadcast(vm, vm.str("t"), vm.num(2));
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 5u);
+  std::vector<uint8_t> kinds, tails;
+  for (const Bytes &m : drain(vm)) {
+    kinds.push_back(m[0]);
+    tails.push_back(m.back());
+  }
+  EXPECT_EQ(kinds, (std::vector<uint8_t>{0, 0, 2, 3, 5}));
+  EXPECT_EQ(tails[0], 1);
+  EXPECT_EQ(tails[1], 2);
+}
+
+TEST(SwarmOutbound, JoinLeaveDeduplication) {
+  EmptyVm vm;
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 3);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 3);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 1u);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_LEAVE, 3);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{{5, 0, 1, 0, 3}}));
+
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_LEAVE, 4);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 4);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 5);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{{4, 0, 1, 0, 4}, {4, 0, 1, 0, 5}}));
+}
+
+TEST(SwarmOutbound, PendingListIsAmended) {
+  EmptyVm vm;
+  uint8_t member = 1, outsider = 0;
+  for (uint16_t id : {2, 6}) veskdict_set(vm.vm()->swarms, &id, &member);
+  uint16_t out = 4;
+  veskdict_set(vm.vm()->swarms, &out, &outsider);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 11);
+  veskoutmsg_queue_append_swarm_list(vm, vm.vm()->swarms);
+  /* The list superseded the join; joins and leaves now edit the list. */
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 9);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 9);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_LEAVE, 2);
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_LEAVE, 77);
+  auto msgs = drain(vm);
+  ASSERT_EQ(msgs.size(), 1u);
+  EXPECT_EQ(msgs[0], (Bytes{1, 0, 1, 0, 2, 0, 6, 0, 9}));
+}
+
+TEST(SwarmOutbound, PeriodicSwarmList) {
+  EmptyVm vm;
+  for (int i = 0; i < 20; ++i) veskvm_process_outmsgs(vm);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u); /* no swarm: nothing, countdown stays at 0 */
+  uint16_t id = 5;
+  uint8_t flag = 1;
+  veskdict_set(vm.vm()->swarms, &id, &flag);
+  veskvm_process_outmsgs(vm);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{{1, 0, 1, 0, 1, 0, 5}}));
+  for (int i = 0; i < 9; ++i) veskvm_process_outmsgs(vm);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
+  veskvm_process_outmsgs(vm);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 1u);
+}
+
+TEST(SwarmOutbound, StigmergyDeduplication) {
+  EmptyVm vm;
+  auto queue = [&](int kind, const char *key, int32_t value, uint16_t ts) {
+    veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, 1);
+    veskoutmsg_queue_append_vstig(vm, kind, 1, vm.str(key), e);
+    veskvstig_elem_free(&e);
+  };
+  queue(VESKMSG_VSTIG_PUT, "a", 10, 1);
+  queue(VESKMSG_VSTIG_PUT, "b", 20, 1);
+  queue(VESKMSG_VSTIG_PUT, "a", 11, 2); /* newer: replaces, goes to the back */
+  queue(VESKMSG_VSTIG_PUT, "b", 21, 1); /* not newer: dropped */
+  queue(VESKMSG_VSTIG_GET, "c", 0, 4);
+  queue(VESKMSG_VSTIG_PUT, "c", 30, 5); /* a newer put replaces a pending get */
+  auto msgs = drain(vm);
+  ASSERT_EQ(msgs.size(), 3u);
+  EXPECT_EQ(msgs[0], vstig_msg(2, 1, "b", 20, 1, 1));
+  EXPECT_EQ(msgs[1], vstig_msg(2, 1, "a", 11, 2, 1));
+  EXPECT_EQ(msgs[2], vstig_msg(2, 1, "c", 30, 5, 1));
+  /* Once sent, a key can be queued again with any timestamp. */
+  queue(VESKMSG_VSTIG_GET, "a", 0, 1);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(3, 1, "a", 0, 1, 1)}));
+}
+
+TEST(SwarmOutbound, PendingStringsSurviveCollections) {
+  EmptyVm vm;
+  veskvm_pushstr(vm, "made-at-run-time", 0);
+  veskobj_t topic = veskvm_stack_at(vm, 1);
+  veskvm_pushstr(vm, "value-at-run-time", 0);
+  veskobj_t value = veskvm_stack_at(vm, 1);
+  veskoutmsg_queue_append_broadcast(vm, topic, value);
+  veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(value), 1, 1);
+  veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, 1, topic, e);
+  veskvstig_elem_free(&e);
+  veskvm_pop(vm);
+  veskvm_pop(vm);
+  /* Force a full collection with nothing else holding the strings. */
+  vm.vm()->heap->marklimit = 0;
+  veskheap_gc(vm);
+  uint16_t other = veskvm_string_register(vm, "unrelated", 0);
+  EXPECT_NE(veskvm_string_get(vm, other), nullptr);
+  auto msgs = drain(vm);
+  ASSERT_EQ(msgs.size(), 2u);
+  std::string all(msgs[0].begin(), msgs[0].end());
+  EXPECT_NE(all.find("made-at-run-time"), std::string::npos);
+  EXPECT_NE(all.find("value-at-run-time"), std::string::npos);
+  std::string put(msgs[1].begin(), msgs[1].end());
+  EXPECT_NE(put.find("value-at-run-time"), std::string::npos);
+}
+
+/* The receive-side merge, case by case. */
+class SwarmMerge : public ::testing::Test {
+protected:
+  EmptyVm vm{5};
+  veskvstig_t vs = vm.add_vstig(1);
+
+  void receive(const Bytes &msg) {
+    append(vm, msg);
+    veskvm_process_inmsgs(vm);
+  }
+};
+
+TEST_F(SwarmMerge, NewKeyIsAdoptedAndRebroadcast) {
+  receive(vstig_msg(2, 1, "k", 42, 3, 9));
+  veskvstig_elem_t e = local(vm, vs, "k");
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->data->i.value, 42);
+  EXPECT_EQ(e->timestamp, 3);
+  EXPECT_EQ(e->robot, 9);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 42, 3, 9)}));
+}
+
+TEST_F(SwarmMerge, GetOfUnknownKeyIsAdoptedToo) {
+  receive(vstig_msg(3, 1, "k", 7, 1, 9));
+  ASSERT_NE(local(vm, vs, "k"), nullptr);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 7, 1, 9)}));
+}
+
+TEST_F(SwarmMerge, OlderLocalEntryIsReplaced) {
+  store(vm, vs, "k", 1, 4, 5);
+  receive(vstig_msg(2, 1, "k", 2, 5, 3));
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 2);
+  EXPECT_EQ(drain(vm).size(), 1u);
+}
+
+TEST_F(SwarmMerge, OlderPutIsIgnoredOlderGetIsAnswered) {
+  store(vm, vs, "k", 1, 6, 5);
+  receive(vstig_msg(2, 1, "k", 2, 5, 3));
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 1);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
+  receive(vstig_msg(3, 1, "k", 2, 5, 3));
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 1);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 1, 6, 5)}));
+}
+
+TEST_F(SwarmMerge, SameVersionIsIgnored) {
+  store(vm, vs, "k", 1, 6, 3);
+  receive(vstig_msg(2, 1, "k", 99, 6, 3));
+  receive(vstig_msg(3, 1, "k", 99, 6, 3));
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 1);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
+}
+
+TEST_F(SwarmMerge, ConflictWithoutHandlerGoesToTheLargerWriter) {
+  store(vm, vs, "k", 1, 2, 5); /* written here by robot 5 */
+  receive(vstig_msg(2, 1, "k", 2, 2, 3));
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 1);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 1, 2, 5)}));
+  receive(vstig_msg(3, 1, "k", 8, 2, 8));
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 8);
+  EXPECT_EQ(local(vm, vs, "k")->robot, 8);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 8, 2, 8)}));
+}
+
+TEST_F(SwarmMerge, UnknownStigmergyAndMalformedMessagesAreDropped) {
+  receive(vstig_msg(2, 2, "k", 1, 1, 1));
+  EXPECT_EQ(veskdict_size(vs->data), 0u);
+  testing::internal::CaptureStderr();
+  Bytes cut = vstig_msg(2, 1, "k", 1, 1, 1);
+  cut.resize(cut.size() - 1);
+  receive(cut);
+  receive(Bytes{3, 0});
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err, "[WARNING] [ROBOT 5] Malformed VESKMSG_VSTIG_PUT message received\n"
+                 "[WARNING] [ROBOT 5] Malformed VESKMSG_VSTIG_PUT message received\n");
+  EXPECT_EQ(veskdict_size(vs->data), 0u);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
+}
+
+TEST(SwarmMembers, JoinLeaveRefresh) {
+  veskdict_t m = veskswarm_members_new();
+  veskswarm_members_join(m, 4, 1);
+  veskswarm_members_join(m, 4, 2);
+  veskswarm_members_join(m, 4, 1);
+  EXPECT_TRUE(veskswarm_members_isrobotin(m, 4, 1));
+  EXPECT_TRUE(veskswarm_members_isrobotin(m, 4, 2));
+  EXPECT_FALSE(veskswarm_members_isrobotin(m, 4, 3));
+  EXPECT_FALSE(veskswarm_members_isrobotin(m, 5, 1));
+  veskswarm_members_leave(m, 4, 1);
+  EXPECT_FALSE(veskswarm_members_isrobotin(m, 4, 1));
+  veskswarm_members_leave(m, 9, 1); /* unknown robot: nothing */
+  veskswarm_members_leave(m, 4, 2); /* its last swarm: the record goes */
+  EXPECT_EQ(veskdict_size(m), 0u);
+
+  veskdarray_t ids = veskdarray_new(2, sizeof(uint16_t), nullptr);
+  for (uint16_t id : {7, 3}) veskdarray_push(ids, &id);
+  veskswarm_members_refresh(m, 6, ids);
+  EXPECT_TRUE(veskswarm_members_isrobotin(m, 6, 3));
+  FILE *f = tmpfile();
+  veskswarm_members_print(f, m, 2);
+  rewind(f);
+  char buf[256] = {0};
+  size_t n = fread(buf, 1, sizeof buf - 1, f);
+  fclose(f);
+  EXPECT_EQ(std::string(buf, n), "ROBOT 2: swarm member table size: 1\n   2:6:7 3\n");
+  veskswarm_members_destroy(&m);
+  EXPECT_EQ(m, nullptr);
+}
+
+TEST(SwarmMembers, SilentRobotsAgeOut) {
+  veskdict_t m = veskswarm_members_new();
+  veskswarm_members_join(m, 4, 1);
+  for (int i = 0; i < MEMBERSHIP_AGE_MAX; ++i) veskswarm_members_update(m);
+  EXPECT_TRUE(veskswarm_members_isrobotin(m, 4, 1));
+  veskswarm_members_join(m, 4, 2); /* news resets the age */
+  for (int i = 0; i < MEMBERSHIP_AGE_MAX; ++i) veskswarm_members_update(m);
+  EXPECT_TRUE(veskswarm_members_isrobotin(m, 4, 1));
+  veskswarm_members_update(m);
+  EXPECT_FALSE(veskswarm_members_isrobotin(m, 4, 1));
+  EXPECT_EQ(veskdict_size(m), 0u);
+  veskswarm_members_destroy(&m);
+}
+
+TEST(SwarmMembers, ReceivedMembershipMessages) {
+  EmptyVm vm(1);
+  auto isin = [&](uint16_t robot, uint16_t swarm) {
+    return veskswarm_members_isrobotin(vm.vm()->swarmmembers, robot, swarm);
+  };
+  append(vm, Bytes{4, 0, 9, 0, 3});
+  append(vm, Bytes{1, 0, 8, 0, 2, 0, 4, 0, 5});
+  veskvm_process_inmsgs(vm);
+  EXPECT_TRUE(isin(9, 3));
+  EXPECT_TRUE(isin(8, 4) && isin(8, 5));
+  append(vm, Bytes{5, 0, 9, 0, 3});
+  append(vm, Bytes{1, 0, 8, 0, 0}); /* an empty list does not touch the record */
+  veskvm_process_inmsgs(vm);
+  EXPECT_FALSE(isin(9, 3));
+  EXPECT_TRUE(isin(8, 4));
+
+  testing::internal::CaptureStderr();
+  for (const Bytes &b : {Bytes{1, 0}, Bytes{1, 0, 8, 0, 3, 0, 1}, Bytes{4, 0, 9, 0},
+                         Bytes{5, 0}})
+    append(vm, b);
+  veskvm_process_inmsgs(vm);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_LIST message received\n"
+            "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_LIST message received\n"
+            "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_JOIN message received\n"
+            "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_LEAVE message received\n");
+  EXPECT_TRUE(isin(8, 4)); /* the bad list left the record alone */
+}
+
+TEST(SwarmHostile, RandomAndMutatedMessagesNeverHurtTheVm) {
+  ScriptVm vm(R"(
+var heard = 0
+var s = stigmergy.create(1)
+var t = swarm.create(3)
+t.join()
+s.put("k", { .a = 1, .b = "text" })
+neighbors.listen("ab", function(topic, value, sender) { heard = heard + 1 })
+)",
+              7);
+  ASSERT_TRUE(vm.loaded());
+  ASSERT_EQ(vm.vm()->state, VESKVM_STATE_DONE);
+  vm.vm()->state = VESKVM_STATE_READY;
+  /* Valid messages of every kind, to be mutated. */
+  EmptyVm src(2);
+  std::vector<Bytes> seeds = {
+      {0, 0, 2, 0, 3, 0, 2, 'a', 'b', 0, 4, 0, 0, 0, 1, 0, 3, 0, 1, 'x', 0, 2, 0x40, 0, 0, 1,
+       0, 0, 0, 1},
+      {1, 0, 2, 0, 2, 0, 3, 0, 4},
+      vstig_msg(2, 1, "k", 5, 9, 2),
+      vstig_msg(3, 1, "k", 5, 9, 2),
+      {4, 0, 2, 0, 3},
+      {5, 0, 2, 0, 3},
+  };
+  std::mt19937 rng(12345);
+  testing::internal::CaptureStderr();
+  for (int round = 0; round < 3000; ++round) {
+    Bytes msg;
+    if (round % 3 == 0) {
+      msg.resize(rng() % 40);
+      for (uint8_t &b : msg) b = static_cast<uint8_t>(rng());
+      if (!msg.empty()) msg[0] %= 7;
+    } else {
+      msg = seeds[rng() % seeds.size()];
+      int flips = 1 + static_cast<int>(rng() % 4);
+      for (int i = 0; i < flips; ++i) {
+        size_t at = rng() % msg.size();
+        msg[at] = (at == 0) ? static_cast<uint8_t>(rng() % 7) : static_cast<uint8_t>(rng());
+      }
+      if (rng() % 4 == 0) msg.resize(rng() % (msg.size() + 1));
+    }
+    append(vm, msg);
+    if (round % 10 == 0) veskvm_process_inmsgs(vm);
+    ASSERT_EQ(vm.vm()->state, VESKVM_STATE_READY) << vm.error() << " at round " << round;
+    if (round % 50 == 0) drain(vm);
+  }
+  veskvm_process_inmsgs(vm);
+  testing::internal::GetCapturedStderr();
+  /* Still fully working: a fresh broadcast reaches the listener. */
+  int32_t before = global_int(vm, "heard");
+  append(vm, seeds[0]);
+  veskvm_process_inmsgs(vm);
+  EXPECT_EQ(global_int(vm, "heard"), before + 1);
+  /* The collector still finds everything consistent. */
+  vm.vm()->heap->marklimit = 0;
+  veskheap_gc(vm);
+  EXPECT_EQ(vm.vm()->state, VESKVM_STATE_READY);
+}
