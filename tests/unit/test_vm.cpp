@@ -579,3 +579,16 @@ TEST_F(VmTest, GarbageIsCollectedWhileLooping) {
   EXPECT_EQ(top_int(), 20000);
   EXPECT_LT(veskdarray_size(vm->heap->objs), 1000);
 }
+
+TEST_F(VmTest, FloatKeysOfAnyMagnitudeAreSafe) {
+  BcodeBuilder b;
+  b.op(I::VESKVM_INSTR_NOP).pushs("t").op(I::VESKVM_INSTR_PUSHT).op(I::VESKVM_INSTR_GSTORE);
+  b.gload("t").pushf(1e30f).pushi(1).op(I::VESKVM_INSTR_TPUT);
+  b.gload("t").pushf(-INFINITY).pushi(2).op(I::VESKVM_INSTR_TPUT);
+  b.gload("t").pushf(NAN).pushi(3).op(I::VESKVM_INSTR_TPUT);
+  b.gload("t").pushf(1e30f).op(I::VESKVM_INSTR_TGET);
+  b.gload("t").pushf(-INFINITY).op(I::VESKVM_INSTR_TGET).op(I::VESKVM_INSTR_DONE);
+  ASSERT_EQ(run(b), VESKVM_STATE_DONE) << err();
+  EXPECT_EQ(top(2)->i.value, 1);
+  EXPECT_EQ(top(1)->i.value, 2);
+}
