@@ -177,7 +177,9 @@ struct ArithCase {
   double expected;
 };
 
-void PrintTo(const ArithCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const ArithCase &c, std::ostream *os) {
+  *os << c.name;
+}
 
 class ArithTest : public VmTest, public ::testing::WithParamInterface<ArithCase> {};
 
@@ -582,10 +584,13 @@ TEST_F(VmTest, GarbageIsCollectedWhileLooping) {
 
 TEST_F(VmTest, FloatKeysOfAnyMagnitudeAreSafe) {
   BcodeBuilder b;
-  b.op(I::VESKVM_INSTR_NOP).pushs("t").op(I::VESKVM_INSTR_PUSHT).op(I::VESKVM_INSTR_GSTORE);
+  b.op(I::VESKVM_INSTR_NOP)
+      .pushs("t")
+      .op(I::VESKVM_INSTR_PUSHT)
+      .op(I::VESKVM_INSTR_GSTORE);
   b.gload("t").pushf(1e30f).pushi(1).op(I::VESKVM_INSTR_TPUT);
   b.gload("t").pushf(-INFINITY).pushi(2).op(I::VESKVM_INSTR_TPUT);
-  b.gload("t").pushf(NAN).pushi(3).op(I::VESKVM_INSTR_TPUT);
+  b.op(I::VESKVM_INSTR_PUSHT).pushf(NAN).pushi(3).op(I::VESKVM_INSTR_TPUT);
   b.gload("t").pushf(1e30f).op(I::VESKVM_INSTR_TGET);
   b.gload("t").pushf(-INFINITY).op(I::VESKVM_INSTR_TGET).op(I::VESKVM_INSTR_DONE);
   ASSERT_EQ(run(b), VESKVM_STATE_DONE) << err();
