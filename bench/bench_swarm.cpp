@@ -80,9 +80,11 @@ int main() {
     return 1;
   }
   std::vector<uint16_t> ids(robots);
-  for (uint32_t i = 0; i < robots; ++i) ids[i] = static_cast<uint16_t>(i + 1);
+  for (uint32_t i = 0; i < robots; ++i)
+    ids[i] = static_cast<uint16_t>(i + 1);
   veskharness_t h = veskharness_new(robots, ids.data(), payload);
-  if (veskharness_load(h, code.data(), static_cast<uint32_t>(code.size()), nullptr, nullptr)) {
+  if (veskharness_load(h, code.data(), static_cast<uint32_t>(code.size()), nullptr,
+                       nullptr)) {
     fprintf(stderr, "bench_swarm: a VM failed to load the script\n");
     return 1;
   }
@@ -105,16 +107,18 @@ int main() {
     }
     sent += veskharness_sent(h);
   }
-  double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double secs =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   uint64_t received = 0;
   for (uint32_t i = 0; i < robots; ++i)
     received += static_cast<uint64_t>(global_int(veskharness_vm(h, i), "received"));
   printf("robots %u, steps %u, links %llu, payload %u bytes\n", robots, steps,
          static_cast<unsigned long long>(links), payload);
   printf("messages sent %llu, delivered to listeners %llu\n",
-         static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received));
-  printf("time %.3f s, %.1f us per step, %.2f us per robot step\n", secs, secs * 1e6 / steps,
-         secs * 1e6 / (static_cast<double>(steps) * robots));
+         static_cast<unsigned long long>(sent),
+         static_cast<unsigned long long>(received));
+  printf("time %.3f s, %.1f us per step, %.2f us per robot step\n", secs,
+         secs * 1e6 / steps, secs * 1e6 / (static_cast<double>(steps) * robots));
   veskharness_destroy(&h);
   return 0;
 }

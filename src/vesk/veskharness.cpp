@@ -20,7 +20,9 @@ struct Link {
   float distance, azimuth, elevation;
 };
 
-uint16_t read16(const uint8_t *b) { return static_cast<uint16_t>((b[0] << 8) | b[1]); }
+uint16_t read16(const uint8_t *b) {
+  return static_cast<uint16_t>((b[0] << 8) | b[1]);
+}
 
 void write16(uint8_t *b, uint16_t v) {
   b[0] = static_cast<uint8_t>(v >> 8);
@@ -103,7 +105,8 @@ uint32_t veskharness_build_packet(veskvm_t vm, uint8_t *packet, uint32_t payload
 
 veskharness_t veskharness_new(uint32_t n, const uint16_t *ids, uint32_t payload_size) {
   auto h = new veskharness_s;
-  for (uint32_t i = 0; i < n; ++i) h->vms.push_back(veskvm_new(ids[i]));
+  for (uint32_t i = 0; i < n; ++i)
+    h->vms.push_back(veskvm_new(ids[i]));
   h->hears.resize(n);
   h->packets.resize(n);
   h->payload_size = std::max<uint32_t>(payload_size, 4);
@@ -113,12 +116,15 @@ veskharness_t veskharness_new(uint32_t n, const uint16_t *ids, uint32_t payload_
 
 void veskharness_destroy(veskharness_t *h) {
   if (!h || !*h) return;
-  for (veskvm_t &vm : (*h)->vms) veskvm_destroy(&vm);
+  for (veskvm_t &vm : (*h)->vms)
+    veskvm_destroy(&vm);
   delete *h;
   *h = nullptr;
 }
 
-uint32_t veskharness_size(veskharness_t h) { return static_cast<uint32_t>(h->vms.size()); }
+uint32_t veskharness_size(veskharness_t h) {
+  return static_cast<uint32_t>(h->vms.size());
+}
 
 veskvm_t veskharness_vm(veskharness_t h, uint32_t index) {
   return index < h->vms.size() ? h->vms[index] : nullptr;
@@ -139,7 +145,8 @@ uint32_t veskharness_load(veskharness_t h, const uint8_t *bcode, uint32_t size,
       veskvm_function_call(vm, "init", 0);
   }
   h->sent = 0;
-  for (uint32_t i = 0; i < h->vms.size(); ++i) h->pack(i);
+  for (uint32_t i = 0; i < h->vms.size(); ++i)
+    h->pack(i);
   return h->failed();
 }
 
@@ -169,8 +176,8 @@ uint32_t veskharness_step(veskharness_t h) {
     veskneighbors_reset(vm);
     for (const Link &l : h->hears[i]) {
       const std::vector<uint8_t> &p = heard[l.from];
-      veskharness_receive_packet(vm, p.data(), static_cast<uint32_t>(p.size()), l.distance,
-                                 l.azimuth, l.elevation);
+      veskharness_receive_packet(vm, p.data(), static_cast<uint32_t>(p.size()),
+                                 l.distance, l.azimuth, l.elevation);
     }
     veskvm_process_inmsgs(vm);
     veskvm_function_call(vm, "step", 0);
@@ -184,4 +191,6 @@ const uint8_t *veskharness_packet(veskharness_t h, uint32_t index) {
   return index < h->packets.size() ? h->packets[index].data() : nullptr;
 }
 
-uint64_t veskharness_sent(veskharness_t h) { return h->sent; }
+uint64_t veskharness_sent(veskharness_t h) {
+  return h->sent;
+}

@@ -32,10 +32,12 @@ VESK_API uint16_t veskharness_receive_packet(veskvm_t vm, const uint8_t *packet,
  * each fits with its 2-byte length, then zero padding, into exactly
  * payload_size bytes (at least 4). Returns the number of messages packed.
  */
-VESK_API uint32_t veskharness_build_packet(veskvm_t vm, uint8_t *packet, uint32_t payload_size);
+VESK_API uint32_t veskharness_build_packet(veskvm_t vm, uint8_t *packet,
+                                           uint32_t payload_size);
 
 /* n robots with the given ids, exchanging packets of payload_size bytes (at least 4). */
-VESK_API veskharness_t veskharness_new(uint32_t n, const uint16_t *ids, uint32_t payload_size);
+VESK_API veskharness_t veskharness_new(uint32_t n, const uint16_t *ids,
+                                       uint32_t payload_size);
 VESK_API void veskharness_destroy(veskharness_t *h);
 VESK_API uint32_t veskharness_size(veskharness_t h);
 VESK_API veskvm_t veskharness_vm(veskharness_t h, uint32_t index);
@@ -52,10 +54,11 @@ VESK_API uint32_t veskharness_load(veskharness_t h, const uint8_t *bcode, uint32
                                    veskharness_setup_funp setup, void *params);
 
 /* Robot `to` hears robot `from` at the given distance and bearings. */
-VESK_API void veskharness_link(veskharness_t h, uint32_t from, uint32_t to, float distance,
-                               float azimuth, float elevation);
+VESK_API void veskharness_link(veskharness_t h, uint32_t from, uint32_t to,
+                               float distance, float azimuth, float elevation);
 /* Both hear each other at that distance (azimuth and elevation 0). */
-VESK_API void veskharness_link_both(veskharness_t h, uint32_t a, uint32_t b, float distance);
+VESK_API void veskharness_link_both(veskharness_t h, uint32_t a, uint32_t b,
+                                    float distance);
 VESK_API void veskharness_unlink(veskharness_t h, uint32_t from, uint32_t to);
 
 /*

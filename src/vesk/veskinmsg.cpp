@@ -16,7 +16,9 @@
 
 namespace {
 
-uint8_t kind_of(veskdarray_t p) { return veskdarray_get(p, 0, uint8_t); }
+uint8_t kind_of(veskdarray_t p) {
+  return veskdarray_get(p, 0, uint8_t);
+}
 
 const char *const put_warning = "Malformed VESKMSG_VSTIG_PUT message received\n";
 
@@ -74,7 +76,8 @@ void handle_joinleave(veskvm_t vm, veskdarray_t p, int kind) {
   if (r >= 0) r = veskmsg_deserialize_u16(&swarm, p, static_cast<uint32_t>(r));
   bool join = kind == VESKMSG_SWARM_JOIN;
   if (r < 0) {
-    veskmsg_warn(vm, "Malformed VESKMSG_SWARM_%s message received\n", join ? "JOIN" : "LEAVE");
+    veskmsg_warn(vm, "Malformed VESKMSG_SWARM_%s message received\n",
+                 join ? "JOIN" : "LEAVE");
     return;
   }
   if (join)
@@ -189,7 +192,8 @@ void veskinmsg_queue_append(struct veskvm_s *vm, veskdarray_t payload) {
   veskdarray_t q = vm->inmsgs;
   uint8_t kind = kind_of(payload);
   int64_t pos = 0;
-  while (pos < veskdarray_size(q) && kind_of(veskdarray_get(q, pos, veskdarray_t)) <= kind)
+  while (pos < veskdarray_size(q) &&
+         kind_of(veskdarray_get(q, pos, veskdarray_t)) <= kind)
     ++pos;
   veskdarray_insert(q, static_cast<uint32_t>(pos), &payload);
   while (veskdarray_size(q) > MAX_QUEUE) {
@@ -207,7 +211,8 @@ veskdarray_t veskinmsg_queue_extract(struct veskvm_s *vm) {
 }
 
 void veskinmsg_queue_clear(struct veskvm_s *vm) {
-  while (veskdarray_t p = veskinmsg_queue_extract(vm)) veskdarray_destroy(&p);
+  while (veskdarray_t p = veskinmsg_queue_extract(vm))
+    veskdarray_destroy(&p);
 }
 
 void veskvm_process_inmsgs(struct veskvm_s *vm) {

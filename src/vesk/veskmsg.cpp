@@ -22,10 +22,13 @@ bool fits(const veskdarray_t p, uint32_t pos, uint64_t width) {
   return static_cast<uint64_t>(pos) + width <= static_cast<uint64_t>(p->size);
 }
 
-const uint8_t *at(const veskdarray_t p, uint32_t pos) { return p->data + pos; }
+const uint8_t *at(const veskdarray_t p, uint32_t pos) {
+  return p->data + pos;
+}
 
 void append(veskdarray_t p, const uint8_t *bytes, size_t n) {
-  for (size_t i = 0; i < n; ++i) veskdarray_push(p, &bytes[i]);
+  for (size_t i = 0; i < n; ++i)
+    veskdarray_push(p, &bytes[i]);
 }
 
 uint32_t read_be32(const uint8_t *b) {
@@ -55,12 +58,15 @@ float float_value(int32_t mant, int32_t exp) {
   }
   /* 64-bit magnitude: the most negative field has no 32-bit absolute value. */
   int64_t mag = mant < 0 ? -static_cast<int64_t>(mant) : mant;
-  float f = static_cast<float>(mag - 1) / (2.0f * static_cast<float>(MAX_MANTISSA)) + 0.5f;
+  float f =
+      static_cast<float>(mag - 1) / (2.0f * static_cast<float>(MAX_MANTISSA)) + 0.5f;
   float r = ldexpf(f, exp);
   return mant < 0 ? -r : r;
 }
 
-bool is_nan_float(const veskobj_t o) { return veskobj_isfloat(o) && std::isnan(o->f.value); }
+bool is_nan_float(const veskobj_t o) {
+  return veskobj_isfloat(o) && std::isnan(o->f.value);
+}
 
 /* Pairs of a table, in walking order. */
 std::vector<std::pair<veskobj_t, veskobj_t>> table_entries(const veskobj_t t) {
@@ -173,11 +179,14 @@ uint32_t hash_float(float f) {
 
 uint32_t hash_text(const char *s) {
   uint32_t h = 2166136261u;
-  for (; *s; ++s) h = (h ^ static_cast<uint8_t>(*s)) * 16777619u;
+  for (; *s; ++s)
+    h = (h ^ static_cast<uint8_t>(*s)) * 16777619u;
   return h;
 }
 
-bool is_number(const veskobj_t o) { return veskobj_isint(o) || veskobj_isfloat(o); }
+bool is_number(const veskobj_t o) {
+  return veskobj_isint(o) || veskobj_isfloat(o);
+}
 
 float as_float(const veskobj_t o) {
   return veskobj_isint(o) ? static_cast<float>(o->i.value) : o->f.value;
@@ -219,7 +228,9 @@ veskobj_t toheap(veskvm_t vm, const veskobj_t o) {
 
 } // namespace
 
-void veskmsg_serialize_u8(veskdarray_t payload, uint8_t v) { veskdarray_push(payload, &v); }
+void veskmsg_serialize_u8(veskdarray_t payload, uint8_t v) {
+  veskdarray_push(payload, &v);
+}
 
 int64_t veskmsg_deserialize_u8(uint8_t *out, const veskdarray_t payload, uint32_t pos) {
   if (!fits(payload, pos, 1)) return -1;
@@ -319,7 +330,8 @@ const char *veskmsg_obj_check(const veskobj_t o, uint64_t *size, uint64_t limit)
     }
     case VESKTYPE_TABLE:
       if (level > VESKMSG_MAX_DEPTH)
-        return "tables nested more than 64 deep (or a table containing itself) cannot be sent";
+        return "tables nested more than 64 deep (or a table containing itself) cannot be "
+               "sent";
       *size += 4;
       for (const auto &[k, v] : table_entries(cur)) {
         if (is_nan_float(k)) return "a table with a NaN key cannot be sent";
@@ -376,7 +388,9 @@ int veskmsg_key_valid(const veskobj_t k) {
   return veskobj_isnil(k) || is_number(k) || veskobj_isstring(k);
 }
 
-veskobj_t veskmsg_obj_toheap(struct veskvm_s *vm, const veskobj_t o) { return toheap(vm, o); }
+veskobj_t veskmsg_obj_toheap(struct veskvm_s *vm, const veskobj_t o) {
+  return toheap(vm, o);
+}
 
 void veskmsg_warn(struct veskvm_s *vm, const char *fmt, ...) {
   fprintf(stderr, "[WARNING] [ROBOT %u] ", vm->robot);
@@ -406,14 +420,14 @@ int veskmsg_tget(struct veskvm_s *vm, veskobj_t t, const char *key) {
 }
 
 void veskmsg_pop_to(struct veskvm_s *vm, int64_t size) {
-  while (veskvm_stack_size(vm) > size && vm->state == VESKVM_STATE_READY) veskvm_pop(vm);
+  while (veskvm_stack_size(vm) > size && vm->state == VESKVM_STATE_READY)
+    veskvm_pop(vm);
 }
 
 int veskmsg_self_id(struct veskvm_s *vm, int32_t *id) {
   veskvm_lload(vm, 0);
   veskobj_t self = veskvm_stack_at(vm, 1);
-  if (!self || !veskobj_istable(self))
-    return veskvm_type_assert(vm, 1, VESKTYPE_TABLE);
+  if (!self || !veskobj_istable(self)) return veskvm_type_assert(vm, 1, VESKTYPE_TABLE);
   veskmsg_tget(vm, self, "id");
   if (veskvm_type_assert(vm, 1, VESKTYPE_INT) != VESKVM_STATE_READY) return vm->state;
   *id = veskvm_stack_at(vm, 1)->i.value;

@@ -47,7 +47,8 @@ typedef enum {
 #define VESKMSG_MAX_LEN 65535
 
 VESK_API void veskmsg_serialize_u8(veskdarray_t payload, uint8_t v);
-VESK_API int64_t veskmsg_deserialize_u8(uint8_t *out, const veskdarray_t payload, uint32_t pos);
+VESK_API int64_t veskmsg_deserialize_u8(uint8_t *out, const veskdarray_t payload,
+                                        uint32_t pos);
 VESK_API void veskmsg_serialize_u16(veskdarray_t payload, uint16_t v);
 VESK_API int64_t veskmsg_deserialize_u16(uint16_t *out, const veskdarray_t payload,
                                          uint32_t pos);
@@ -75,8 +76,8 @@ VESK_API int veskobj_serialize(veskdarray_t payload, const veskobj_t o);
  * closure, userdata, a table key that cannot index a table, nesting deeper
  * than VESKMSG_MAX_DEPTH). Objects made before a failure are garbage.
  */
-VESK_API int64_t veskobj_deserialize(veskobj_t *out, const veskdarray_t payload, uint32_t pos,
-                                     struct veskvm_s *vm);
+VESK_API int64_t veskobj_deserialize(veskobj_t *out, const veskdarray_t payload,
+                                     uint32_t pos, struct veskvm_s *vm);
 
 /*
  * Checks that o can be sent: texts fit their count, tables are nested at
@@ -91,8 +92,8 @@ VESK_API const char *veskmsg_obj_check(const veskobj_t o, uint64_t *size, uint64
  * "type mismatch" VM error naming the problem and returns 0. header is the
  * byte count of the fixed fields; n values follow.
  */
-VESK_API int veskmsg_check_sendable(struct veskvm_s *vm, uint64_t header, const veskobj_t *objs,
-                                    int n);
+VESK_API int veskmsg_check_sendable(struct veskvm_s *vm, uint64_t header,
+                                    const veskobj_t *objs, int n);
 
 /* Key hash and equality of stigmergy keys and pending-message keys: numbers
  * of equal value are one key (1 and 1.0), NaN equals NaN, strings by text. */

@@ -22,7 +22,9 @@ namespace {
 
 using Entries = std::vector<std::pair<veskobj_t, veskobj_t>>;
 
-bool ready(veskvm_t vm) { return vm->state == VESKVM_STATE_READY; }
+bool ready(veskvm_t vm) {
+  return vm->state == VESKVM_STATE_READY;
+}
 
 /* The "data" table of a neighbour table, or null. */
 veskobj_t data_of(veskvm_t vm, veskobj_t self) {
@@ -54,12 +56,15 @@ Entries pinned_entries(veskvm_t vm, veskobj_t t) {
 bool call_back(veskvm_t vm, veskobj_t f, std::initializer_list<veskobj_t> args) {
   int64_t before = veskvm_stack_size(vm);
   veskvm_push(vm, f);
-  for (veskobj_t a : args) veskvm_push(vm, a);
+  for (veskobj_t a : args)
+    veskvm_push(vm, a);
   veskvm_closure_call(vm, static_cast<uint32_t>(args.size()));
   return veskvm_stack_size(vm) > before;
 }
 
-bool truthy(veskobj_t o) { return !veskobj_isnil(o) && !(veskobj_isint(o) && o->i.value == 0); }
+bool truthy(veskobj_t o) {
+  return !veskobj_isnil(o) && !(veskobj_isint(o) && o->i.value == 0);
+}
 
 int need_closure(veskvm_t vm, uint32_t arg) {
   veskvm_lload(vm, arg);
@@ -184,8 +189,12 @@ int map_or_filter(veskvm_t vm, bool filter) {
   return veskvm_ret1(vm);
 }
 
-int nb_map(veskvm_t vm) { return map_or_filter(vm, false); }
-int nb_filter(veskvm_t vm) { return map_or_filter(vm, true); }
+int nb_map(veskvm_t vm) {
+  return map_or_filter(vm, false);
+}
+int nb_filter(veskvm_t vm) {
+  return map_or_filter(vm, true);
+}
 
 int nb_reduce(veskvm_t vm) {
   if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY) return vm->state;
@@ -205,8 +214,9 @@ int nb_reduce(veskvm_t vm) {
     veskvm_pop(vm);
     if (!call_back(vm, f, {k, v, acc})) {
       if (ready(vm))
-        veskvm_seterror(vm, VESKVM_ERROR_STACK,
-                        "neighbors.reduce(function) expects the function to return a value");
+        veskvm_seterror(
+            vm, VESKVM_ERROR_STACK,
+            "neighbors.reduce(function) expects the function to return a value");
       return vm->state;
     }
   }
@@ -226,17 +236,21 @@ int kin_or_nonkin(veskvm_t vm, bool kin) {
   veskobj_t derived = veskvm_stack_at(vm, 1);
   veskobj_t out = push_new_data(vm);
   for (auto &[k, v] : pinned_entries(vm, data)) {
-    bool member = veskobj_isint(k) && veskswarm_members_isrobotin(
-                                          vm->swarmmembers,
-                                          static_cast<uint16_t>(k->i.value), swarm);
+    bool member = veskobj_isint(k) &&
+                  veskswarm_members_isrobotin(vm->swarmmembers,
+                                              static_cast<uint16_t>(k->i.value), swarm);
     if (!context || member == kin) table_set(vm, out, k, v);
   }
   veskvm_push(vm, derived);
   return veskvm_ret1(vm);
 }
 
-int nb_kin(veskvm_t vm) { return kin_or_nonkin(vm, true); }
-int nb_nonkin(veskvm_t vm) { return kin_or_nonkin(vm, false); }
+int nb_kin(veskvm_t vm) {
+  return kin_or_nonkin(vm, true);
+}
+int nb_nonkin(veskvm_t vm) {
+  return kin_or_nonkin(vm, false);
+}
 
 /* Loads argument i and checks that it is a string (a topic). */
 veskobj_t topic_arg(veskvm_t vm, uint32_t i) {

@@ -39,11 +39,17 @@ veskoutmsg_t swarm_msg_new(int type, const std::vector<uint16_t> &ids) {
   return m;
 }
 
-veskdarray_t list_of(veskvm_t vm, int type) { return vm->outmsgs->queues[type]; }
+veskdarray_t list_of(veskvm_t vm, int type) {
+  return vm->outmsgs->queues[type];
+}
 
-veskoutmsg_t list_at(veskdarray_t l, int64_t i) { return veskdarray_get(l, i, veskoutmsg_t); }
+veskoutmsg_t list_at(veskdarray_t l, int64_t i) {
+  return veskdarray_get(l, i, veskoutmsg_t);
+}
 
-void list_append(veskvm_t vm, veskoutmsg_t m) { veskdarray_push(list_of(vm, m->type), &m); }
+void list_append(veskvm_t vm, veskoutmsg_t m) {
+  veskdarray_push(list_of(vm, m->type), &m);
+}
 
 /* Removes (and destroys) the first message of the list that satisfies pred. */
 template <typename Pred> bool list_remove_if(veskdarray_t l, Pred pred) {
@@ -90,8 +96,9 @@ void amend_swarm_list(veskoutmsg_t list, int type, uint16_t swarm) {
 veskdict_t vstig_index(veskvm_t vm, uint16_t id) {
   veskdict_t outer = vm->outmsgs->vstig;
   if (veskdict_t *inner = veskdict_get(outer, &id, veskdict_t)) return *inner;
-  veskdict_t inner = veskdict_new(10, sizeof(veskobj_t), sizeof(veskoutmsg_t),
-                                  veskoutmsg_obj_hash, veskoutmsg_obj_cmp, veskdict_entry_destroy);
+  veskdict_t inner =
+      veskdict_new(10, sizeof(veskobj_t), sizeof(veskoutmsg_t), veskoutmsg_obj_hash,
+                   veskoutmsg_obj_cmp, veskdict_entry_destroy);
   veskdict_set(outer, &id, &inner);
   return inner;
 }
@@ -105,7 +112,8 @@ int serialize_msg(veskdarray_t p, uint16_t robot, veskoutmsg_t m) {
   case VESKMSG_SWARM_LIST:
     veskmsg_serialize_u16(p, robot);
     veskmsg_serialize_u16(p, m->u.sw.size);
-    for (uint16_t i = 0; i < m->u.sw.size; ++i) veskmsg_serialize_u16(p, m->u.sw.ids[i]);
+    for (uint16_t i = 0; i < m->u.sw.size; ++i)
+      veskmsg_serialize_u16(p, m->u.sw.ids[i]);
     return 1;
   case VESKMSG_VSTIG_PUT:
   case VESKMSG_VSTIG_GET:
@@ -133,9 +141,11 @@ veskoutmsg_queue_t veskoutmsg_queue_new(uint16_t robot) {
     fprintf(stderr, "[FATAL] Can't allocate the outgoing message queue.\n");
     abort();
   }
-  for (auto &l : q->queues) l = veskdarray_new(1, sizeof(veskoutmsg_t), veskoutmsg_destroy);
-  q->vstig = veskdict_new(10, sizeof(uint16_t), sizeof(veskdict_t), veskdict_uint16keyhash,
-                          veskdict_uint16keycmp, veskoutmsg_vstig_destroy);
+  for (auto &l : q->queues)
+    l = veskdarray_new(1, sizeof(veskoutmsg_t), veskoutmsg_destroy);
+  q->vstig =
+      veskdict_new(10, sizeof(uint16_t), sizeof(veskdict_t), veskdict_uint16keyhash,
+                   veskdict_uint16keycmp, veskoutmsg_vstig_destroy);
   q->robot = robot;
   return q;
 }
@@ -144,7 +154,8 @@ void veskoutmsg_queue_destroy(veskoutmsg_queue_t *q) {
   if (!q || !*q) return;
   /* The index only points at the messages' keys: drop it first. */
   veskdict_destroy(&(*q)->vstig);
-  for (auto &l : (*q)->queues) veskdarray_destroy(&l);
+  for (auto &l : (*q)->queues)
+    veskdarray_destroy(&l);
   free(*q);
   *q = nullptr;
 }
@@ -179,7 +190,8 @@ uint32_t veskoutmsg_obj_hash(const void *key) {
 }
 
 int veskoutmsg_obj_cmp(const void *a, const void *b) {
-  return veskmsg_key_eq(*static_cast<const veskobj_t *>(a), *static_cast<const veskobj_t *>(b))
+  return veskmsg_key_eq(*static_cast<const veskobj_t *>(a),
+                        *static_cast<const veskobj_t *>(b))
              ? 0
              : 1;
 }
@@ -236,7 +248,8 @@ void veskoutmsg_queue_append_swarm_list(struct veskvm_s *vm, veskdict_t swarms) 
   list_append(vm, swarm_msg_new(VESKMSG_SWARM_LIST, ids));
 }
 
-void veskoutmsg_queue_append_swarm_joinleave(struct veskvm_s *vm, int type, uint16_t swarm) {
+void veskoutmsg_queue_append_swarm_joinleave(struct veskvm_s *vm, int type,
+                                             uint16_t swarm) {
   veskdarray_t lists = list_of(vm, VESKMSG_SWARM_LIST);
   if (!veskdarray_isempty(lists)) {
     amend_swarm_list(list_at(lists, 0), type, swarm);
@@ -260,7 +273,8 @@ void veskoutmsg_queue_append_vstig(struct veskvm_s *vm, int type, uint16_t id,
   m->u.vs.data = veskvstig_elem_clone(e);
   /* Re-point the index before the superseded message (and its key) goes. */
   veskdict_set(index, &m->u.vs.key, &m);
-  if (old) list_remove_if(list_of(vm, old->type), [old](veskoutmsg_t x) { return x == old; });
+  if (old)
+    list_remove_if(list_of(vm, old->type), [old](veskoutmsg_t x) { return x == old; });
   list_append(vm, m);
 }
 

@@ -57,14 +57,16 @@ VESK_API veskdarray_t veskoutmsg_queue_first(struct veskvm_s *vm);
 VESK_API void veskoutmsg_queue_next(struct veskvm_s *vm);
 
 /* Script side: topic and value are copied. */
-VESK_API void veskoutmsg_queue_append_broadcast(struct veskvm_s *vm, const veskobj_t topic,
+VESK_API void veskoutmsg_queue_append_broadcast(struct veskvm_s *vm,
+                                                const veskobj_t topic,
                                                 const veskobj_t value);
 VESK_API void veskoutmsg_queue_append_swarm_list(struct veskvm_s *vm, veskdict_t swarms);
 VESK_API void veskoutmsg_queue_append_swarm_joinleave(struct veskvm_s *vm, int type,
                                                       uint16_t swarm);
 /* key and entry are copied; older pending messages for the key are superseded. */
 VESK_API void veskoutmsg_queue_append_vstig(struct veskvm_s *vm, int type, uint16_t id,
-                                            const veskobj_t key, const veskvstig_elem_t e);
+                                            const veskobj_t key,
+                                            const veskvstig_elem_t e);
 
 /* Collector: marks every object (and so every string) held by pending messages. */
 VESK_API void veskoutmsg_gc(struct veskvm_s *vm);

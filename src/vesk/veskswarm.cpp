@@ -84,8 +84,8 @@ bool known_self(veskvm_t vm, uint16_t *swarm) {
 /* Sets the membership flag and announces it. */
 void set_membership(veskvm_t vm, uint16_t swarm, uint8_t flag) {
   set_flag(vm, swarm, flag);
-  veskoutmsg_queue_append_swarm_joinleave(vm, flag ? VESKMSG_SWARM_JOIN : VESKMSG_SWARM_LEAVE,
-                                          swarm);
+  veskoutmsg_queue_append_swarm_joinleave(
+      vm, flag ? VESKMSG_SWARM_JOIN : VESKMSG_SWARM_LEAVE, swarm);
 }
 
 int sw_create(veskvm_t vm) {
@@ -120,7 +120,8 @@ int sw_others(veskvm_t vm) {
   uint8_t flag = *flag_of(vm, swarm) == 0 ? 1 : 0;
   set_flag(vm, static_cast<uint16_t>(id), flag);
   if (flag)
-    veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, static_cast<uint16_t>(id));
+    veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN,
+                                            static_cast<uint16_t>(id));
   push_swarm_object(vm, id);
   return veskvm_ret1(vm);
 }
@@ -133,8 +134,12 @@ int join_or_leave(veskvm_t vm, uint8_t flag) {
   return veskvm_ret0(vm);
 }
 
-int sw_join(veskvm_t vm) { return join_or_leave(vm, 1); }
-int sw_leave(veskvm_t vm) { return join_or_leave(vm, 0); }
+int sw_join(veskvm_t vm) {
+  return join_or_leave(vm, 1);
+}
+int sw_leave(veskvm_t vm) {
+  return join_or_leave(vm, 0);
+}
 
 int sw_in(veskvm_t vm) {
   uint16_t swarm;
@@ -193,11 +198,14 @@ void veskswarm_elem_destroy(const void *key, void *data, void *) {
 }
 
 veskdict_t veskswarm_members_new(void) {
-  return veskdict_new(10, sizeof(uint16_t), sizeof(veskswarm_elem_t), veskdict_uint16keyhash,
-                      veskdict_uint16keycmp, veskswarm_elem_destroy);
+  return veskdict_new(10, sizeof(uint16_t), sizeof(veskswarm_elem_t),
+                      veskdict_uint16keyhash, veskdict_uint16keycmp,
+                      veskswarm_elem_destroy);
 }
 
-void veskswarm_members_destroy(veskdict_t *m) { veskdict_destroy(m); }
+void veskswarm_members_destroy(veskdict_t *m) {
+  veskdict_destroy(m);
+}
 
 void veskswarm_members_join(veskdict_t m, uint16_t robot, uint16_t swarm) {
   veskswarm_elem_t e = fresh_record(m, robot);
@@ -236,7 +244,8 @@ void veskswarm_members_update(veskdict_t m) {
               *static_cast<const uint16_t *>(key));
       },
       &expired);
-  for (uint16_t robot : expired) veskdict_remove(m, &robot);
+  for (uint16_t robot : expired)
+    veskdict_remove(m, &robot);
 }
 
 void veskswarm_members_print(FILE *out, veskdict_t m, uint16_t robot) {

@@ -34,7 +34,8 @@ VESK_API void veskswarm_members_destroy(veskdict_t *m);
 VESK_API void veskswarm_members_join(veskdict_t m, uint16_t robot, uint16_t swarm);
 VESK_API void veskswarm_members_leave(veskdict_t m, uint16_t robot, uint16_t swarm);
 /* Takes ownership of swarms (a darray of uint16). */
-VESK_API void veskswarm_members_refresh(veskdict_t m, uint16_t robot, veskdarray_t swarms);
+VESK_API void veskswarm_members_refresh(veskdict_t m, uint16_t robot,
+                                        veskdarray_t swarms);
 VESK_API int veskswarm_members_isrobotin(veskdict_t m, uint16_t robot, uint16_t swarm);
 VESK_API void veskswarm_members_update(veskdict_t m);
 VESK_API void veskswarm_members_print(FILE *out, veskdict_t m, uint16_t robot);

@@ -120,7 +120,8 @@ int vstig_get(veskvm_t vm) {
   if (!key) return vm->state;
   if (!veskmsg_check_sendable(vm, 1 + 2 + 2 + 4, &key, 1)) return vm->state;
   if (veskvstig_elem_t e = veskvstig_lookup(vs, key)) {
-    veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_GET, static_cast<uint16_t>(id), key, e);
+    veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_GET, static_cast<uint16_t>(id), key,
+                                  e);
     veskvm_push(vm, veskmsg_obj_toheap(vm, e->data));
   } else {
     veskvstig_elem_t probe = veskvstig_elem_new(veskobj_new(VESKTYPE_NIL), 1, vm->robot);
@@ -146,7 +147,9 @@ int set_handler_native(veskvm_t vm, veskobj_t veskvstig_s::*which) {
   return veskvm_ret0(vm);
 }
 
-int vstig_onconflict(veskvm_t vm) { return set_handler_native(vm, &veskvstig_s::onconflict); }
+int vstig_onconflict(veskvm_t vm) {
+  return set_handler_native(vm, &veskvstig_s::onconflict);
+}
 
 int vstig_onconflictlost(veskvm_t vm) {
   return set_handler_native(vm, &veskvstig_s::onconflictlost);
@@ -178,8 +181,8 @@ veskvstig_t veskvstig_new(void) {
   static std::atomic<uint64_t> serials{0};
   auto vs = alloc_zeroed<veskvstig_s>();
   vs->serial = ++serials;
-  vs->data = veskdict_new(10, sizeof(veskobj_t), sizeof(veskvstig_elem_t), veskvstig_key_hash,
-                          veskvstig_key_cmp, veskvstig_elem_destroy);
+  vs->data = veskdict_new(10, sizeof(veskobj_t), sizeof(veskvstig_elem_t),
+                          veskvstig_key_hash, veskvstig_key_cmp, veskvstig_elem_destroy);
   return vs;
 }
 
@@ -224,7 +227,8 @@ uint32_t veskvstig_key_hash(const void *key) {
 }
 
 int veskvstig_key_cmp(const void *a, const void *b) {
-  return veskmsg_key_eq(*static_cast<const veskobj_t *>(a), *static_cast<const veskobj_t *>(b))
+  return veskmsg_key_eq(*static_cast<const veskobj_t *>(a),
+                        *static_cast<const veskobj_t *>(b))
              ? 0
              : 1;
 }
@@ -252,13 +256,15 @@ int64_t veskvstig_elem_deserialize(veskobj_t *key, veskvstig_elem_t e,
                                    struct veskvm_s *vm) {
   int64_t r = veskobj_deserialize(key, payload, pos, vm);
   if (r >= 0) r = veskobj_deserialize(&e->data, payload, static_cast<uint32_t>(r), vm);
-  if (r >= 0) r = veskmsg_deserialize_u16(&e->timestamp, payload, static_cast<uint32_t>(r));
+  if (r >= 0)
+    r = veskmsg_deserialize_u16(&e->timestamp, payload, static_cast<uint32_t>(r));
   if (r >= 0) r = veskmsg_deserialize_u16(&e->robot, payload, static_cast<uint32_t>(r));
   return r;
 }
 
 veskvstig_elem_t veskvstig_onconflict_call(struct veskvm_s *vm, veskvstig_t vs,
-                                           const veskobj_t key, const veskvstig_elem_t local,
+                                           const veskobj_t key,
+                                           const veskvstig_elem_t local,
                                            const veskvstig_elem_t received) {
   if (!vs->onconflict)
     return veskvstig_elem_clone(local->robot > received->robot ? local : received);
@@ -282,8 +288,8 @@ veskvstig_elem_t veskvstig_onconflict_call(struct veskvm_s *vm, veskvstig_t vs,
       veskmsg_tget(vm, ret, "data");
       veskobj_t data = veskvm_stack_at(vm, 1);
       /* The winner is re-broadcast: refuse what could not be sent (or copied). */
-      if (veskmsg_check_sendable(vm, 1 + 2 + 4, &key, 1) &&
-          veskmsg_check_sendable(vm, 1 + 2 + 4, &data, 1))
+      const veskobj_t sent[] = {key, data};
+      if (veskmsg_check_sendable(vm, 1 + 2 + 4, sent, 2))
         winner = veskvstig_elem_new(veskobj_iclone(data), timestamp,
                                     static_cast<uint16_t>(robot->i.value));
     }
@@ -292,8 +298,8 @@ veskvstig_elem_t veskvstig_onconflict_call(struct veskvm_s *vm, veskvstig_t vs,
   return winner;
 }
 
-void veskvstig_onconflictlost_call(struct veskvm_s *vm, veskvstig_t vs, const veskobj_t key,
-                                   const veskvstig_elem_t lost) {
+void veskvstig_onconflictlost_call(struct veskvm_s *vm, veskvstig_t vs,
+                                   const veskobj_t key, const veskvstig_elem_t lost) {
   if (!vs->onconflictlost || vm->state != VESKVM_STATE_READY) return;
   int64_t base = veskvm_stack_size(vm);
   veskvm_push(vm, veskmsg_obj_toheap(vm, vs->onconflictlost));

@@ -69,7 +69,8 @@ VESK_API veskvstig_elem_t veskvstig_onconflict_call(struct veskvm_s *vm, veskvst
                                                     const veskvstig_elem_t received);
 /* Tells the script that the value it wrote lost a conflict. */
 VESK_API void veskvstig_onconflictlost_call(struct veskvm_s *vm, veskvstig_t vs,
-                                            const veskobj_t key, const veskvstig_elem_t lost);
+                                            const veskobj_t key,
+                                            const veskvstig_elem_t lost);
 
 /* The stigmergy of an id in vm, or null. */
 VESK_API veskvstig_t veskvstig_find(struct veskvm_s *vm, uint16_t id);

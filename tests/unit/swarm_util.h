@@ -30,7 +30,9 @@ namespace swarm_test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes bytes_of(veskdarray_t p) { return Bytes(p->data, p->data + p->size); }
+inline Bytes bytes_of(veskdarray_t p) {
+  return Bytes(p->data, p->data + p->size);
+}
 
 inline veskdarray_t payload_of(const Bytes &b) {
   return veskdarray_frombuffer(b.data(), static_cast<uint32_t>(b.size()), 1, nullptr);
@@ -60,7 +62,8 @@ inline Bytes take_first(veskvm_t vm) {
 /* Every pending outbound message, in transmission order (the queue empties). */
 inline std::vector<Bytes> drain(veskvm_t vm) {
   std::vector<Bytes> out;
-  while (veskoutmsg_queue_size(vm) > 0) out.push_back(take_first(vm));
+  while (veskoutmsg_queue_size(vm) > 0)
+    out.push_back(take_first(vm));
   return out;
 }
 
@@ -220,7 +223,8 @@ public:
   }
   void full() {
     for (uint32_t i = 0; i < veskharness_size(h_); ++i)
-      for (uint32_t j = i + 1; j < veskharness_size(h_); ++j) veskharness_link_both(h_, i, j, 1);
+      for (uint32_t j = i + 1; j < veskharness_size(h_); ++j)
+        veskharness_link_both(h_, i, j, 1);
   }
 
 private:

@@ -11,7 +11,9 @@ using namespace swarm_test;
 
 namespace {
 
-Bytes kind_msg(uint8_t kind, uint8_t tag) { return Bytes{kind, tag}; }
+Bytes kind_msg(uint8_t kind, uint8_t tag) {
+  return Bytes{kind, tag};
+}
 
 /* Kind bytes and tags of the inbound queue, front to back. */
 std::vector<Bytes> inbound(veskvm_t vm) {
@@ -21,7 +23,9 @@ std::vector<Bytes> inbound(veskvm_t vm) {
   return out;
 }
 
-void append(veskvm_t vm, const Bytes &b) { veskinmsg_queue_append(vm, payload_of(b)); }
+void append(veskvm_t vm, const Bytes &b) {
+  veskinmsg_queue_append(vm, payload_of(b));
+}
 
 /* A received stigmergy message: kind, stigmergy id, string key, integer value. */
 Bytes vstig_msg(uint8_t kind, uint16_t id, const char *key, int32_t value, uint16_t ts,
@@ -44,7 +48,8 @@ veskvstig_elem_t local(EmptyVm &vm, veskvstig_t vs, const char *key) {
 /* Stores a local entry as a put would, without queuing anything. */
 void store(EmptyVm &vm, veskvstig_t vs, const char *key, int32_t value, uint16_t ts,
            uint16_t writer) {
-  veskvstig_store(vs, vm.str(key), veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, writer));
+  veskvstig_store(vs, vm.str(key),
+                  veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, writer));
 }
 
 } // namespace
@@ -70,22 +75,27 @@ TEST(SwarmInbound, EmptyPayloadIsDroppedAndUnknownKindsSortLast) {
   append(vm, kind_msg(200, 1));
   append(vm, kind_msg(3, 2));
   EXPECT_EQ(inbound(vm), (std::vector<Bytes>{{3, 2}, {200, 1}}));
+  testing::internal::CaptureStderr();
   veskvm_process_inmsgs(vm); /* the unknown kind is dropped silently */
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[WARNING] [ROBOT 1] Malformed VESKMSG_VSTIG_PUT message received\n");
   EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), 0);
   EXPECT_EQ(vm.vm()->state, VESKVM_STATE_READY);
 }
 
 TEST(SwarmInbound, CapacityDropsTheLastOfTheHighestKind) {
   EmptyVm vm;
-  for (uint8_t i = 0; i < 60; ++i) append(vm, kind_msg(1, i));
-  for (uint8_t i = 0; i < 40; ++i) append(vm, kind_msg(5, i));
+  for (uint8_t i = 0; i < 60; ++i)
+    append(vm, kind_msg(1, i));
+  for (uint8_t i = 0; i < 40; ++i)
+    append(vm, kind_msg(5, i));
   ASSERT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
   append(vm, kind_msg(0, 99));
   auto q = inbound(vm);
   ASSERT_EQ(q.size(), MAX_QUEUE);
   EXPECT_EQ(q.front(), (Bytes{0, 99}));
   EXPECT_EQ(q.back(), (Bytes{5, 38})); /* the latest kind 5 went */
-  append(vm, kind_msg(5, 100));       /* the newcomer is the last of the highest kind */
+  append(vm, kind_msg(5, 100));        /* the newcomer is the last of the highest kind */
   EXPECT_EQ(inbound(vm).back(), (Bytes{5, 38}));
   EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
 }
@@ -108,7 +118,8 @@ TEST(SwarmOutbound, JoinAndBroadcastExamples) {
 
   EmptyVm robot2(2);
   veskoutmsg_queue_append_broadcast(robot2, robot2.str("ab"), robot2.num(5));
-  EXPECT_EQ(take_first(robot2), (Bytes{0, 0, 2, 0, 3, 0, 2, 0x61, 0x62, 0, 1, 0, 0, 0, 5}));
+  EXPECT_EQ(take_first(robot2),
+            (Bytes{0, 0, 2, 0, 3, 0, 2, 0x61, 0x62, 0, 1, 0, 0, 0, 5}));
   EXPECT_EQ(veskoutmsg_queue_first(robot2), nullptr);
 }
 
@@ -151,7 +162,8 @@ TEST(SwarmOutbound, JoinLeaveDeduplication) {
 TEST(SwarmOutbound, PendingListIsAmended) {
   EmptyVm vm;
   uint8_t member = 1, outsider = 0;
-  for (uint16_t id : {2, 6}) veskdict_set(vm.vm()->swarms, &id, &member);
+  for (uint16_t id : {2, 6})
+    veskdict_set(vm.vm()->swarms, &id, &member);
   uint16_t out = 4;
   veskdict_set(vm.vm()->swarms, &out, &outsider);
   veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 11);
@@ -168,14 +180,16 @@ TEST(SwarmOutbound, PendingListIsAmended) {
 
 TEST(SwarmOutbound, PeriodicSwarmList) {
   EmptyVm vm;
-  for (int i = 0; i < 20; ++i) veskvm_process_outmsgs(vm);
+  for (int i = 0; i < 20; ++i)
+    veskvm_process_outmsgs(vm);
   EXPECT_EQ(veskoutmsg_queue_size(vm), 0u); /* no swarm: nothing, countdown stays at 0 */
   uint16_t id = 5;
   uint8_t flag = 1;
   veskdict_set(vm.vm()->swarms, &id, &flag);
   veskvm_process_outmsgs(vm);
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{{1, 0, 1, 0, 1, 0, 5}}));
-  for (int i = 0; i < 9; ++i) veskvm_process_outmsgs(vm);
+  for (int i = 0; i < 9; ++i)
+    veskvm_process_outmsgs(vm);
   EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
   veskvm_process_outmsgs(vm);
   EXPECT_EQ(veskoutmsg_queue_size(vm), 1u);
@@ -325,7 +339,8 @@ TEST(SwarmMembers, JoinLeaveRefresh) {
   EXPECT_EQ(veskdict_size(m), 0u);
 
   veskdarray_t ids = veskdarray_new(2, sizeof(uint16_t), nullptr);
-  for (uint16_t id : {7, 3}) veskdarray_push(ids, &id);
+  for (uint16_t id : {7, 3})
+    veskdarray_push(ids, &id);
   veskswarm_members_refresh(m, 6, ids);
   EXPECT_TRUE(veskswarm_members_isrobotin(m, 6, 3));
   FILE *f = tmpfile();
@@ -342,10 +357,12 @@ TEST(SwarmMembers, JoinLeaveRefresh) {
 TEST(SwarmMembers, SilentRobotsAgeOut) {
   veskdict_t m = veskswarm_members_new();
   veskswarm_members_join(m, 4, 1);
-  for (int i = 0; i < MEMBERSHIP_AGE_MAX; ++i) veskswarm_members_update(m);
+  for (int i = 0; i < MEMBERSHIP_AGE_MAX; ++i)
+    veskswarm_members_update(m);
   EXPECT_TRUE(veskswarm_members_isrobotin(m, 4, 1));
   veskswarm_members_join(m, 4, 2); /* news resets the age */
-  for (int i = 0; i < MEMBERSHIP_AGE_MAX; ++i) veskswarm_members_update(m);
+  for (int i = 0; i < MEMBERSHIP_AGE_MAX; ++i)
+    veskswarm_members_update(m);
   EXPECT_TRUE(veskswarm_members_isrobotin(m, 4, 1));
   veskswarm_members_update(m);
   EXPECT_FALSE(veskswarm_members_isrobotin(m, 4, 1));
@@ -370,8 +387,8 @@ TEST(SwarmMembers, ReceivedMembershipMessages) {
   EXPECT_TRUE(isin(8, 4));
 
   testing::internal::CaptureStderr();
-  for (const Bytes &b : {Bytes{1, 0}, Bytes{1, 0, 8, 0, 3, 0, 1}, Bytes{4, 0, 9, 0},
-                         Bytes{5, 0}})
+  for (const Bytes &b :
+       {Bytes{1, 0}, Bytes{1, 0, 8, 0, 3, 0, 1}, Bytes{4, 0, 9, 0}, Bytes{5, 0}})
     append(vm, b);
   veskvm_process_inmsgs(vm);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -398,8 +415,8 @@ neighbors.listen("ab", function(topic, value, sender) { heard = heard + 1 })
   /* Valid messages of every kind, to be mutated. */
   EmptyVm src(2);
   std::vector<Bytes> seeds = {
-      {0, 0, 2, 0, 3, 0, 2, 'a', 'b', 0, 4, 0, 0, 0, 1, 0, 3, 0, 1, 'x', 0, 2, 0x40, 0, 0, 1,
-       0, 0, 0, 1},
+      {0, 0, 2, 0, 3,   0, 2, 'a',  'b', 0, 4, 0, 0, 0, 1,
+       0, 3, 0, 1, 'x', 0, 2, 0x40, 0,   0, 1, 0, 0, 0, 1},
       {1, 0, 2, 0, 2, 0, 3, 0, 4},
       vstig_msg(2, 1, "k", 5, 9, 2),
       vstig_msg(3, 1, "k", 5, 9, 2),
@@ -412,14 +429,16 @@ neighbors.listen("ab", function(topic, value, sender) { heard = heard + 1 })
     Bytes msg;
     if (round % 3 == 0) {
       msg.resize(rng() % 40);
-      for (uint8_t &b : msg) b = static_cast<uint8_t>(rng());
+      for (uint8_t &b : msg)
+        b = static_cast<uint8_t>(rng());
       if (!msg.empty()) msg[0] %= 7;
     } else {
       msg = seeds[rng() % seeds.size()];
       int flips = 1 + static_cast<int>(rng() % 4);
       for (int i = 0; i < flips; ++i) {
         size_t at = rng() % msg.size();
-        msg[at] = (at == 0) ? static_cast<uint8_t>(rng() % 7) : static_cast<uint8_t>(rng());
+        msg[at] =
+            (at == 0) ? static_cast<uint8_t>(rng() % 7) : static_cast<uint8_t>(rng());
       }
       if (rng() % 4 == 0) msg.resize(rng() % (msg.size() + 1));
     }
@@ -427,6 +446,16 @@ neighbors.listen("ab", function(topic, value, sender) { heard = heard + 1 })
     if (round % 10 == 0) veskvm_process_inmsgs(vm);
     ASSERT_EQ(vm.vm()->state, VESKVM_STATE_READY) << vm.error() << " at round " << round;
     if (round % 50 == 0) drain(vm);
+  }
+  /* Whole random packets through the host's receiving side. */
+  for (int round = 0; round < 500; ++round) {
+    Bytes packet(4 + rng() % 60);
+    for (uint8_t &b : packet)
+      b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() % 7 : rng());
+    veskharness_receive_packet(vm, packet.data(), static_cast<uint32_t>(packet.size()),
+                               1.0f, 0.0f, 0.0f);
+    veskvm_process_inmsgs(vm);
+    ASSERT_EQ(vm.vm()->state, VESKVM_STATE_READY) << vm.error();
   }
   veskvm_process_inmsgs(vm);
   testing::internal::GetCapturedStderr();

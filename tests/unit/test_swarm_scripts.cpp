@@ -49,7 +49,8 @@ int32_t as_int(veskobj_t o) {
 struct Globals {
   std::vector<std::pair<const char *, int32_t>> values;
   static void setup(veskvm_t vm, uint32_t, void *params) {
-    for (auto &[name, v] : static_cast<Globals *>(params)->values) set_global_int(vm, name, v);
+    for (auto &[name, v] : static_cast<Globals *>(params)->values)
+      set_global_int(vm, name, v);
   }
 };
 
@@ -203,7 +204,8 @@ TEST(SwarmBehaviour, MembershipsAreLearntAndForgotten) {
   EXPECT_TRUE(veskswarm_members_isrobotin(r1->swarmmembers, 2, 3));
   ASSERT_TRUE(sw.step(1));
   EXPECT_FALSE(veskswarm_members_isrobotin(r1->swarmmembers, 2, 3));
-  EXPECT_TRUE(veskswarm_members_isrobotin(r3->swarmmembers, 1, 3)); /* lists keep it fresh */
+  EXPECT_TRUE(
+      veskswarm_members_isrobotin(r3->swarmmembers, 1, 3)); /* lists keep it fresh */
 }
 
 TEST(SwarmBehaviour, MessagesThatDoNotFitWaitInOrder) {
@@ -215,7 +217,8 @@ TEST(SwarmBehaviour, MessagesThatDoNotFitWaitInOrder) {
   EXPECT_EQ(global_int(r2, "n"), 2);
   ASSERT_TRUE(sw.step(1));
   EXPECT_EQ(global_int(r2, "n"), 3);
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(as_int(ifield(global(r2, "got"), i)), i);
+  for (int i = 1; i <= 3; ++i)
+    EXPECT_EQ(as_int(ifield(global(r2, "got"), i)), i);
   /* "when" is the number of steps robot 2 had finished on arrival. */
   EXPECT_EQ(as_int(ifield(global(r2, "when"), 1)), 1);
   EXPECT_EQ(as_int(ifield(global(r2, "when"), 2)), 1);
@@ -241,7 +244,8 @@ TEST(SwarmHarness, PacketFormat) {
   /* Receiving: the sender becomes a neighbour; a length past the end is skipped. */
   EmptyVm rx(1);
   Bytes in = {0, 9, 0, 5, 4, 0, 9, 0, 3, 0, 40, 5, 0, 9};
-  EXPECT_EQ(veskharness_receive_packet(rx, in.data(), static_cast<uint32_t>(in.size()), 1, 0, 0),
+  EXPECT_EQ(veskharness_receive_packet(rx, in.data(), static_cast<uint32_t>(in.size()), 1,
+                                       0, 0),
             9);
   EXPECT_EQ(veskdarray_size(rx.vm()->inmsgs), 1);
   veskvm_process_inmsgs(rx);
@@ -332,7 +336,8 @@ s.join()
 var s = swarm.create(5)
 s.join(1)
 )");
-  EXPECT_EQ(arity.error(), "wrong number of local variables: expected 0 parameters, got 1");
+  EXPECT_EQ(arity.error(),
+            "wrong number of local variables: expected 0 parameters, got 1");
   ScriptVm notclosure(R"(
 var s = swarm.create(5)
 s.join()
@@ -366,8 +371,8 @@ var emptied = s.size()
   auto msgs = drain(vm);
   ASSERT_EQ(msgs.size(), 2u);
   EXPECT_EQ(msgs[0], (Bytes{2, 0, 2, 0, 3, 0, 1, 'k', 0, 1, 0, 0, 0, 2, 0, 2, 0, 6}));
-  EXPECT_EQ(msgs[1], (Bytes{3, 0, 2, 0, 3, 0, 7, 'n', 'o', 't', 'h', 'i', 'n', 'g', 0, 0, 0, 1,
-                            0, 6}));
+  EXPECT_EQ(msgs[1], (Bytes{3,   0,   2,   0,   3, 0, 7, 'n', 'o', 't',
+                            'h', 'i', 'n', 'g', 0, 0, 0, 1,   0,   6}));
 }
 
 TEST(SwarmScript, StoredValuesAreCopies) {
@@ -408,7 +413,8 @@ s.put("k", t)
 var s = stigmergy.create(1)
 s.put({}, 1)
 )");
-  EXPECT_EQ(tablekey.error(), "type mismatch: expected nil, integer, float or string key, got table");
+  EXPECT_EQ(tablekey.error(),
+            "type mismatch: expected nil, integer, float or string key, got table");
 }
 
 TEST(SwarmScript, NeighborsWithoutData) {
@@ -480,12 +486,14 @@ function run() { m = neighbors.map(function(r, rec) { x = 1 }) }
   ready(noreturn);
   veskneighbors_add(noreturn, 2, 1, 0, 0);
   noreturn.call("run");
-  EXPECT_EQ(noreturn.error(),
-            "stack error: neighbors.map(function) expects the function to return a value");
+  EXPECT_EQ(
+      noreturn.error(),
+      "stack error: neighbors.map(function) expects the function to return a value");
   ScriptVm badtopic(R"(neighbors.listen(5, function(t, v, s) { }))");
   EXPECT_EQ(badtopic.error(), "type mismatch: expected string, got integer");
   ScriptVm arity(R"(neighbors.broadcast("t"))");
-  EXPECT_EQ(arity.error(), "wrong number of local variables: expected 2 parameters, got 1");
+  EXPECT_EQ(arity.error(),
+            "wrong number of local variables: expected 2 parameters, got 1");
 }
 
 TEST(SwarmScript, ListenIgnoreAndListenerErrors) {
@@ -497,13 +505,16 @@ neighbors.listen("b", function(t, v, s) { got = got + nosuch.field })
   ready(vm);
   Bytes a5 = {0, 0, 2, 0, 3, 0, 1, 'a', 0, 1, 0, 0, 0, 5};
   Bytes b1 = {0, 0, 2, 0, 3, 0, 1, 'b', 0, 1, 0, 0, 0, 1};
-  Bytes c1 = {0, 0, 2, 0, 3, 0, 1, 'c', 0, 9, 0xFF}; /* no listener: value not even read */
-  for (const Bytes &m : {a5, c1, a5}) veskinmsg_queue_append(vm, payload_of(m));
+  Bytes c1 = {0, 0,   2, 0, 3,   0,
+              1, 'c', 0, 9, 0xFF}; /* no listener: value not even read */
+  for (const Bytes &m : {a5, c1, a5})
+    veskinmsg_queue_append(vm, payload_of(m));
   veskvm_process_inmsgs(vm);
   EXPECT_EQ(global_int(vm, "got"), 10);
   int64_t stack = veskvm_stack_size(vm);
   /* A failing listener stops script code; the queue is still emptied. */
-  for (const Bytes &m : {b1, a5}) veskinmsg_queue_append(vm, payload_of(m));
+  for (const Bytes &m : {b1, a5})
+    veskinmsg_queue_append(vm, payload_of(m));
   veskvm_process_inmsgs(vm);
   EXPECT_EQ(vm.vm()->state, VESKVM_STATE_ERROR);
   EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), 0);
@@ -528,11 +539,12 @@ protected:
   std::unique_ptr<ScriptVm> vm;
 
   void load(const std::string &handler) {
-    vm = std::make_unique<ScriptVm>("var s = stigmergy.create(1)\n"
-                                    "var lost = 0\n"
-                                    "s.onconflictlost(function(k, e) { lost = lost + 1 })\n" +
-                                        handler + "\ns.put(\"k\", 1)\n",
-                                    5);
+    vm = std::make_unique<ScriptVm>(
+        "var s = stigmergy.create(1)\n"
+        "var lost = 0\n"
+        "s.onconflictlost(function(k, e) { lost = lost + 1 })\n" +
+            handler + "\ns.put(\"k\", 1)\n",
+        5);
     ready(*vm);
     drain(*vm);
   }
@@ -620,7 +632,8 @@ work()
   ASSERT_EQ(vm.vm()->state, VESKVM_STATE_DONE) << vm.error();
   vm.vm()->heap->marklimit = 0;
   veskheap_gc(vm);
-  for (int i = 0; i < 200; ++i) veskvm_string_register(vm, ("noise" + std::to_string(i)).c_str(), 0);
+  for (int i = 0; i < 200; ++i)
+    veskvm_string_register(vm, ("noise" + std::to_string(i)).c_str(), 0);
   veskvstig_elem_t e = vstig_entry(vm, 1, "key7");
   ASSERT_NE(e, nullptr);
   EXPECT_STREQ(e->data->s.str, "value7");

@@ -46,7 +46,8 @@ veskobj_t nested_table(EmptyVm &vm, int depth) {
   return top;
 }
 
-/* Bytes of a table nested n deep: n times (tag 4, count 1, key int 0), then an empty table. */
+/* Bytes of a table nested n deep: n times (tag 4, count 1, key int 0), then an empty
+ * table. */
 Bytes nested_bytes(int n) {
   Bytes b;
   for (int i = 0; i < n - 1; ++i) {
@@ -132,8 +133,11 @@ TEST(SwarmWire, FiniteFloatsRoundTripExactly) {
   const float extremes[] = {std::numeric_limits<float>::denorm_min(),
                             std::numeric_limits<float>::min(),
                             std::numeric_limits<float>::max(),
-                            -std::numeric_limits<float>::max(), 0.5f, -0.5f};
-  for (float v : extremes) EXPECT_EQ(float_back(float_bytes(v)), v) << v;
+                            -std::numeric_limits<float>::max(),
+                            0.5f,
+                            -0.5f};
+  for (float v : extremes)
+    EXPECT_EQ(float_back(float_bytes(v)), v) << v;
 }
 
 TEST(SwarmWire, NonFiniteFloatsKeepTheirKind) {
@@ -233,11 +237,14 @@ TEST(SwarmWire, MalformedValuesFail) {
   EXPECT_EQ(veskobj_deserialize(&untouched, tagless.p, 0, vm), -1);
   EXPECT_EQ(untouched, nullptr);
   /* Closures, userdata and unknown tags never become objects. */
+  testing::internal::CaptureStderr();
   for (uint8_t tag : {5, 6, 7, 0xFF}) {
     Payload p(Bytes{0, tag, 0, 0, 0, 0});
     EXPECT_EQ(veskobj_deserialize(&untouched, p.p, 0, vm), -1) << int(tag);
     EXPECT_EQ(untouched, nullptr);
   }
+  std::string diag = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(diag.rfind("TODO: ", 0), 0u) << diag;
   /* A table key that cannot index a table (a nested table) is refused. */
   Payload tablekey(Bytes{0, 4, 0, 0, 0, 1, 0, 4, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1});
   EXPECT_EQ(veskobj_deserialize(&o, tablekey.p, 0, vm), -1);
@@ -269,8 +276,9 @@ TEST(SwarmWire, NestingIsBounded) {
 TEST(SwarmWire, SendabilityCheck) {
   EmptyVm vm;
   uint64_t size = 0;
-  EXPECT_EQ(veskmsg_obj_check(nested_table(vm, VESKMSG_MAX_DEPTH), &size, VESKMSG_MAX_LEN),
-            nullptr);
+  EXPECT_EQ(
+      veskmsg_obj_check(nested_table(vm, VESKMSG_MAX_DEPTH), &size, VESKMSG_MAX_LEN),
+      nullptr);
   EXPECT_EQ(size, 12u * (VESKMSG_MAX_DEPTH - 1) + 6);
 
   /* A table holding itself would encode for ever. */

@@ -524,15 +524,6 @@ TEST_F(VmTest, LocalSymbolsNeedAnActiveCall) {
   }
 }
 
-TEST_F(VmTest, LambdaAtTopLevelHasOnlySelf) {
-  BcodeBuilder b;
-  b.op(I::VESKVM_INSTR_NOP).op(I::VESKVM_INSTR_PUSHL, 3).op(I::VESKVM_INSTR_DONE);
-  ASSERT_EQ(run(b), VESKVM_STATE_DONE);
-  ASSERT_TRUE(veskobj_isclosure(top()));
-  EXPECT_EQ(veskdarray_size(top()->c.actrec), 1);
-  EXPECT_TRUE(veskobj_isnil(veskdarray_get(top()->c.actrec, 0, veskobj_t)));
-}
-
 /* Dump */
 
 TEST_F(VmTest, DumpPrintsStateAndStackFromTheTop) {
@@ -580,20 +571,4 @@ TEST_F(VmTest, GarbageIsCollectedWhileLooping) {
   ASSERT_EQ(run(b), VESKVM_STATE_DONE) << err();
   EXPECT_EQ(top_int(), 20000);
   EXPECT_LT(veskdarray_size(vm->heap->objs), 1000);
-}
-
-TEST_F(VmTest, FloatKeysOfAnyMagnitudeAreSafe) {
-  BcodeBuilder b;
-  b.op(I::VESKVM_INSTR_NOP)
-      .pushs("t")
-      .op(I::VESKVM_INSTR_PUSHT)
-      .op(I::VESKVM_INSTR_GSTORE);
-  b.gload("t").pushf(1e30f).pushi(1).op(I::VESKVM_INSTR_TPUT);
-  b.gload("t").pushf(-INFINITY).pushi(2).op(I::VESKVM_INSTR_TPUT);
-  b.op(I::VESKVM_INSTR_PUSHT).pushf(NAN).pushi(3).op(I::VESKVM_INSTR_TPUT);
-  b.gload("t").pushf(1e30f).op(I::VESKVM_INSTR_TGET);
-  b.gload("t").pushf(-INFINITY).op(I::VESKVM_INSTR_TGET).op(I::VESKVM_INSTR_DONE);
-  ASSERT_EQ(run(b), VESKVM_STATE_DONE) << err();
-  EXPECT_EQ(top(2)->i.value, 1);
-  EXPECT_EQ(top(1)->i.value, 2);
 }
