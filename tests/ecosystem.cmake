@@ -12,3 +12,27 @@ if(TARGET vsk AND TARGET veskdbg)
   add_test(NAME eco_install_embed
     COMMAND sh ${ECO_DIR}/embed_install.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR} ${ECO_FLAGS})
 endif()
+
+# The language guide: every snippet runs and prints what the guide shows.
+# The second test feeds the checker a guide with three stale snippets, so a
+# checker that stopped comparing would be noticed.
+if(TARGET vsk AND ECO_PYTHON)
+  add_test(NAME eco_language_guide
+    COMMAND ${ECO_PYTHON} ${ECO_DIR}/check_guide.py $<TARGET_FILE:vsk>
+            ${CMAKE_SOURCE_DIR}/docs/language.md)
+  add_test(NAME eco_guide_checker_finds_drift
+    COMMAND ${ECO_PYTHON} ${ECO_DIR}/check_guide.py --expect-failures 3
+            $<TARGET_FILE:vsk> ${ECO_DIR}/data/drift_guide.md)
+endif()
+
+# Editor support: the Vim syntax file and the VS Code grammar highlight the
+# sample lines exactly like the simulator's highlighter (Vim itself is used
+# when it is installed).
+set(ECO_HIGHLIGHTER ${CMAKE_SOURCE_DIR}/src/simulator/vesk_qt_syntax_highlighter.cpp)
+if(ECO_PYTHON AND EXISTS ${ECO_HIGHLIGHTER})
+  file(GLOB ECO_SAMPLES ${CMAKE_SOURCE_DIR}/examples/*.vsk ${CMAKE_SOURCE_DIR}/examples/*/*.vsk)
+  add_test(NAME eco_editor_highlighting
+    COMMAND ${ECO_PYTHON} ${ECO_DIR}/check_editors.py ${CMAKE_SOURCE_DIR}
+            ${ECO_DIR}/data/highlight_lines.vsk ${CMAKE_SOURCE_DIR}/docs/language.md
+            ${ECO_SAMPLES})
+endif()

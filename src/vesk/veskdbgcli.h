@@ -23,8 +23,9 @@ typedef struct veskdbgcli_s *veskdbgcli_t;
  * diagnostics and the program's run-time errors to err. The program's print
  * writes to standard output.
  */
-VESK_API veskdbgcli_t veskdbgcli_new(const char *name, const uint8_t *bcode, uint32_t size,
-                                     veskdebug_t dbg, FILE *out, FILE *err);
+VESK_API veskdbgcli_t veskdbgcli_new(const char *name, const uint8_t *bcode,
+                                     uint32_t size, veskdebug_t dbg, FILE *out,
+                                     FILE *err);
 VESK_API void veskdbgcli_destroy(veskdbgcli_t *s);
 
 /* Executes one command line: 0 after quit, otherwise 1. */

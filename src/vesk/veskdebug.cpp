@@ -87,6 +87,16 @@ static int offset_compare(const void *a, const void *b) {
 /* Debug object                          */
 /****************************************/
 
+/* Index class of source positions: equal positions have equal file names,
+   lines and columns, hence equal hashes (and the text hash is costly). */
+static uint32_t entry_class(const void *key, uint32_t *hash) {
+  const veskdebug_entry_t e = *(const veskdebug_entry_t *)key;
+  uint32_t h = veskdict_strkeyhash(&e->fname);
+  h = h * 0x01000193u ^ (uint32_t)e->line;
+  *hash = h * 0x01000193u ^ (uint32_t)e->col;
+  return 1;
+}
+
 veskdebug_t veskdebug_new(void) {
   veskdebug_t dbg = (veskdebug_t)malloc(sizeof(*dbg));
   if (!dbg) {
@@ -99,6 +109,7 @@ veskdebug_t veskdebug_new(void) {
   dbg->script2off = veskdict_new(DEBUG_BUCKETS, sizeof(veskdebug_entry_t),
                                  sizeof(uint32_t), veskdebug_entryhash,
                                  veskdebug_entrycmp, veskdebug_script2off_destroyf);
+  veskdict_set_keyclass(dbg->script2off, entry_class);
   dbg->breakpoints = veskdarray_new(BREAKPOINTS_CAP, sizeof(int32_t), NULL);
   return dbg;
 }

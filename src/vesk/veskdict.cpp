@@ -2,6 +2,16 @@
  * Hash dictionary with a fixed number of buckets. Each bucket is a dynamic
  * array of entries holding separately allocated copies of key and value, so
  * that entry destroy callbacks can free them one by one.
+ *
+ * The buckets fix the walking order, and with few buckets they grow long.
+ * Once a dictionary holds many entries, an index beside the buckets (open
+ * addressing with linear probing, keyed by the key class's hash) finds an
+ * entry without walking its bucket. It records for every entry the address
+ * of its key copy and a position hint in the bucket: removals only ever move
+ * entries towards the front of a bucket, so the entry is found by scanning
+ * down from the hint. The index covers dictionaries whose keys all belong to
+ * one class; a key outside it turns the index off for good, and a lookup
+ * with a key of another class walks the bucket as before.
  */
 #include "veskdict.h"
 
@@ -14,13 +24,221 @@
   abort();
 }
 
-static void *copy_bytes(const void *src, uint32_t size) {
-  void *p = malloc(size ? size : 1);
+static void *checked(void *p) {
   if (!p) fatal("[FATAL] Can't allocate dictionary entry.\n");
+  return p;
+}
+
+static void *copy_bytes(const void *src, uint32_t size) {
+  void *p = checked(malloc(size ? size : 1));
   memcpy(p, src, size);
   return p;
 }
 
+/*
+ * The lookup index.
+ */
+struct index_slot {
+  void *key;     /* the entry's key copy; null: free slot */
+  uint32_t hash; /* class hash of the key */
+  uint32_t pos;  /* the entry's position in its bucket, or a higher one */
+};
+
+struct veskdict_index_s {
+  index_slot *slots;
+  uint32_t mask;  /* slot count - 1, a power of two */
+  uint32_t shift; /* 64 - log2(slot count) */
+  uint32_t used;
+  uint32_t cls; /* class of every key */
+  int off;      /* a key outside the class arrived: no index any more */
+};
+
+/* Dictionaries are indexed from this many entries per bucket on. */
+static const uint32_t INDEX_MIN_CHAIN = 3;
+static const uint32_t INDEX_MIN_SIZE = 24;
+
+/* Fibonacci hashing: the high bits of the product spread runs of keys. */
+static uint32_t home_of(const veskdict_index_s *ix, uint32_t hash) {
+  return (uint32_t)(((uint64_t)hash * 0x9E3779B97F4A7C15ull) >> ix->shift);
+}
+
+static void index_put(veskdict_index_s *ix, void *key, uint32_t hash, uint32_t pos) {
+  uint32_t i = home_of(ix, hash);
+  while (ix->slots[i].key)
+    i = (i + 1) & ix->mask;
+  ix->slots[i] = {key, hash, pos};
+  ++ix->used;
+}
+
+static void index_resize(veskdict_index_s *ix, uint32_t nslots) {
+  index_slot *old = ix->slots;
+  uint32_t oldn = old ? ix->mask + 1 : 0;
+  ix->slots = (index_slot *)checked(calloc(nslots, sizeof(index_slot)));
+  ix->mask = nslots - 1;
+  ix->shift = 64 - (uint32_t)__builtin_ctz(nslots);
+  ix->used = 0;
+  for (uint32_t i = 0; i < oldn; ++i)
+    if (old[i].key) index_put(ix, old[i].key, old[i].hash, old[i].pos);
+  free(old);
+}
+
+/* Slot holding the key copy `key`, or null. */
+static index_slot *index_slot_of(veskdict_index_s *ix, const void *key, uint32_t hash) {
+  for (uint32_t i = home_of(ix, hash); ix->slots[i].key; i = (i + 1) & ix->mask)
+    if (ix->slots[i].key == key) return &ix->slots[i];
+  return NULL;
+}
+
+/* Frees a slot, moving later slots of the probe run back into the gap. */
+static void index_erase(veskdict_index_s *ix, index_slot *s) {
+  uint32_t gap = (uint32_t)(s - ix->slots);
+  for (uint32_t j = (gap + 1) & ix->mask; ix->slots[j].key; j = (j + 1) & ix->mask) {
+    uint32_t home = home_of(ix, ix->slots[j].hash);
+    /* The slot may move to the gap if its home is not in (gap, j]. */
+    bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
+    if (stays) continue;
+    ix->slots[gap] = ix->slots[j];
+    gap = j;
+  }
+  ix->slots[gap].key = NULL;
+  --ix->used;
+}
+
+static void index_free(veskdict_t dt) {
+  if (!dt->index) return;
+  free(dt->index->slots);
+  free(dt->index);
+  dt->index = NULL;
+}
+
+/* A key of another class (or none) turns the index off. */
+static void index_turn_off(veskdict_t dt) {
+  index_free(dt);
+  dt->keyclassf = NULL;
+}
+
+/* Builds the index over every entry, if all keys are of one class. */
+static void index_build(veskdict_t dt) {
+  veskdict_index_s *ix = (veskdict_index_s *)checked(calloc(1, sizeof *ix));
+  dt->index = ix;
+  uint32_t n = 16;
+  while (n < dt->size * 2)
+    n *= 2;
+  index_resize(ix, n);
+  for (uint32_t b = 0; b < dt->num_buckets; ++b) {
+    veskdarray_t bucket = dt->buckets[b];
+    for (int64_t i = 0; bucket && i < bucket->size; ++i) {
+      veskdict_entry_t *e = &veskdarray_get(bucket, i, veskdict_entry_t);
+      uint32_t hash;
+      uint32_t cls = dt->keyclassf(e->key, &hash);
+      if (cls == 0 || (ix->cls != 0 && cls != ix->cls)) {
+        index_turn_off(dt);
+        return;
+      }
+      ix->cls = cls;
+      index_put(ix, e->key, hash, (uint32_t)i);
+    }
+  }
+}
+
+/* Records an entry just appended at position pos of its bucket. */
+static void index_added(veskdict_t dt, void *key, uint32_t pos) {
+  if (!dt->keyclassf) return;
+  if (!dt->index) {
+    if (dt->size >= INDEX_MIN_SIZE && dt->size >= INDEX_MIN_CHAIN * dt->num_buckets)
+      index_build(dt);
+    return;
+  }
+  veskdict_index_s *ix = dt->index;
+  uint32_t hash;
+  uint32_t cls = dt->keyclassf(key, &hash);
+  if (cls == 0 || cls != ix->cls) {
+    index_turn_off(dt);
+    return;
+  }
+  if ((ix->used + 1) * 2 > ix->mask + 1) index_resize(ix, (ix->mask + 1) * 2);
+  index_put(ix, key, hash, pos);
+}
+
+static void index_removed(veskdict_t dt, const void *key) {
+  if (!dt->index) return;
+  uint32_t hash;
+  dt->keyclassf(key, &hash);
+  index_slot *s = index_slot_of(dt->index, key, hash);
+  if (s) index_erase(dt->index, s);
+}
+
+/* Position of the entry whose key copy is `key` in the bucket, scanning down
+   from the hint, or -1. */
+static int64_t position_of(veskdarray_t bucket, const void *key, uint32_t hint) {
+  if (!bucket) return -1;
+  int64_t i = (int64_t)hint < bucket->size ? (int64_t)hint : bucket->size - 1;
+  for (; i >= 0; --i)
+    if (veskdarray_get(bucket, i, veskdict_entry_t).key == key) return i;
+  return -1;
+}
+
+/* Uses the index for a key of the indexed class: sets *pos (-1 if absent)
+   and returns true; false when the bucket must be walked instead. */
+static bool index_find(veskdict_t dt, veskdarray_t bucket, const void *key, int64_t *pos) {
+  veskdict_index_s *ix = dt->index;
+  uint32_t hash;
+  if (dt->keyclassf(key, &hash) != ix->cls) return false;
+  for (uint32_t i = home_of(ix, hash); ix->slots[i].key; i = (i + 1) & ix->mask) {
+    index_slot *s = &ix->slots[i];
+    if (s->hash != hash || dt->keycmpf(key, s->key) != 0) continue;
+    *pos = position_of(bucket, s->key, s->pos);
+    if (*pos < 0) return false; /* not where the index says: walk the bucket */
+    s->pos = (uint32_t)*pos;
+    return true;
+  }
+  *pos = -1;
+  return true;
+}
+
+/* Keys of the stock hash functions form one class whose hash is the
+   function's result: equal keys are equal bytes. */
+static uint32_t class_str(const void *key, uint32_t *hash) {
+  *hash = veskdict_strkeyhash(key);
+  return 1;
+}
+static uint32_t class_int16(const void *key, uint32_t *hash) {
+  *hash = veskdict_int16keyhash(key);
+  return 1;
+}
+static uint32_t class_uint16(const void *key, uint32_t *hash) {
+  *hash = veskdict_uint16keyhash(key);
+  return 1;
+}
+static uint32_t class_int32(const void *key, uint32_t *hash) {
+  *hash = veskdict_int32keyhash(key);
+  return 1;
+}
+static uint32_t class_uint32(const void *key, uint32_t *hash) {
+  *hash = veskdict_uint32keyhash(key);
+  return 1;
+}
+
+static veskdict_keyclassf stock_class(veskdict_hashfunp hashf, veskdict_keycmpp cmpf) {
+  if (hashf == veskdict_strkeyhash && cmpf == veskdict_strkeycmp) return class_str;
+  if (hashf == veskdict_int16keyhash && cmpf == veskdict_int16keycmp) return class_int16;
+  if (hashf == veskdict_uint16keyhash && cmpf == veskdict_uint16keycmp) return class_uint16;
+  if (hashf == veskdict_int32keyhash && cmpf == veskdict_int32keycmp) return class_int32;
+  if (hashf == veskdict_uint32keyhash && cmpf == veskdict_uint32keycmp) return class_uint32;
+  return NULL;
+}
+
+void veskdict_set_keyclass(veskdict_t dt, veskdict_keyclassf keyclassf) {
+  index_free(dt);
+  dt->keyclassf = keyclassf;
+  if (keyclassf && dt->size >= INDEX_MIN_SIZE &&
+      dt->size >= INDEX_MIN_CHAIN * dt->num_buckets)
+    index_build(dt);
+}
+
+/*
+ * The dictionary.
+ */
 void veskdict_entry_destroy(const void *key, void *data, void *) {
   free((void *)key);
   free(data);
@@ -41,6 +259,8 @@ veskdict_t veskdict_new(uint32_t buckets, uint32_t keysize, uint32_t datasize,
   dt->dstryf = dstryf ? dstryf : veskdict_entry_destroy;
   dt->keysize = keysize;
   dt->datasize = datasize;
+  dt->keyclassf = stock_class(hashf, keycmpf);
+  dt->index = NULL;
   return dt;
 }
 
@@ -56,6 +276,7 @@ void veskdict_destroy(veskdict_t *dt) {
     }
     veskdarray_destroy(&d->buckets[b]);
   }
+  index_free(d);
   free(d->buckets);
   free(d);
   *dt = NULL;
@@ -68,6 +289,8 @@ static veskdarray_t *bucket_of(veskdict_t dt, const void *key) {
 /* Position of key in its bucket, or -1. */
 static int64_t find_in(veskdict_t dt, veskdarray_t bucket, const void *key) {
   if (!bucket) return -1;
+  int64_t pos;
+  if (dt->index && index_find(dt, bucket, key, &pos)) return pos;
   for (int64_t i = 0; i < bucket->size; ++i) {
     if (dt->keycmpf(key, veskdarray_get(bucket, i, veskdict_entry_t).key) == 0) return i;
   }
@@ -77,6 +300,7 @@ static int64_t find_in(veskdict_t dt, veskdarray_t bucket, const void *key) {
 /* Calls the entry destroy callback and takes the entry out of its bucket. */
 static void drop_entry(veskdict_t dt, veskdarray_t bucket, int64_t pos) {
   veskdict_entry_t e = veskdarray_get(bucket, pos, veskdict_entry_t);
+  index_removed(dt, e.key);
   dt->dstryf(e.key, e.data, dt);
   veskdarray_remove(bucket, (uint32_t)pos);
   --dt->size;
@@ -94,6 +318,7 @@ static void append_to(veskdict_t dt, veskdarray_t *bucket, const void *key,
   veskdict_entry_t e = {copy_bytes(key, dt->keysize), copy_bytes(data, dt->datasize)};
   veskdarray_push(*bucket, &e);
   ++dt->size;
+  index_added(dt, e.key, (uint32_t)((*bucket)->size - 1));
 }
 
 /* A replaced entry is removed and appended anew at the end of its bucket. */

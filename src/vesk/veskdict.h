@@ -14,6 +14,14 @@ typedef uint32_t (*veskdict_hashfunp)(const void *key);
 typedef int (*veskdict_keycmpp)(const void *a, const void *b);
 /* Called when an entry leaves: (key copy, value copy, user parameter). */
 typedef void (*veskdict_elem_funp)(const void *key, void *data, void *params);
+/*
+ * Key class for the lookup index of large dictionaries: returns the class of
+ * the key (0: the key cannot be indexed) and stores in *hash a hash of it.
+ * Two keys of one class must compare equal exactly when they are equal
+ * according to the dictionary's compare function, and equal keys of a class
+ * must have equal hashes and fall into the same bucket.
+ */
+typedef uint32_t (*veskdict_keyclassf)(const void *key, uint32_t *hash);
 
 /* One bucket entry: heap copies of key and value (16 bytes). */
 struct veskdict_entry_s {
@@ -31,6 +39,10 @@ struct veskdict_s {
   veskdict_elem_funp dstryf;
   uint32_t keysize;
   uint32_t datasize;
+  /* Lookup index beside the buckets, built once the dictionary grows large:
+     it finds an entry in constant time; the buckets keep the order. */
+  veskdict_keyclassf keyclassf; /* null: never indexed */
+  struct veskdict_index_s *index;
 };
 typedef struct veskdict_s *veskdict_t;
 
@@ -44,6 +56,12 @@ VESK_API void veskdict_set(veskdict_t dt, const void *key, const void *data);
 VESK_API void veskdict_append(veskdict_t dt, const void *key, const void *data);
 VESK_API int veskdict_remove(veskdict_t dt, const void *key);
 VESK_API void veskdict_foreach(veskdict_t dt, veskdict_elem_funp fun, void *params);
+/*
+ * Lets a dictionary with its own hash function be indexed once it is large
+ * (dictionaries using the stock hash functions below are indexed anyway).
+ * Call it while the dictionary is still empty.
+ */
+VESK_API void veskdict_set_keyclass(veskdict_t dt, veskdict_keyclassf keyclassf);
 /* Default entry destroy callback: frees both copies. */
 VESK_API void veskdict_entry_destroy(const void *key, void *data, void *params);
 

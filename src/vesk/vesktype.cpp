@@ -51,9 +51,28 @@ static float as_float(const veskobj_t o) {
 /*
  * Object creation and destruction.
  */
+
+/* Index classes of table keys: integers among themselves compare by value
+   and strings by their interned text, hence by id. Floats, which compare
+   equal to integers and strings of some texts, are not indexed. */
+static uint32_t table_key_class(const void *key, uint32_t *hash) {
+  const veskobj_t o = *(const veskobj_t *)key;
+  if (veskobj_isint(o)) {
+    *hash = (uint32_t)o->i.value;
+    return 1;
+  }
+  if (veskobj_isstring(o)) {
+    *hash = o->s.id;
+    return 2;
+  }
+  return 0;
+}
+
 static veskdict_t new_table_dict(void) {
-  return veskdict_new(10, sizeof(veskobj_t), sizeof(veskobj_t), veskobj_table_hash,
-                      veskobj_table_keycmp, NULL);
+  veskdict_t d = veskdict_new(10, sizeof(veskobj_t), sizeof(veskobj_t),
+                              veskobj_table_hash, veskobj_table_keycmp, NULL);
+  veskdict_set_keyclass(d, table_key_class);
+  return d;
 }
 
 void veskobj_init(veskobj_t o, uint16_t type) {
@@ -134,6 +153,7 @@ private:
       veskdict_t s = src->t.value;
       dst->t.value = veskdict_new(s->num_buckets, s->keysize, s->datasize, s->hashf,
                                   s->keycmpf, s->dstryf);
+      if (s->hashf == veskobj_table_hash) veskdict_set_keyclass(dst->t.value, table_key_class);
       break;
     }
     case VESKTYPE_CLOSURE:

@@ -122,7 +122,7 @@ def main(argv):
     if len(argv) != 3:
         print("Usage: check_guide.py [--expect-failures N] VSK GUIDE.md")
         return 2
-    vsk, guide = argv[1], argv[2]
+    vsk, guide = os.path.abspath(argv[1]), argv[2]
     files = {}
     ran = failed = 0
     with tempfile.TemporaryDirectory() as workdir:

@@ -1,0 +1,7 @@
+# Recursive Fibonacci of 32 through a global function.
+def fib(n):
+    if n < 2:
+        return n
+    return fib(n - 1) + fib(n - 2)
+
+print(fib(32))

@@ -1,0 +1,2 @@
+" Vesk scripts: files ending in .vsk
+autocmd BufRead,BufNewFile *.vsk setfiletype vesk

@@ -1,0 +1,498 @@
+/*
+ * CVeskController: loading a robot's script, the simulator's life cycle,
+ * the range-and-bearing packets, the conversions of simulator values into
+ * script values and the natives `log` and `debug`.
+ */
+#include "vesk_controller.h"
+
+#include <argos3/core/utility/logging/argos_log.h>
+#include <argos3/core/utility/string_utilities.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <unordered_map>
+#include <vector>
+
+#include "veskinmsg.h"
+#include "veskneighbors.h"
+#include "veskoutmsg.h"
+
+using namespace argos;
+
+namespace {
+
+/* The controller owning each live VM. Natives check the global
+   `controller` against it, so a script that stores some other user data
+   there gets an error instead of a wild pointer. Controllers run one after
+   another on one thread, so no lock is needed. */
+std::unordered_map<veskvm_t, CVeskController *> &VMOwners() {
+  static std::unordered_map<veskvm_t, CVeskController *> tOwners;
+  return tOwners;
+}
+
+/* Smallest payload that carries the sender id and one length field. */
+const size_t MIN_PAYLOAD_SIZE = 4;
+
+/* Restores the size of the VM's current stack when the scope ends, if the
+   call it guards came back to the same stack. */
+class CStackGuard {
+public:
+  explicit CStackGuard(veskvm_t t_vm)
+      : m_tVM(t_vm), m_nDepth(veskdarray_size(t_vm->stacks)),
+        m_nSize(veskvm_stack_size(t_vm)) {}
+  ~CStackGuard() {
+    if (veskdarray_size(m_tVM->stacks) != m_nDepth) return;
+    while (veskvm_stack_size(m_tVM) > m_nSize) veskvm_pop(m_tVM);
+  }
+  CStackGuard(const CStackGuard &) = delete;
+  CStackGuard &operator=(const CStackGuard &) = delete;
+
+private:
+  veskvm_t m_tVM;
+  int64_t m_nDepth;
+  int64_t m_nSize;
+};
+
+/* One argument of log/debug as text. */
+void FormatValue(std::ostream &c_out, veskobj_t t_obj) {
+  switch (veskobj_type(t_obj)) {
+  case VESKTYPE_NIL:
+    c_out << "[nil]";
+    break;
+  case VESKTYPE_INT:
+    c_out << t_obj->i.value;
+    break;
+  case VESKTYPE_FLOAT:
+    c_out << t_obj->f.value;
+    break;
+  case VESKTYPE_STRING:
+    c_out << t_obj->s.str;
+    break;
+  case VESKTYPE_TABLE:
+    c_out << "[table with " << veskdict_size(t_obj->t.value) << " elems]";
+    break;
+  case VESKTYPE_CLOSURE:
+    c_out << (t_obj->c.isscript ? "[n-closure @" : "[c-closure @") << t_obj->c.ref << "]";
+    break;
+  case VESKTYPE_USERDATA:
+    c_out << "[userdata @" << t_obj->u.value << "]";
+    break;
+  default:
+    c_out << "[unknown]";
+    break;
+  }
+}
+
+/* All arguments of the current native, formatted one after the other. */
+std::string FormatArgs(veskvm_t t_vm) {
+  std::ostringstream cOut;
+  const int64_t nArgs = veskvm_lnum(t_vm);
+  for (int64_t i = 1; i <= nArgs; ++i)
+    FormatValue(cOut, veskvm_lsym(t_vm, static_cast<uint32_t>(i)));
+  return cOut.str();
+}
+
+std::string SystemError() {
+  return errno != 0 ? ::strerror(errno) : "unknown error";
+}
+
+} // namespace
+
+/****************************************/
+/* Life cycle                           */
+/****************************************/
+
+CVeskController::CVeskController()
+    : m_pcRABA(nullptr), m_pcRABS(nullptr), m_unRobotId(0), m_tVeskVM(nullptr),
+      m_tVeskDbgInfo(nullptr) {}
+
+CVeskController::~CVeskController() {
+  DestroyVM();
+  if (m_tVeskDbgInfo) veskdebug_destroy(&m_tVeskDbgInfo);
+}
+
+void CVeskController::Init(TConfigurationNode &t_node) {
+  try {
+    m_pcRABA = GetActuator<CCI_RangeAndBearingActuator>("range_and_bearing");
+    m_pcRABS = GetSensor<CCI_RangeAndBearingSensor>("range_and_bearing");
+    if (m_pcRABA->GetSize() < MIN_PAYLOAD_SIZE)
+      THROW_ARGOSEXCEPTION("The range-and-bearing payload size is "
+                           << m_pcRABA->GetSize() << " bytes; Vesk needs at least "
+                           << MIN_PAYLOAD_SIZE << " (set rab_data_size)");
+    GetNodeAttributeOrDefault<std::string>(t_node, "bytecode_file", m_strBytecodeFName,
+                                           std::string());
+    GetNodeAttributeOrDefault<std::string>(t_node, "debug_file", m_strDebugFName,
+                                           std::string());
+    /* "fb12" is robot 12: the id without its two-letter kind prefix. */
+    m_unRobotId = GetId().size() > 2 ? FromString<UInt16>(GetId().substr(2)) : 0;
+    if (!m_strBytecodeFName.empty() && !m_strDebugFName.empty()) {
+      SetBytecode(m_strBytecodeFName, m_strDebugFName);
+    } else {
+      NewVM();
+    }
+    UpdateSensors();
+    /* An empty announcement, so the others see this robot from step one. */
+    CByteArray cPacket;
+    cPacket << static_cast<UInt16>(m_tVeskVM->robot);
+    SendPacket(cPacket);
+  } catch (CARGoSException &ex) {
+    THROW_ARGOSEXCEPTION_NESTED("Error initializing the Vesk controller", ex);
+  }
+}
+
+void CVeskController::SetBytecode(const std::string &str_bytecode_file,
+                                  const std::string &str_debug_file) {
+  NewVM();
+  if (m_tVeskDbgInfo) veskdebug_destroy(&m_tVeskDbgInfo);
+  m_tVeskDbgInfo = veskdebug_new();
+  m_strBytecodeFName = str_bytecode_file;
+  m_strDebugFName = str_debug_file;
+  /* The whole bytecode file; the VM keeps a pointer into this array. */
+  errno = 0;
+  std::ifstream cFile(str_bytecode_file, std::ios::binary | std::ios::ate);
+  if (!cFile)
+    THROW_ARGOSEXCEPTION("Can't open file \"" << str_bytecode_file
+                                             << "\": " << SystemError());
+  const std::streamoff nSize = cFile.tellg();
+  if (nSize < 0 || nSize > static_cast<std::streamoff>(UINT32_MAX)) {
+    errno = nSize < 0 ? errno : EFBIG;
+    THROW_ARGOSEXCEPTION("Can't open file \"" << str_bytecode_file
+                                             << "\": " << SystemError());
+  }
+  m_cBytecode.Clear();
+  m_cBytecode.Resize(static_cast<size_t>(nSize), 0);
+  cFile.seekg(0, std::ios::beg);
+  if (nSize > 0 &&
+      !cFile.read(reinterpret_cast<char *>(m_cBytecode.ToCArray()), nSize))
+    THROW_ARGOSEXCEPTION("Can't open file \"" << str_bytecode_file
+                                             << "\": " << SystemError());
+  errno = 0;
+  if (!veskdebug_fromfile(m_tVeskDbgInfo, str_debug_file.c_str()))
+    THROW_ARGOSEXCEPTION("Can't open file \"" << str_debug_file << "\": " << SystemError());
+  if (veskvm_set_bcode(m_tVeskVM, m_cBytecode.ToCArray(),
+                       static_cast<uint32_t>(m_cBytecode.Size())) != VESKVM_STATE_READY)
+    THROW_ARGOSEXCEPTION("Error loading Vesk script \"" << str_bytecode_file
+                                                        << "\": " << ErrorInfo());
+  if (RegisterFunctions() != VESKVM_STATE_READY)
+    THROW_ARGOSEXCEPTION("Error while registering functions");
+  /* Errors of the top level and init show at the first step. */
+  CStackGuard cGuard(m_tVeskVM);
+  veskvm_execute_script(m_tVeskVM);
+  veskvm_function_call(m_tVeskVM, "init", 0);
+}
+
+void CVeskController::ControlStep() {
+  if (m_tVeskVM == nullptr || m_tVeskVM->state != VESKVM_STATE_READY)
+    fprintf(stderr, "[ROBOT %s] Robot is not ready to execute Vesk script.\n\n",
+            GetId().c_str());
+  if (m_tVeskVM == nullptr) return;
+  ProcessInMsgs();
+  UpdateSensors();
+  if (CallScript("step") != VESKVM_STATE_READY) {
+    fprintf(stderr, "[ROBOT %u] %s: execution terminated abnormally: %s\n\n",
+            static_cast<unsigned>(m_tVeskVM->robot), m_strBytecodeFName.c_str(),
+            ErrorInfo().c_str());
+    veskvm_dump(m_tVeskVM);
+  }
+  ProcessOutMsgs();
+}
+
+void CVeskController::Reset() {
+  m_strDebugMsg.clear();
+  if (m_strBytecodeFName.empty() || m_strDebugFName.empty()) return;
+  try {
+    SetBytecode(m_strBytecodeFName, m_strDebugFName);
+  } catch (CARGoSException &ex) {
+    LOGERR << ex.what() << std::endl;
+    LOGERR.Flush();
+  }
+}
+
+void CVeskController::Destroy() {
+  if (m_tVeskVM) CallScript("destroy");
+  DestroyVM();
+  if (m_tVeskDbgInfo) veskdebug_destroy(&m_tVeskDbgInfo);
+}
+
+void CVeskController::UpdateSensors() {}
+
+int CVeskController::CallScript(const char *str_function) {
+  CStackGuard cGuard(m_tVeskVM);
+  return veskvm_function_call(m_tVeskVM, str_function, 0);
+}
+
+void CVeskController::NewVM() {
+  DestroyVM();
+  m_tVeskVM = veskvm_new(m_unRobotId);
+  VMOwners()[m_tVeskVM] = this;
+}
+
+void CVeskController::DestroyVM() {
+  if (m_tVeskVM == nullptr) return;
+  VMOwners().erase(m_tVeskVM);
+  veskvm_destroy(&m_tVeskVM);
+}
+
+/****************************************/
+/* Natives                              */
+/****************************************/
+
+int CVeskController::RegisterFunctions() {
+  veskvm_pushstr(m_tVeskVM, "controller", 1);
+  veskvm_pushu(m_tVeskVM, this);
+  veskvm_gstore(m_tVeskVM);
+  RegisterNative("log", VeskLOG);
+  RegisterNative("debug", VeskDebug);
+  return m_tVeskVM->state;
+}
+
+int CVeskController::RegisterNative(const char *str_name, veskvm_funp fun) {
+  veskvm_pushstr(m_tVeskVM, str_name, 1);
+  veskvm_pushc(m_tVeskVM, static_cast<int32_t>(veskvm_function_register(m_tVeskVM, fun)),
+               0);
+  return veskvm_gstore(m_tVeskVM);
+}
+
+CVeskController *VeskControllerOf(veskvm_t t_vm) {
+  veskvm_pushstr(t_vm, "controller", 1);
+  veskvm_gload(t_vm);
+  veskobj_t tObj = veskvm_stack_at(t_vm, 1);
+  if (tObj == nullptr) return nullptr; /* the VM already has an error */
+  veskvm_pop(t_vm);
+  if (!veskobj_isuserdata(tObj)) {
+    veskvm_type_error(t_vm, VESKTYPE_USERDATA, tObj);
+    return nullptr;
+  }
+  auto it = VMOwners().find(t_vm);
+  if (it == VMOwners().end() || it->second != tObj->u.value) {
+    veskvm_seterror(t_vm, VESKVM_ERROR_TYPE, "expected %s, got %s",
+                    "userdata of this robot's controller", "userdata");
+    return nullptr;
+  }
+  return it->second;
+}
+
+veskobj_t VeskArg(veskvm_t t_vm, unsigned un_idx) {
+  return veskvm_lsym(t_vm, un_idx);
+}
+
+bool VeskCheckArgs(veskvm_t t_vm, std::initializer_list<uint16_t> t_types) {
+  if (veskvm_lnum_assert(t_vm, static_cast<int64_t>(t_types.size())) != VESKVM_STATE_READY)
+    return false;
+  unsigned unIdx = 1;
+  for (uint16_t unType : t_types) {
+    veskobj_t tArg = VeskArg(t_vm, unIdx++);
+    if (veskobj_type(tArg) != unType) {
+      veskvm_type_error(t_vm, unType, tArg);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool VeskNumberArgs(veskvm_t t_vm, unsigned un_count, double *pf_values) {
+  if (veskvm_lnum_assert(t_vm, un_count) != VESKVM_STATE_READY) return false;
+  for (unsigned i = 0; i < un_count; ++i) {
+    veskobj_t tArg = VeskArg(t_vm, i + 1);
+    if (veskobj_isfloat(tArg)) {
+      pf_values[i] = tArg->f.value;
+    } else if (veskobj_isint(tArg)) {
+      pf_values[i] = tArg->i.value;
+    } else {
+      veskvm_type_error(t_vm, VESKTYPE_FLOAT, tArg);
+      return false;
+    }
+  }
+  return true;
+}
+
+int VeskLOG(veskvm_t t_vm) {
+  /* One insertion, so the log writes one clean line. */
+  LOG << "VESK: " + FormatArgs(t_vm) << std::endl;
+  LOG.Flush();
+  return veskvm_ret0(t_vm);
+}
+
+int VeskDebug(veskvm_t t_vm) {
+  CVeskController *pcController = VeskControllerOf(t_vm);
+  if (pcController == nullptr) return t_vm->state;
+  pcController->SetDebugMsg(FormatArgs(t_vm));
+  return veskvm_ret0(t_vm);
+}
+
+/****************************************/
+/* Messages                             */
+/****************************************/
+
+void CVeskController::ProcessInMsgs() {
+  veskneighbors_reset(m_tVeskVM);
+  std::vector<UInt8> vecMsg;
+  for (const CCI_RangeAndBearingSensor::SPacket &sPacket : m_pcRABS->GetReadings()) {
+    CByteArray cData(sPacket.Data);
+    /* A packet too short for a sender id comes from no Vesk robot. */
+    if (cData.Size() < 2) continue;
+    const UInt16 unSender = cData.PopFront<UInt16>();
+    veskneighbors_add(m_tVeskVM, unSender, static_cast<float>(sPacket.Range),
+                      static_cast<float>(sPacket.HorizontalBearing.GetValue()),
+                      static_cast<float>(sPacket.VerticalBearing.GetValue()));
+    while (cData.Size() > 2) {
+      const UInt16 unLength = cData.PopFront<UInt16>();
+      if (unLength == 0) break;
+      /* A length beyond the packet's end is skipped: read on after it. */
+      if (unLength > cData.Size()) continue;
+      vecMsg.resize(unLength);
+      cData.FetchBuffer(vecMsg.data(), unLength);
+      veskinmsg_queue_append(m_tVeskVM,
+                             veskdarray_frombuffer(vecMsg.data(), unLength, 1, nullptr));
+    }
+  }
+  veskvm_process_inmsgs(m_tVeskVM);
+}
+
+void CVeskController::ProcessOutMsgs() {
+  veskvm_process_outmsgs(m_tVeskVM);
+  CByteArray cPacket;
+  cPacket << static_cast<UInt16>(m_tVeskVM->robot);
+  const size_t unPayload = m_pcRABA->GetSize();
+  while (veskoutmsg_queue_size(m_tVeskVM) != 0) {
+    veskdarray_t tMsg = veskoutmsg_queue_first(m_tVeskVM);
+    const size_t unLength = static_cast<size_t>(veskdarray_size(tMsg));
+    if (unLength > UINT16_MAX || cPacket.Size() + unLength + 2 > unPayload) {
+      /* Stays queued for a later step; nothing behind it overtakes it. */
+      veskdarray_destroy(&tMsg);
+      break;
+    }
+    /* An empty message would read as the end of the packet: drop it. */
+    if (unLength > 0) {
+      cPacket << static_cast<UInt16>(unLength);
+      cPacket.AddBuffer(tMsg->data, unLength);
+    }
+    veskoutmsg_queue_next(m_tVeskVM);
+    veskdarray_destroy(&tMsg);
+  }
+  SendPacket(cPacket);
+}
+
+void CVeskController::SendPacket(CByteArray &c_packet) {
+  while (c_packet.Size() < m_pcRABA->GetSize()) c_packet << static_cast<UInt8>(0);
+  m_pcRABA->SetData(c_packet);
+}
+
+/****************************************/
+/* Errors                               */
+/****************************************/
+
+std::string CVeskController::ErrorInfo() {
+  if (m_tVeskDbgInfo == nullptr || m_tVeskVM == nullptr) return "Script not loaded!";
+  std::ostringstream cOut;
+  const int32_t nOffset = veskvm_error_offset(m_tVeskVM);
+  veskdebug_entry_t tPos =
+      nOffset >= 0 ? veskdebug_info_get_fromoffset(m_tVeskDbgInfo,
+                                                   static_cast<uint32_t>(nOffset))
+                   : nullptr;
+  if (tPos)
+    cOut << tPos->fname << ":" << tPos->line << ":" << tPos->col;
+  else
+    cOut << "At bytecode offset " << nOffset;
+  cOut << ": ";
+  if (m_tVeskVM->errormsg)
+    cOut << m_tVeskVM->errormsg;
+  else if (m_tVeskVM->error >= VESKVM_ERROR_NONE && m_tVeskVM->error <= VESKVM_ERROR_SWARM)
+    cOut << veskvm_error_desc[m_tVeskVM->error];
+  return cOut.str();
+}
+
+/****************************************/
+/* Conversions                          */
+/****************************************/
+
+veskobj_t CVeskController::NewTable() {
+  return veskheap_newobj(m_tVeskVM->heap, VESKTYPE_TABLE);
+}
+
+int CVeskController::Put(const SSlot &s_slot, veskobj_t t_value) {
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
+  if (s_slot.Table == nullptr) {
+    veskvm_pushstr(m_tVeskVM, s_slot.Key->c_str(), 0);
+    veskvm_push(m_tVeskVM, t_value);
+    return veskvm_gstore(m_tVeskVM);
+  }
+  veskvm_push(m_tVeskVM, s_slot.Table);
+  if (s_slot.Key)
+    veskvm_pushstr(m_tVeskVM, s_slot.Key->c_str(), 0);
+  else
+    veskvm_pushi(m_tVeskVM, s_slot.Index);
+  veskvm_push(m_tVeskVM, t_value);
+  return veskvm_tput(m_tVeskVM);
+}
+
+int CVeskController::Put(const SSlot &s_slot, int n_value) {
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
+  veskobj_t tObj = veskheap_newobj(m_tVeskVM->heap, VESKTYPE_INT);
+  tObj->i.value = n_value;
+  return Put(s_slot, tObj);
+}
+
+int CVeskController::Put(const SSlot &s_slot, double f_value) {
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
+  veskobj_t tObj = veskheap_newobj(m_tVeskVM->heap, VESKTYPE_FLOAT);
+  tObj->f.value = static_cast<float>(f_value);
+  return Put(s_slot, tObj);
+}
+
+int CVeskController::Put(const SSlot &s_slot, const CRadians &c_value) {
+  return Put(s_slot, static_cast<double>(c_value.GetValue()));
+}
+
+/* The table-valued conversions store the new table first, then fill it. */
+int CVeskController::Put(const SSlot &s_slot, const CVector3 &c_value) {
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
+  veskobj_t tTable = NewTable();
+  Put(s_slot, tTable);
+  TablePut(tTable, "x", static_cast<double>(c_value.GetX()));
+  TablePut(tTable, "y", static_cast<double>(c_value.GetY()));
+  return TablePut(tTable, "z", static_cast<double>(c_value.GetZ()));
+}
+
+int CVeskController::Put(const SSlot &s_slot, const CQuaternion &c_value) {
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
+  CRadians cYaw, cPitch, cRoll;
+  c_value.ToEulerAngles(cYaw, cPitch, cRoll);
+  veskobj_t tTable = NewTable();
+  Put(s_slot, tTable);
+  TablePut(tTable, "yaw", cYaw);
+  TablePut(tTable, "pitch", cPitch);
+  return TablePut(tTable, "roll", cRoll);
+}
+
+int CVeskController::Put(const SSlot &s_slot, const CColor &c_value) {
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
+  veskobj_t tTable = NewTable();
+  Put(s_slot, tTable);
+  TablePut(tTable, "red", static_cast<int>(c_value.GetRed()));
+  TablePut(tTable, "green", static_cast<int>(c_value.GetGreen()));
+  return TablePut(tTable, "blue", static_cast<int>(c_value.GetBlue()));
+}
+
+#define VESK_DEFINE_CONVERSIONS(TYPE)                                                    \
+  int CVeskController::Register(const std::string &str_name, TYPE t_value) {            \
+    return Put(SSlot{nullptr, &str_name, 0}, t_value);                                   \
+  }                                                                                      \
+  int CVeskController::TablePut(veskobj_t t_table, const std::string &str_key,          \
+                                TYPE t_value) {                                          \
+    return Put(SSlot{t_table, &str_key, 0}, t_value);                                    \
+  }                                                                                      \
+  int CVeskController::TablePut(veskobj_t t_table, int n_idx, TYPE t_value) {            \
+    return Put(SSlot{t_table, nullptr, n_idx}, t_value);                                 \
+  }
+
+VESK_DEFINE_CONVERSIONS(veskobj_t)
+VESK_DEFINE_CONVERSIONS(int)
+VESK_DEFINE_CONVERSIONS(double)
+VESK_DEFINE_CONVERSIONS(const CRadians &)
+VESK_DEFINE_CONVERSIONS(const CVector3 &)
+VESK_DEFINE_CONVERSIONS(const CQuaternion &)
+VESK_DEFINE_CONVERSIONS(const CColor &)

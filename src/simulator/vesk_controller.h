@@ -1,0 +1,213 @@
+/*
+ * CVeskController: the common base of the Vesk robot controllers of the
+ * simulator plug-in. One controller gives one simulated robot one Vesk VM:
+ * it loads the script named in the experiment's XML configuration, exposes
+ * itself and the natives `log` and `debug` to the script, calls the script's
+ * `init`, `step` and `destroy`, and carries the VM's swarm messages over the
+ * robot's range-and-bearing device.
+ *
+ * Range-and-bearing packet (one per robot per step, exactly the payload size
+ * of the robot's device, 16-bit fields in CByteArray's byte order):
+ *   sender robot id (2 bytes),
+ *   then for each message: its length L (2 bytes, L >= 1) and its L bytes,
+ *   then zero padding; a zero length ends the packet.
+ *
+ * Public API for hosts (the simulator, the headless runner, the GUI):
+ *   Init/ControlStep/Reset/Destroy  - the simulator's life cycle;
+ *   GetVeskVM()                     - the robot's VM (null before Init and
+ *                                     after Destroy); read-only use;
+ *   GetRobotId()                    - numeric robot id given to the VM;
+ *   GetDebugMsg()                   - the text last set by the script's
+ *                                     `debug` (shown above the robot);
+ *   ErrorInfo()                     - the VM's error with its source position;
+ *   GetBytecodeFile()/GetDebugFile() - the script files in use.
+ * Derived controllers add devices, natives (RegisterFunctions) and sensor
+ * tables (UpdateSensors), using Register/TablePut to build script values.
+ */
+#ifndef VESK_CONTROLLER_H
+#define VESK_CONTROLLER_H
+
+#include <argos3/core/control_interface/ci_controller.h>
+#include <argos3/core/utility/configuration/argos_configuration.h>
+#include <argos3/core/utility/datatypes/byte_array.h>
+#include <argos3/core/utility/datatypes/color.h>
+#include <argos3/core/utility/math/angles.h>
+#include <argos3/core/utility/math/quaternion.h>
+#include <argos3/core/utility/math/vector3.h>
+#include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_actuator.h>
+#include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_sensor.h>
+
+#include <initializer_list>
+#include <string>
+
+#include "veskdebug.h"
+#include "veskvm.h"
+
+class CVeskController : public argos::CCI_Controller {
+public:
+  CVeskController();
+  /* Frees the VM and the debug information if Destroy() did not. */
+  virtual ~CVeskController();
+
+  /* t_node is the controller's <params> node ("bytecode_file",
+     "debug_file"). Throws CARGoSException "Error initializing the Vesk
+     controller" nesting the cause. */
+  virtual void Init(argos::TConfigurationNode &t_node) override;
+  /* Clears the debug message and reloads the script into a fresh VM;
+     failures are written on LOGERR. */
+  virtual void Reset() override;
+  /* Calls the script's `destroy`, then frees the VM and debug information. */
+  virtual void Destroy() override;
+  /* Receive, refresh sensor tables, call `step`, send. */
+  virtual void ControlStep() override;
+
+  /* Loads the bytecode and debug files into a fresh VM, registers the
+     natives, runs the top level and `init`. Throws CARGoSException. */
+  virtual void SetBytecode(const std::string &str_bytecode_file,
+                           const std::string &str_debug_file);
+  /* Publishes `controller`, `log` and `debug`; returns the VM state.
+     Derived controllers call this first, then add their own natives. */
+  virtual int RegisterFunctions();
+  /* Rebuilds the neighbours and queues the messages of the packets received. */
+  virtual void ProcessInMsgs();
+  /* Packs the queued outbound messages into this step's packet. */
+  virtual void ProcessOutMsgs();
+  /* Refreshes the sensor tables of the script (none in the base). */
+  virtual void UpdateSensors();
+
+  /* "file:line:column: message" of the VM's error, "At bytecode offset N:
+     message" when the offset has no source position, or "Script not
+     loaded!" without debug information. */
+  std::string ErrorInfo();
+  veskvm_t GetVeskVM() { return m_tVeskVM; }
+  const std::string &GetDebugMsg() const { return m_strDebugMsg; }
+  void SetDebugMsg(const std::string &str_msg) { m_strDebugMsg = str_msg; }
+  argos::UInt16 GetRobotId() const { return m_unRobotId; }
+  const std::string &GetBytecodeFile() const { return m_strBytecodeFName; }
+  const std::string &GetDebugFile() const { return m_strDebugFName; }
+
+  /* Script values from simulator values. Each stores the converted value as
+     a global (Register) or into a table under a string or integer key
+     (TablePut), leaves the VM's stack as it was and returns the VM state.
+     Vectors, quaternions and colours become new tables ({x, y, z},
+     {yaw, pitch, roll} in radians, {red, green, blue}). */
+  int Register(const std::string &str_name, veskobj_t t_value);
+  int Register(const std::string &str_name, int n_value);
+  int Register(const std::string &str_name, double f_value);
+  int Register(const std::string &str_name, const argos::CRadians &c_value);
+  int Register(const std::string &str_name, const argos::CVector3 &c_value);
+  int Register(const std::string &str_name, const argos::CQuaternion &c_value);
+  int Register(const std::string &str_name, const argos::CColor &c_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key, veskobj_t t_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key, int n_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key, double f_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key, const argos::CRadians &c_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key, const argos::CVector3 &c_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key,
+               const argos::CQuaternion &c_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key, const argos::CColor &c_value);
+  int TablePut(veskobj_t t_table, int n_idx, veskobj_t t_value);
+  int TablePut(veskobj_t t_table, int n_idx, int n_value);
+  int TablePut(veskobj_t t_table, int n_idx, double f_value);
+  int TablePut(veskobj_t t_table, int n_idx, const argos::CRadians &c_value);
+  int TablePut(veskobj_t t_table, int n_idx, const argos::CVector3 &c_value);
+  int TablePut(veskobj_t t_table, int n_idx, const argos::CQuaternion &c_value);
+  int TablePut(veskobj_t t_table, int n_idx, const argos::CColor &c_value);
+
+  /* A new empty table on the VM's heap (not yet reachable: store it with
+     Register or TablePut before the VM runs again). */
+  veskobj_t NewTable();
+
+protected:
+  /* Where a converted value goes: a global, or a table slot. */
+  struct SSlot {
+    veskobj_t Table; /* null for a global */
+    const std::string *Key;
+    int Index; /* used when Key is null */
+  };
+
+  /* Makes fun a global native function under str_name. */
+  int RegisterNative(const char *str_name, veskvm_funp fun);
+
+  /* The device configured under str_name, or null when it is absent or
+     of another type (optional devices). */
+  template <typename T> T *GetOptionalSensor(const std::string &str_name) {
+    try {
+      return GetSensor<T>(str_name);
+    } catch (argos::CARGoSException &) {
+      return nullptr;
+    }
+  }
+  template <typename T> T *GetOptionalActuator(const std::string &str_name) {
+    try {
+      return GetActuator<T>(str_name);
+    } catch (argos::CARGoSException &) {
+      return nullptr;
+    }
+  }
+
+  argos::CCI_RangeAndBearingActuator *m_pcRABA;
+  argos::CCI_RangeAndBearingSensor *m_pcRABS;
+  argos::UInt16 m_unRobotId;
+  veskvm_t m_tVeskVM;
+  veskdebug_t m_tVeskDbgInfo;
+  std::string m_strBytecodeFName;
+  std::string m_strDebugFName;
+  argos::CByteArray m_cBytecode;
+  std::string m_strDebugMsg;
+
+private:
+  int Put(const SSlot &s_slot, veskobj_t t_value);
+  int Put(const SSlot &s_slot, int n_value);
+  int Put(const SSlot &s_slot, double f_value);
+  int Put(const SSlot &s_slot, const argos::CRadians &c_value);
+  int Put(const SSlot &s_slot, const argos::CVector3 &c_value);
+  int Put(const SSlot &s_slot, const argos::CQuaternion &c_value);
+  int Put(const SSlot &s_slot, const argos::CColor &c_value);
+
+  void NewVM();
+  void DestroyVM();
+  /* Calls a script function with no arguments, then drops whatever the
+     call left on the stack; the caller reports a failure. */
+  int CallScript(const char *str_function);
+  void SendPacket(argos::CByteArray &c_packet);
+};
+
+/*
+ * Helpers for the natives of every controller.
+ */
+
+/* The controller of the VM, taken from the global `controller`. When that
+   global no longer holds this VM's controller, sets the VM error "type
+   mismatch" and returns null. */
+CVeskController *VeskControllerOf(veskvm_t t_vm);
+
+/* The same, as a derived controller class. */
+template <typename T> T *VeskControllerAs(veskvm_t t_vm) {
+  CVeskController *pcController = VeskControllerOf(t_vm);
+  if (pcController == nullptr) return nullptr;
+  T *pcDerived = dynamic_cast<T *>(pcController);
+  if (pcDerived == nullptr)
+    veskvm_seterror(t_vm, VESKVM_ERROR_TYPE, "expected %s, got %s",
+                    "userdata of this robot's controller", "userdata");
+  return pcDerived;
+}
+
+/* Checks the argument count and then the exact type of every argument,
+   from the first; on the first failure sets the VM error and returns false. */
+bool VeskCheckArgs(veskvm_t t_vm, std::initializer_list<uint16_t> t_types);
+
+/* Checks that there are exactly un_count arguments, each an integer or a
+   float, and stores them (integers converted) in pf_values; on failure sets
+   the VM error ("expected float, got <type>") and returns false. */
+bool VeskNumberArgs(veskvm_t t_vm, unsigned un_count, double *pf_values);
+
+/* Argument un_idx (1-based) of the current native; the caller has checked
+   that it exists. */
+veskobj_t VeskArg(veskvm_t t_vm, unsigned un_idx);
+
+/* Natives of the base controller. */
+int VeskLOG(veskvm_t t_vm);
+int VeskDebug(veskvm_t t_vm);
+
+#endif

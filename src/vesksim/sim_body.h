@@ -1,0 +1,46 @@
+// One robot of the headless world: the robot harness that runs its
+// controller, and the simulated devices the world reads and feeds, found
+// once when the robot is built.
+#ifndef VESKSIM_BODY_H
+#define VESKSIM_BODY_H
+
+#include "sim_battery.h"
+#include "sim_experiment.h"
+#include "sim/standin_robot.h"
+#include <memory>
+#include <vector>
+
+namespace vesksim {
+
+namespace sa = argos::standin;
+
+struct SBody {
+  SRobotSpec Spec;
+  std::unique_ptr<sa::CRobot> Robot;
+  Real Radius = FOOTBOT_RADIUS;
+  Real Yaw = 0; // radians; kept beside the pose's quaternion to avoid converting back
+
+  // Devices; null when the controller does not use them.
+  sa::CRangeAndBearingActuator *RABOut = nullptr;
+  sa::CRangeAndBearingSensor *RABIn = nullptr;
+  sa::CDifferentialSteeringActuator *Wheels = nullptr;
+  sa::CLEDsActuator *LEDs = nullptr;
+  sa::CFootBotProximitySensor *Proximity = nullptr;
+  sa::CQuadRotorPositionActuator *Flight = nullptr;
+  sa::CColoredBlobPerspectiveCameraSensor *Camera = nullptr;
+  sa::CBatterySensor *BatterySensor = nullptr;
+
+  // LED colours as they were at the last act phase: what cameras see.
+  std::vector<argos::CColor> ShownLEDs;
+  SBattery Battery;
+  Real Travelled = 0; // metres the wheels rolled in the last step
+
+  bool OnGround() const { return Spec.Kind == ERobotKind::FOOT_BOT; }
+  argos::standin::SPose &Pose() { return Robot->GetPose(); }
+  const argos::CVector3 &Position() const { return Robot->GetPose().Position; }
+  CVector2 Floor() const { return CVector2(Position().GetX(), Position().GetY()); }
+};
+
+} // namespace vesksim
+
+#endif

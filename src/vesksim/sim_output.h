@@ -1,0 +1,50 @@
+// What vesksim writes besides the robots' logs: every robot's pose per step
+// as CSV, and a picture of the run as SVG (arena, walls, trajectories, and
+// each robot's final position with the label the GUI draws above it).
+#ifndef VESKSIM_OUTPUT_H
+#define VESKSIM_OUTPUT_H
+
+#include "sim_world.h"
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace vesksim {
+
+// "R" and the robot's numeric id, then ": " and its debug text when the
+// script set one. For controllers that are not Vesk controllers the id is
+// the entity id without its first two characters.
+std::string RobotLabel(SBody &s_body);
+
+// Writes "step,robot,x,y,z,yaw" rows: metres and radians, one row per robot.
+class CCsvWriter {
+public:
+  // Throws std::runtime_error when the file cannot be created.
+  explicit CCsvWriter(const std::string &str_path);
+  void WriteStep(uint64_t un_step, const CWorld &c_world);
+
+private:
+  std::string m_strPath;
+  std::ofstream m_cOut;
+};
+
+// Keeps each robot's path, sampling at most MAX_POINTS points per robot so
+// that long runs still make a small picture.
+class CTrajectories {
+public:
+  static constexpr size_t MAX_POINTS = 1000;
+  CTrajectories(const CWorld &c_world, uint64_t un_steps);
+  void Record(uint64_t un_step, const CWorld &c_world);
+  const std::vector<std::vector<CVector2>> &Paths() const { return m_vecPaths; }
+
+private:
+  uint64_t m_unEvery;
+  std::vector<std::vector<CVector2>> m_vecPaths;
+};
+
+// Throws std::runtime_error when the file cannot be written.
+void WriteSvg(const std::string &str_path, CWorld &c_world, const CTrajectories &c_paths);
+
+} // namespace vesksim
+
+#endif

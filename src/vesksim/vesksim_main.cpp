@@ -1,0 +1,148 @@
+// vesksim: runs an ARGoS experiment file headless, with the same
+// controllers, and reports how it went.
+#include "sim_experiment.h"
+#include "sim_output.h"
+#include "sim_progress.h"
+#include "sim_world.h"
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+struct SOptions {
+  std::string Experiment;
+  std::optional<uint64_t> Steps;
+  std::string Csv, Svg;
+  bool Progress = true;
+  bool Summary = true;
+};
+
+void Usage(const char *pch_prog) {
+  std::fprintf(stderr,
+               "Usage: %s EXPERIMENT.argos [options]\n"
+               "  --steps N      run N steps instead of the experiment's length\n"
+               "  --csv FILE     write every robot's pose at every step to FILE\n"
+               "  --svg FILE     draw the arena and the robots' paths into FILE\n"
+               "  --no-progress  no progress bar on standard error\n"
+               "  --quiet        neither progress bar nor summary\n"
+               "  --help         this text\n",
+               pch_prog);
+}
+
+// Returns the exit status to leave with, or -1 to go on.
+int ParseOptions(int argc, char **argv, SOptions &s_opts) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string strArg = argv[i];
+    auto Value = [&](std::string &str_out) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "vesksim: option %s needs a value\n", strArg.c_str());
+        return false;
+      }
+      str_out = argv[++i];
+      return true;
+    };
+    std::string strValue;
+    if (strArg == "--help" || strArg == "-h") {
+      Usage(argv[0]);
+      return 0;
+    } else if (strArg == "--steps") {
+      if (!Value(strValue)) return 2;
+      char *pchEnd = nullptr;
+      errno = 0;
+      const unsigned long long unSteps = std::strtoull(strValue.c_str(), &pchEnd, 10);
+      if (strValue.empty() || *pchEnd != '\0' || errno != 0 || strValue[0] == '-') {
+        std::fprintf(stderr, "vesksim: --steps needs a whole number, got \"%s\"\n",
+                     strValue.c_str());
+        return 2;
+      }
+      s_opts.Steps = unSteps;
+    } else if (strArg == "--csv") {
+      if (!Value(s_opts.Csv)) return 2;
+    } else if (strArg == "--svg") {
+      if (!Value(s_opts.Svg)) return 2;
+    } else if (strArg == "--no-progress") {
+      s_opts.Progress = false;
+    } else if (strArg == "--quiet") {
+      s_opts.Progress = s_opts.Summary = false;
+    } else if (strArg.size() > 1 && strArg[0] == '-') {
+      std::fprintf(stderr, "vesksim: unknown option \"%s\"\n", strArg.c_str());
+      Usage(argv[0]);
+      return 2;
+    } else if (s_opts.Experiment.empty()) {
+      s_opts.Experiment = strArg;
+    } else {
+      std::fprintf(stderr, "vesksim: more than one experiment file given\n");
+      Usage(argv[0]);
+      return 2;
+    }
+  }
+  if (s_opts.Experiment.empty()) {
+    Usage(argv[0]);
+    return 2;
+  }
+  return -1;
+}
+
+using namespace argos;
+
+int Run(const SOptions &s_opts) {
+  const vesksim::SExperiment sExperiment = vesksim::LoadExperiment(s_opts.Experiment);
+  const uint64_t unSteps = s_opts.Steps.value_or(sExperiment.Steps);
+  if (unSteps == 0) {
+    std::fprintf(stderr, "vesksim: %s: the experiment's length is 0 (unlimited); "
+                         "give the number of steps with --steps N\n",
+                 s_opts.Experiment.c_str());
+    return 1;
+  }
+  vesksim::CWorld cWorld(sExperiment);
+  LOG.Flush();
+  LOGERR.Flush();
+  std::unique_ptr<vesksim::CCsvWriter> pcCsv;
+  if (!s_opts.Csv.empty()) {
+    pcCsv = std::make_unique<vesksim::CCsvWriter>(s_opts.Csv);
+    pcCsv->WriteStep(0, cWorld);
+  }
+  std::unique_ptr<vesksim::CTrajectories> pcPaths;
+  if (!s_opts.Svg.empty()) pcPaths = std::make_unique<vesksim::CTrajectories>(cWorld, unSteps);
+  vesksim::CProgress cProgress(unSteps, s_opts.Progress);
+  const auto tStart = std::chrono::steady_clock::now();
+  for (uint64_t unStep = 1; unStep <= unSteps; ++unStep) {
+    cWorld.Step();
+    if (pcCsv) pcCsv->WriteStep(unStep, cWorld);
+    if (pcPaths) pcPaths->Record(unStep, cWorld);
+    cProgress.Update(unStep);
+  }
+  const double fSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
+  cProgress.Finish();
+  if (pcPaths) vesksim::WriteSvg(s_opts.Svg, cWorld, *pcPaths);
+  if (s_opts.Summary)
+    std::fprintf(stderr, "vesksim: %llu steps, %zu robots, %.3f s wall time, %.1f steps/s\n",
+                 static_cast<unsigned long long>(unSteps), cWorld.GetNumRobots(), fSeconds,
+                 fSeconds > 0 ? unSteps / fSeconds : 0.0);
+  return 0;
+}
+
+} // namespace
+
+using namespace argos;
+
+int main(int argc, char **argv) {
+  SOptions sOpts;
+  const int nStatus = ParseOptions(argc, argv, sOpts);
+  if (nStatus >= 0) return nStatus;
+  try {
+    return Run(sOpts);
+  } catch (std::exception &ex) {
+    LOG.Flush();
+    LOGERR.Flush();
+    std::cerr << "vesksim: " << ex.what() << std::endl;
+    return 1;
+  }
+}

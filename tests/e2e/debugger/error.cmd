@@ -1,0 +1,9 @@
+run
+backtrace
+print
+print 2
+globals
+continue
+step
+run
+quit
