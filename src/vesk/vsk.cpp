@@ -4,7 +4,7 @@
  * FILE.vdb next to the source. Both go through the same library code as
  * vskparse, vskasm and vskrun, with their messages and exit statuses.
  */
-#include "veskasm.h"
+#include "veskbuild.h"
 #include "veskparser.h"
 #include "veskrunner.h"
 
@@ -46,46 +46,13 @@ static int build(const char *prog, const char *source) {
   return veskrunner_assemble_files(vasm.c_str(), vo.c_str(), vdb.c_str());
 }
 
-/* Compiles a source into a malloc'ed listing; false after the compiler's messages. */
-static bool compile_to_memory(const char *source, char **text, size_t *len) {
-  FILE *out = open_memstream(text, len);
-  if (!out) {
-    perror(source);
-    return false;
-  }
-  veskparser_t p = veskparser_new_stream(source, out, NULL);
-  int32_t parsed = p ? veskparser_parse(p) : PARSE_ERROR;
-  veskparser_destroy(&p);
-  fclose(out);
-  return parsed == PARSE_OK;
-}
-
-/* Assembles a listing held in memory; name is used in the assembler's messages. */
-static int assemble_memory(char *text, size_t len, const char *name, uint8_t **bcode,
-                           uint32_t *size, veskdebug_t *dbg) {
-  FILE *in = len ? fmemopen(text, len, "r") : NULL;
-  if (!in) {
-    fprintf(stderr, "%s: empty assembly listing\n", name);
-    *dbg = veskdebug_new();
-    return 2;
-  }
-  int r = vesk_asm_stream(in, name, bcode, size, dbg);
-  fclose(in);
-  return r;
-}
-
 static int run(const char *source, int trace) {
-  char *text = NULL;
-  size_t len = 0;
-  bool compiled = compile_to_memory(source, &text, &len);
   uint8_t *bcode = NULL;
   uint32_t size = 0;
   veskdebug_t dbg = NULL;
   int status = 1;
-  if (compiled && assemble_memory(text, len, (stem(source) + ".vasm").c_str(), &bcode,
-                                  &size, &dbg) == 0)
+  if (veskbuild_memory(source, &bcode, &size, &dbg))
     status = veskrunner_run(source, bcode, size, dbg, trace);
-  free(text);
   free(bcode);
   veskdebug_destroy(&dbg);
   return status;
