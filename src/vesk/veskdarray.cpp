@@ -113,6 +113,16 @@ void *veskdarray_makeslot(veskdarray_t da, uint32_t pos) {
 }
 
 void veskdarray_insert(veskdarray_t da, uint32_t pos, const void *data) {
+  /* Appending with a spare slot left is the common case: no growth, no move. */
+  if ((int64_t)pos == da->size && da->size + 1 < (int64_t)da->capacity) {
+    uint8_t *p = slot(da, pos);
+    if (da->elsize == sizeof(void *))
+      memcpy(p, data, sizeof(void *));
+    else
+      memcpy(p, data, da->elsize);
+    ++da->size;
+    return;
+  }
   memcpy(veskdarray_makeslot(da, pos), data, da->elsize);
 }
 

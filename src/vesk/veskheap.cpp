@@ -108,7 +108,7 @@ veskheap_t veskheap_new(void) {
 }
 
 static void free_object(veskheap_t h, veskobj_t o) {
-  veskobj_release(o);
+  if (veskobj_istable(o) || veskobj_isclosure(o)) veskobj_release(o);
   h->impl->pool.give(o);
 }
 
@@ -126,9 +126,18 @@ void veskheap_destroy(veskheap_t *h) {
 
 veskobj_t veskheap_newobj(veskheap_t h, uint16_t type) {
   veskobj_t o = h->impl->pool.take();
-  veskobj_init(o, type);
+  /* Only tables and closures own storage; the others are ready once typed. */
+  if (type == VESKTYPE_TABLE || type == VESKTYPE_CLOSURE)
+    veskobj_init(o, type);
+  else
+    o->o.type = type;
   o->o.marker = h->marker;
-  veskdarray_push(h->objs, &o);
+  /* Append in place while the list keeps its spare slot, as a push would. */
+  veskdarray_t objs = h->objs;
+  if (objs->size + 1 < (int64_t)objs->capacity)
+    ((veskobj_t *)objs->data)[objs->size++] = o;
+  else
+    veskdarray_push(objs, &o);
   return o;
 }
 
@@ -136,11 +145,14 @@ veskobj_t veskheap_newobj(veskheap_t h, uint16_t type) {
  * Marking.
  */
 
-/* Stamps an object and queues it for a walk over its children. */
+/* Stamps an object and queues it for a walk over its children; numbers,
+   nil and userdata have none, so the stamp is all they need. */
 static void reach(veskheap_t h, veskobj_t o) {
   if (!o || o->o.marker == h->marker) return;
   o->o.marker = h->marker;
-  h->impl->work.push_back(o);
+  uint16_t type = veskobj_type(o);
+  if (type == VESKTYPE_STRING || type == VESKTYPE_TABLE || type == VESKTYPE_CLOSURE)
+    h->impl->work.push_back(o);
 }
 
 static void reach_dict(veskheap_t h, veskdict_t d) {
@@ -255,22 +267,23 @@ static void mark_listeners(veskvm_t vm) {
  * Sweeping.
  */
 
-/* Frees unmarked objects from the last down and closes the gaps in order. */
+/* Frees unmarked objects from the last down. The survivors are packed
+   towards the end as the walk goes, keeping their order, then moved to the
+   front in one block. */
 static void sweep(veskheap_t h) {
   veskdarray_t objs = h->objs;
-  for (int64_t i = objs->size - 1; i >= 0; --i) {
-    veskobj_t &o = veskdarray_get(objs, i, veskobj_t);
-    if (o->o.marker != h->marker) {
+  veskobj_t *all = (veskobj_t *)objs->data;
+  int64_t n = objs->size, w = n;
+  for (int64_t i = n - 1; i >= 0; --i) {
+    veskobj_t o = all[i];
+    if (o->o.marker != h->marker)
       free_object(h, o);
-      o = NULL;
-    }
+    else
+      all[--w] = o;
   }
-  uint32_t kept = 0;
-  for (int64_t i = 0; i < objs->size; ++i) {
-    veskobj_t o = veskdarray_get(objs, i, veskobj_t);
-    if (o) veskdarray_get(objs, kept++, veskobj_t) = o;
-  }
-  veskdarray_truncate(objs, kept);
+  memmove(all, all + w, (size_t)(n - w) * sizeof(veskobj_t));
+  objs->size = n; /* truncate drops the tail without callbacks (none are set) */
+  veskdarray_truncate(objs, (uint32_t)(n - w));
 }
 
 static uint16_t next_marker(uint16_t m) {

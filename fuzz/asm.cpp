@@ -1,0 +1,26 @@
+/*
+ * Fuzz target: assembly text through the assembler. Accepted listings are
+ * disassembled with their debug information and the debug file is written,
+ * which exercises the code that trusts what the assembler produced.
+ */
+#include "fuzz_util.h"
+
+#include "veskdebug.h"
+
+using namespace vesk_fuzz;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  std::string text(reinterpret_cast<const char *>(data), size);
+  Bytes code;
+  veskdebug_t dbg = nullptr;
+  if (assemble(text, code, &dbg)) {
+    if (vesk_deasm(code.data(), static_cast<uint32_t>(code.size()), dbg, "/dev/null") != 0) {
+      /* What the assembler wrote, the disassembler must read. */
+      fprintf(stderr, "assembled code does not disassemble\n");
+      abort();
+    }
+    veskdebug_tofile("/dev/null", dbg);
+  }
+  if (dbg) veskdebug_destroy(&dbg);
+  return 0;
+}

@@ -1,0 +1,72 @@
+/*
+ * The plug-in's user functions for the simulator's Qt/OpenGL view.
+ */
+#include "vesk_qt.h"
+#include "vesk_controller.h"
+#include "vesk_overlay_label.h"
+#include "vesk_qt_main_window.h"
+
+#include <argos3/core/simulator/entity/controllable_entity.h>
+#include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
+#include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
+
+using namespace argos;
+
+CVeskQT::CVeskQT() : m_pcMainWindow(nullptr) {
+  RegisterUserFunction<CVeskQT, CFootBotEntity>(&CVeskQT::Draw);
+  RegisterUserFunction<CVeskQT, CSpiriEntity>(&CVeskQT::Draw);
+}
+
+CVeskQT::~CVeskQT() {}
+
+void CVeskQT::Init(TConfigurationNode &) {
+  /* A window parented to the simulator's main window is deleted with it,
+   * unless Destroy() deletes it first. */
+  m_pcMainWindow = new CVeskQTMainWindow(&GetMainWindow());
+  CQTOpenGLWidget *pcView = &GetQTOpenGLWidget();
+  QObject::connect(pcView, &CQTOpenGLWidget::StepDone, m_pcMainWindow,
+                   &CVeskQTMainWindow::CheckVeskStatus);
+  QObject::connect(pcView, &CQTOpenGLWidget::EntitySelected, m_pcMainWindow,
+                   qOverload<CEntity *>(&CVeskQTMainWindow::HandleEntitySelection));
+  QObject::connect(pcView, &CQTOpenGLWidget::EntityDeselected, m_pcMainWindow,
+                   qOverload<CEntity *>(&CVeskQTMainWindow::HandleEntityDeselection));
+  QObject::connect(&GetMainWindow(), &CQTOpenGLMainWindow::ExperimentReset, m_pcMainWindow,
+                   [this] { m_pcMainWindow->CheckVeskStatus(0); });
+  m_pcMainWindow->show();
+}
+
+void CVeskQT::Destroy() {
+  delete m_pcMainWindow;
+  m_pcMainWindow = nullptr;
+}
+
+void CVeskQT::Draw(CFootBotEntity &c_entity) {
+  DrawRobot(c_entity, c_entity.GetControllableEntity());
+}
+
+void CVeskQT::Draw(CSpiriEntity &c_entity) {
+  DrawRobot(c_entity, c_entity.GetControllableEntity());
+}
+
+void CVeskQT::DrawRobot(CEntity &, CControllableEntity &c_controllable) {
+  CVeskController *pcController = nullptr;
+  try {
+    pcController = dynamic_cast<CVeskController *>(&c_controllable.GetController());
+  } catch (CARGoSException &) {
+    /* A robot without controller: nothing to label. */
+  }
+  if (pcController != nullptr) Draw(*pcController);
+}
+
+void CVeskQT::Draw(CVeskController &c_controller) {
+  const std::string strLabel = VeskOverlayLabel(c_controller);
+  /* Text drawn without lighting and culling, so that it shows from any side. */
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_LIGHTING);
+  glColor3ub(CColor::BLACK.GetRed(), CColor::BLACK.GetGreen(), CColor::BLACK.GetBlue());
+  DrawText(CVector3(0.0, 0.0, 0.4), strLabel, CColor::BLACK, QFont());
+  glEnable(GL_LIGHTING);
+  glEnable(GL_CULL_FACE);
+}
+
+REGISTER_QTOPENGL_USER_FUNCTIONS(CVeskQT, "vesk_qt")

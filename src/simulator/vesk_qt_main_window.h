@@ -1,0 +1,176 @@
+/*
+ * The Vesk script editor window: tabs of script editors with file, edit and
+ * code menus, a message list (compiler errors and the run-time errors of
+ * every robot, each leading to its source position), and the state trees
+ * (global variables and functions) of the selected robot.
+ *
+ * The window works on whatever simulator runs the robots: it finds the
+ * robots' controllers in the simulator's space (entities of type
+ * "controller") and is told about steps and selections through its slots:
+ *   CheckVeskStatus(step)        after every simulation step;
+ *   HandleEntitySelection(...)   a robot was selected (by entity or by its
+ *                                index in GetControllers());
+ *   HandleEntityDeselection(...) the selection was cleared;
+ *   ForgetRobots()               the robots are about to be deleted.
+ *
+ * Compile builds the main script (or the current one) with the compiler and
+ * assembler in memory and writes SCRIPT.vo and SCRIPT.vdb beside it; Execute
+ * loads them into every robot's controller, each in a fresh VM.
+ */
+#ifndef VESK_QT_MAIN_WINDOW_H
+#define VESK_QT_MAIN_WINDOW_H
+
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <QVector>
+
+#include <cstddef>
+
+class CVeskController;
+class CVeskQTEditor;
+class CVeskQTTabWidget;
+class CVeskQTStateTreeModel;
+class QAction;
+class QLabel;
+class QMenu;
+class QTreeView;
+class QTreeWidget;
+
+namespace argos {
+class CEntity;
+}
+
+class CVeskQTMainWindow : public QMainWindow {
+  Q_OBJECT
+
+public:
+  /* A line of the message list: who reported it, where (file empty when the
+   * message has no source position) and what. */
+  struct SMessage {
+    QString Source; /* "compiler", or the robot's label "R<id>" */
+    QString File;
+    int Line = 0;   /* from 1 */
+    int Column = 0; /* characters before the position */
+    QString Text;
+  };
+
+  /* What compiling a script produced. */
+  struct SBuild {
+    QString BytecodeFile; /* SCRIPT.vo */
+    QString DebugFile;    /* SCRIPT.vdb */
+    QList<SMessage> Messages;
+  };
+
+  static const int MAX_RECENT_FILES = 5;
+
+  /* Inside the simulator, pc_parent is the simulator's main window: the
+   * editor is a top-level window of its own, deleted with it. */
+  explicit CVeskQTMainWindow(QWidget *pc_parent = nullptr);
+  ~CVeskQTMainWindow() override;
+
+  /* Shows the file's tab, opening the file in a new one if needed; false
+   * when the file cannot be read. */
+  bool OpenFile(const QString &str_path);
+  /* A new tab with the new-script text, saved later under str_path. */
+  CVeskQTEditor *NewFile(const QString &str_path);
+  /* Selects the next occurrence of the text after the cursor in the current
+   * editor, wrapping around once; false when there is none. */
+  bool FindText(const QString &str_text);
+
+  CVeskQTEditor *CurrentEditor() const;
+  /* The tab of a file already open, by canonical path; null if none. */
+  CVeskQTEditor *EditorOf(const QString &str_path) const;
+  CVeskQTTabWidget &GetTabs() const { return *m_pcTabs; }
+  /* The script Compile builds; empty until one is chosen or compiled. */
+  const QString &GetMainScript() const { return m_strMainScript; }
+  /* Compiler messages, then the run-time errors of the robots. */
+  QList<SMessage> GetMessages() const { return m_listBuildMessages + m_listRunTimeErrors; }
+  CVeskController *GetSelectedController() const { return m_pcSelected; }
+  CVeskQTStateTreeModel *GetVariableModel() const { return m_pcVariableModel; }
+  CVeskQTStateTreeModel *GetFunctionModel() const { return m_pcFunctionModel; }
+  QAction *GetRecentFileAction(int n_idx) const { return m_apcRecentFiles[n_idx]; }
+
+  /* The robots' Vesk controllers, ordered by robot id string; robots with
+   * other controllers are left out. */
+  static QVector<CVeskController *> GetControllers();
+  /* The Vesk controller of the robot an entity belongs to, or null. */
+  static CVeskController *ControllerOf(argos::CEntity &c_entity);
+  /* Compiles and assembles a script in memory and writes its bytecode and
+   * debug files beside it; false (with messages) on failure. */
+  static bool BuildScript(const QString &str_script, SBuild &s_build);
+  /* "file:line:column: text" split into a message; false for other texts. */
+  static bool ParsePosition(const QString &str_text, SMessage &s_message);
+
+signals:
+  /* Execute loaded a new script into the robots. */
+  void ScriptExecuted();
+
+public slots:
+  void NewOpen();
+  void OpenRecentFile();
+  bool Save();
+  bool SaveAs();
+  bool SaveAll();
+  void Undo();
+  void Redo();
+  void Copy();
+  void Cut();
+  void Paste();
+  void Find();
+  void SetMain();
+  bool Compile();
+  void Execute();
+  void CloseEditor(int n_idx);
+  void SetTabModified(bool b_modified);
+  void UpdateActions();
+  void UpdateRecentFilesActions();
+  void UpdateSetMainScriptActions();
+  void CheckVeskStatus(int n_step);
+  void HandleRunTimeErrorSelection();
+  void HandleEntitySelection(size_t un_index);
+  void HandleEntityDeselection(size_t un_index);
+  void HandleEntitySelection(argos::CEntity *pc_entity);
+  void HandleEntityDeselection(argos::CEntity *pc_entity);
+  void VariableTreeChanged();
+  void FunctionTreeChanged();
+  void ForgetRobots();
+
+protected:
+  void closeEvent(QCloseEvent *pc_event) override;
+
+private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateDocks();
+  void AddEditor(CVeskQTEditor *pc_editor);
+  void UpdateTabTitle(int n_idx);
+  void SelectController(CVeskController *pc_controller);
+  void ShowMessages();
+  void GoTo(const SMessage &s_message);
+  void LoadIntoRobots(const SBuild &s_build);
+
+  CVeskQTTabWidget *m_pcTabs;
+  QString m_strMainScript;
+  QList<SMessage> m_listBuildMessages;
+  QList<SMessage> m_listRunTimeErrors;
+  SBuild m_sBuild; /* of the last successful Compile */
+
+  /* Message list and state trees. */
+  QTreeWidget *m_pcMessageList;
+  QLabel *m_pcSelectedLabel;
+  QTreeView *m_pcVariableTree;
+  QTreeView *m_pcFunctionTree;
+  CVeskController *m_pcSelected = nullptr;
+  CVeskQTStateTreeModel *m_pcVariableModel = nullptr;
+  CVeskQTStateTreeModel *m_pcFunctionModel = nullptr;
+
+  QAction *m_pcNewOpenAction, *m_pcSaveAction, *m_pcSaveAsAction, *m_pcSaveAllAction;
+  QAction *m_pcCloseAction, *m_pcUndoAction, *m_pcRedoAction, *m_pcCutAction;
+  QAction *m_pcCopyAction, *m_pcPasteAction, *m_pcFindAction, *m_pcSetMainAction;
+  QAction *m_pcCompileAction, *m_pcExecuteAction;
+  QAction *m_apcRecentFiles[MAX_RECENT_FILES];
+  QString m_strLastFind;
+};
+
+#endif
