@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   veskvm_t vm = veskvm_new(1);
   veskvm_set_bcode(vm, code.data(), n);
   register_print(vm);
+  remove_io(vm);
   run(vm, STEP_BUDGET);
   veskvm_destroy(&vm);
   vesk_deasm(code.data(), n, nullptr, "/dev/null");

@@ -30,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   veskvm_t vm = veskvm_new(1);
   veskvm_set_bcode(vm, code.data(), static_cast<uint32_t>(code.size()));
   register_print(vm);
+  remove_io(vm);
   run(vm, STEP_BUDGET);
   veskvm_destroy(&vm);
   veskdebug_destroy(&dbg);

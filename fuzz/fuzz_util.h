@@ -80,6 +80,14 @@ inline void register_print(veskvm_t vm) {
   veskvm_register_global_function(vm, "print", quiet_print);
 }
 
+/* Takes the file library away from a loaded script: fuzzed code would
+   otherwise create and truncate files wherever its strings point. */
+inline void remove_io(veskvm_t vm) {
+  veskvm_pushstr(vm, "io", 1);
+  veskvm_pushnil(vm);
+  veskvm_gstore(vm);
+}
+
 /* Steps a VM while it is ready, at most budget instructions; returns the state. */
 inline int run(veskvm_t vm, uint32_t budget) {
   while (budget-- > 0 && vm->state == VESKVM_STATE_READY)

@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   size_t cut = text.find('\0');
   std::string a = text.substr(0, cut);
   std::string b = cut == std::string::npos ? std::string() : text.substr(cut + 1);
+  b = b.substr(0, b.find('\0'));
   int32_t from = size > 0 ? static_cast<int8_t>(data[0]) : 0;
   int32_t to = size > 1 ? static_cast<int8_t>(data[size - 1]) : 0;
 

@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# The main job: builds the vsk front end and runs examples/hello.vsk through
-# it (or, given arguments, runs vsk with them: scripts/run.sh run FILE.vsk).
+# The main job: builds vsk and the headless simulator vesksim, runs the
+# aggregation experiment of examples/swarm/ in build/swarm/ and draws it into
+# build/swarm/aggregate.svg. Given arguments, it runs vsk with them instead
+# (scripts/run.sh run FILE.vsk).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target vsk >/dev/null
-[ $# -gt 0 ] || set -- run examples/hello.vsk
-exec build/bin/vsk "$@"
+if [ $# -gt 0 ]; then
+  cmake --build build -j "$(nproc)" --target vsk >/dev/null
+  exec build/bin/vsk "$@"
+fi
+cmake --build build -j "$(nproc)" --target vsk vesksim >/dev/null
+mkdir -p build/swarm
+cp examples/swarm/aggregate.vsk examples/swarm/aggregate.argos build/swarm/
+cd build/swarm
+../bin/vsk build aggregate.vsk
+../bin/vesksim aggregate.argos --svg aggregate.svg
+echo "picture: build/swarm/aggregate.svg"

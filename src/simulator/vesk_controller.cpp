@@ -45,7 +45,8 @@ public:
         m_nSize(veskvm_stack_size(t_vm)) {}
   ~CStackGuard() {
     if (veskdarray_size(m_tVM->stacks) != m_nDepth) return;
-    while (veskvm_stack_size(m_tVM) > m_nSize) veskvm_pop(m_tVM);
+    while (veskvm_stack_size(m_tVM) > m_nSize)
+      veskvm_pop(m_tVM);
   }
   CStackGuard(const CStackGuard &) = delete;
   CStackGuard &operator=(const CStackGuard &) = delete;
@@ -155,23 +156,23 @@ void CVeskController::SetBytecode(const std::string &str_bytecode_file,
   std::ifstream cFile(str_bytecode_file, std::ios::binary | std::ios::ate);
   if (!cFile)
     THROW_ARGOSEXCEPTION("Can't open file \"" << str_bytecode_file
-                                             << "\": " << SystemError());
+                                              << "\": " << SystemError());
   const std::streamoff nSize = cFile.tellg();
   if (nSize < 0 || nSize > static_cast<std::streamoff>(UINT32_MAX)) {
     errno = nSize < 0 ? errno : EFBIG;
     THROW_ARGOSEXCEPTION("Can't open file \"" << str_bytecode_file
-                                             << "\": " << SystemError());
+                                              << "\": " << SystemError());
   }
   m_cBytecode.Clear();
   m_cBytecode.Resize(static_cast<size_t>(nSize), 0);
   cFile.seekg(0, std::ios::beg);
-  if (nSize > 0 &&
-      !cFile.read(reinterpret_cast<char *>(m_cBytecode.ToCArray()), nSize))
+  if (nSize > 0 && !cFile.read(reinterpret_cast<char *>(m_cBytecode.ToCArray()), nSize))
     THROW_ARGOSEXCEPTION("Can't open file \"" << str_bytecode_file
-                                             << "\": " << SystemError());
+                                              << "\": " << SystemError());
   errno = 0;
   if (!veskdebug_fromfile(m_tVeskDbgInfo, str_debug_file.c_str()))
-    THROW_ARGOSEXCEPTION("Can't open file \"" << str_debug_file << "\": " << SystemError());
+    THROW_ARGOSEXCEPTION("Can't open file \"" << str_debug_file
+                                              << "\": " << SystemError());
   if (veskvm_set_bcode(m_tVeskVM, m_cBytecode.ToCArray(),
                        static_cast<uint32_t>(m_cBytecode.Size())) != VESKVM_STATE_READY)
     THROW_ARGOSEXCEPTION("Error loading Vesk script \"" << str_bytecode_file
@@ -241,6 +242,7 @@ void CVeskController::DestroyVM() {
 /****************************************/
 
 int CVeskController::RegisterFunctions() {
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
   veskvm_pushstr(m_tVeskVM, "controller", 1);
   veskvm_pushu(m_tVeskVM, this);
   veskvm_gstore(m_tVeskVM);
@@ -280,7 +282,8 @@ veskobj_t VeskArg(veskvm_t t_vm, unsigned un_idx) {
 }
 
 bool VeskCheckArgs(veskvm_t t_vm, std::initializer_list<uint16_t> t_types) {
-  if (veskvm_lnum_assert(t_vm, static_cast<int64_t>(t_types.size())) != VESKVM_STATE_READY)
+  if (veskvm_lnum_assert(t_vm, static_cast<int64_t>(t_types.size())) !=
+      VESKVM_STATE_READY)
     return false;
   unsigned unIdx = 1;
   for (uint16_t unType : t_types) {
@@ -328,6 +331,8 @@ int VeskDebug(veskvm_t t_vm) {
 /****************************************/
 
 void CVeskController::ProcessInMsgs() {
+  /* Nothing to do for a controller whose Init failed. */
+  if (m_tVeskVM == nullptr || m_pcRABS == nullptr) return;
   veskneighbors_reset(m_tVeskVM);
   std::vector<UInt8> vecMsg;
   for (const CCI_RangeAndBearingSensor::SPacket &sPacket : m_pcRABS->GetReadings()) {
@@ -353,6 +358,7 @@ void CVeskController::ProcessInMsgs() {
 }
 
 void CVeskController::ProcessOutMsgs() {
+  if (m_tVeskVM == nullptr || m_pcRABA == nullptr) return;
   veskvm_process_outmsgs(m_tVeskVM);
   CByteArray cPacket;
   cPacket << static_cast<UInt16>(m_tVeskVM->robot);
@@ -377,7 +383,8 @@ void CVeskController::ProcessOutMsgs() {
 }
 
 void CVeskController::SendPacket(CByteArray &c_packet) {
-  while (c_packet.Size() < m_pcRABA->GetSize()) c_packet << static_cast<UInt8>(0);
+  while (c_packet.Size() < m_pcRABA->GetSize())
+    c_packet << static_cast<UInt8>(0);
   m_pcRABA->SetData(c_packet);
 }
 
@@ -390,9 +397,9 @@ std::string CVeskController::ErrorInfo() {
   std::ostringstream cOut;
   const int32_t nOffset = veskvm_error_offset(m_tVeskVM);
   veskdebug_entry_t tPos =
-      nOffset >= 0 ? veskdebug_info_get_fromoffset(m_tVeskDbgInfo,
-                                                   static_cast<uint32_t>(nOffset))
-                   : nullptr;
+      nOffset >= 0
+          ? veskdebug_info_get_fromoffset(m_tVeskDbgInfo, static_cast<uint32_t>(nOffset))
+          : nullptr;
   if (tPos)
     cOut << tPos->fname << ":" << tPos->line << ":" << tPos->col;
   else
@@ -400,7 +407,8 @@ std::string CVeskController::ErrorInfo() {
   cOut << ": ";
   if (m_tVeskVM->errormsg)
     cOut << m_tVeskVM->errormsg;
-  else if (m_tVeskVM->error >= VESKVM_ERROR_NONE && m_tVeskVM->error <= VESKVM_ERROR_SWARM)
+  else if (m_tVeskVM->error >= VESKVM_ERROR_NONE &&
+           m_tVeskVM->error <= VESKVM_ERROR_SWARM)
     cOut << veskvm_error_desc[m_tVeskVM->error];
   return cOut.str();
 }
@@ -478,10 +486,10 @@ int CVeskController::Put(const SSlot &s_slot, const CColor &c_value) {
 }
 
 #define VESK_DEFINE_CONVERSIONS(TYPE)                                                    \
-  int CVeskController::Register(const std::string &str_name, TYPE t_value) {            \
+  int CVeskController::Register(const std::string &str_name, TYPE t_value) {             \
     return Put(SSlot{nullptr, &str_name, 0}, t_value);                                   \
   }                                                                                      \
-  int CVeskController::TablePut(veskobj_t t_table, const std::string &str_key,          \
+  int CVeskController::TablePut(veskobj_t t_table, const std::string &str_key,           \
                                 TYPE t_value) {                                          \
     return Put(SSlot{t_table, &str_key, 0}, t_value);                                    \
   }                                                                                      \

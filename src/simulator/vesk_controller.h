@@ -101,11 +101,14 @@ public:
   int TablePut(veskobj_t t_table, const std::string &str_key, veskobj_t t_value);
   int TablePut(veskobj_t t_table, const std::string &str_key, int n_value);
   int TablePut(veskobj_t t_table, const std::string &str_key, double f_value);
-  int TablePut(veskobj_t t_table, const std::string &str_key, const argos::CRadians &c_value);
-  int TablePut(veskobj_t t_table, const std::string &str_key, const argos::CVector3 &c_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key,
+               const argos::CRadians &c_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key,
+               const argos::CVector3 &c_value);
   int TablePut(veskobj_t t_table, const std::string &str_key,
                const argos::CQuaternion &c_value);
-  int TablePut(veskobj_t t_table, const std::string &str_key, const argos::CColor &c_value);
+  int TablePut(veskobj_t t_table, const std::string &str_key,
+               const argos::CColor &c_value);
   int TablePut(veskobj_t t_table, int n_idx, veskobj_t t_value);
   int TablePut(veskobj_t t_table, int n_idx, int n_value);
   int TablePut(veskobj_t t_table, int n_idx, double f_value);

@@ -40,6 +40,7 @@ void CVeskControllerBaseStation::UpdateSensors() {
 
 int CVeskControllerBaseStation::RegisterFunctions() {
   CVeskController::RegisterFunctions();
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
   Register("robot_type", ROBOT_TYPE);
   if (m_pcWheels) RegisterNative("set_wheels_base_station", VeskSetWheelsBs);
   RegisterNative("setleds", VeskSetLEDsBs);
@@ -102,14 +103,16 @@ int VeskStopProcessingBs(veskvm_t t_vm) {
 
 int VeskGenerateTree(veskvm_t t_vm) {
   if (!VeskCheckArgs(t_vm, {VESKTYPE_STRING})) return t_vm->state;
-  CVeskControllerBaseStation *pcController = VeskControllerAs<CVeskControllerBaseStation>(t_vm);
+  CVeskControllerBaseStation *pcController =
+      VeskControllerAs<CVeskControllerBaseStation>(t_vm);
   if (pcController == nullptr) return t_vm->state;
   return ReturnText(t_vm, pcController->GenerateTree(VeskArg(t_vm, 1)->s.str));
 }
 
 int VeskCreateBalancedForest(veskvm_t t_vm) {
   if (!VeskCheckArgs(t_vm, {VESKTYPE_STRING, VESKTYPE_INT})) return t_vm->state;
-  CVeskControllerBaseStation *pcController = VeskControllerAs<CVeskControllerBaseStation>(t_vm);
+  CVeskControllerBaseStation *pcController =
+      VeskControllerAs<CVeskControllerBaseStation>(t_vm);
   if (pcController == nullptr) return t_vm->state;
   return ReturnText(t_vm, pcController->CreateBalancedForest(VeskArg(t_vm, 1)->s.str,
                                                              VeskArg(t_vm, 2)->i.value));

@@ -37,7 +37,9 @@ public:
   /* Also writes "Graf: <result>" on standard output. */
   std::string CreateBalancedForest(std::string str_description, int n_count);
 
-  const SWheelTurningParams &GetWheelTurningParams() const { return m_sWheelTurningParams; }
+  const SWheelTurningParams &GetWheelTurningParams() const {
+    return m_sWheelTurningParams;
+  }
 
 protected:
   argos::CCI_DifferentialSteeringActuator *m_pcWheels;

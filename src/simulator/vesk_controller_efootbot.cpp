@@ -26,7 +26,8 @@ int VeskGoToFb(veskvm_t t_vm) {
 } // namespace
 
 CVeskControllerEFootBot::CVeskControllerEFootBot()
-    : m_pcWheels(nullptr), m_pcLEDs(nullptr), m_pcProximity(nullptr), m_pcBattery(nullptr) {}
+    : m_pcWheels(nullptr), m_pcLEDs(nullptr), m_pcProximity(nullptr),
+      m_pcBattery(nullptr) {}
 
 void CVeskControllerEFootBot::Init(TConfigurationNode &t_node) {
   VeskInitWheels(*this, t_node, m_pcWheels, m_sWheelTurningParams);
@@ -43,6 +44,7 @@ void CVeskControllerEFootBot::Init(TConfigurationNode &t_node) {
 
 int CVeskControllerEFootBot::RegisterFunctions() {
   CVeskController::RegisterFunctions();
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
   Register("robot_type", ROBOT_TYPE);
   if (m_pcWheels) {
     RegisterNative("set_wheels", VeskSetWheelsFb);

@@ -40,7 +40,9 @@ public:
   void StartProcessing();
   void StopProcessing();
 
-  const SWheelTurningParams &GetWheelTurningParams() const { return m_sWheelTurningParams; }
+  const SWheelTurningParams &GetWheelTurningParams() const {
+    return m_sWheelTurningParams;
+  }
 
 protected:
   argos::CCI_DifferentialSteeringActuator *m_pcWheels;

@@ -22,6 +22,7 @@ void CVeskControllerFootBot::Init(TConfigurationNode &t_node) {
 
 int CVeskControllerFootBot::RegisterFunctions() {
   CVeskController::RegisterFunctions();
+  if (m_tVeskVM == nullptr) return VESKVM_STATE_NOCODE;
   if (m_pcWheels) {
     RegisterNative("set_wheels", VeskSetWheels);
     RegisterNative("goto", VeskGoTo);

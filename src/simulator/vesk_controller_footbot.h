@@ -31,7 +31,9 @@ public:
   void SetWheels(double f_left, double f_right);
   void SetLEDs(const argos::CColor &c_color);
 
-  const SWheelTurningParams &GetWheelTurningParams() const { return m_sWheelTurningParams; }
+  const SWheelTurningParams &GetWheelTurningParams() const {
+    return m_sWheelTurningParams;
+  }
 
 protected:
   argos::CCI_DifferentialSteeringActuator *m_pcWheels;

@@ -3,6 +3,8 @@
  */
 #include "vesk_controller_ground.h"
 
+#include <argos3/core/utility/math/general.h>
+
 using namespace argos;
 
 SVeskWheelTurningParams::SVeskWheelTurningParams()
@@ -41,7 +43,8 @@ void SVeskWheelTurningParams::WheelSpeeds(const CVector2 &c_heading, Real &f_lef
     TurningMechanism = SOFT_TURN;
   Real fSpeed1 = fBaseSpeed, fSpeed2 = fBaseSpeed;
   if (TurningMechanism == SOFT_TURN) {
-    const Real fFactor = (HardTurnOnAngleThreshold - cAbsAngle) / HardTurnOnAngleThreshold;
+    const Real fFactor =
+        (HardTurnOnAngleThreshold - cAbsAngle) / HardTurnOnAngleThreshold;
     fSpeed1 = fBaseSpeed - fBaseSpeed * (1.0 - fFactor);
     fSpeed2 = fBaseSpeed + fBaseSpeed * (1.0 - fFactor);
   } else if (TurningMechanism == HARD_TURN) {
@@ -61,8 +64,8 @@ void VeskInitWheels(CCI_Controller &c_controller, TConfigurationNode &t_node,
                     CCI_DifferentialSteeringActuator *&pc_wheels,
                     SVeskWheelTurningParams &s_params) {
   try {
-    pc_wheels =
-        c_controller.GetActuator<CCI_DifferentialSteeringActuator>("differential_steering");
+    pc_wheels = c_controller.GetActuator<CCI_DifferentialSteeringActuator>(
+        "differential_steering");
     s_params.Init(GetNode(t_node, "wheel_turning"));
   } catch (CARGoSException &) {
     /* Absent wheels or an absent or incomplete <wheel_turning>: defaults. */

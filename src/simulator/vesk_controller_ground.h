@@ -42,7 +42,8 @@ struct SVeskWheelTurningParams {
 /* In one guarded block: the "differential_steering" actuator, then the
    optional <wheel_turning> child of t_node. Failures are ignored: what was
    set before one stays set. */
-void VeskInitWheels(argos::CCI_Controller &c_controller, argos::TConfigurationNode &t_node,
+void VeskInitWheels(argos::CCI_Controller &c_controller,
+                    argos::TConfigurationNode &t_node,
                     argos::CCI_DifferentialSteeringActuator *&pc_wheels,
                     SVeskWheelTurningParams &s_params);
 
@@ -67,12 +68,14 @@ template <typename CONTROLLER> int VeskGroundGoTo(veskvm_t t_vm) {
 
 /* setleds(red, green, blue): three integers, each cut to its low 8 bits. */
 template <typename CONTROLLER> int VeskGroundSetLEDs(veskvm_t t_vm) {
-  if (!VeskCheckArgs(t_vm, {VESKTYPE_INT, VESKTYPE_INT, VESKTYPE_INT})) return t_vm->state;
+  if (!VeskCheckArgs(t_vm, {VESKTYPE_INT, VESKTYPE_INT, VESKTYPE_INT}))
+    return t_vm->state;
   CONTROLLER *pcController = VeskControllerAs<CONTROLLER>(t_vm);
   if (pcController == nullptr) return t_vm->state;
-  pcController->SetLEDs(argos::CColor(static_cast<argos::UInt8>(VeskArg(t_vm, 1)->i.value),
-                                      static_cast<argos::UInt8>(VeskArg(t_vm, 2)->i.value),
-                                      static_cast<argos::UInt8>(VeskArg(t_vm, 3)->i.value)));
+  pcController->SetLEDs(
+      argos::CColor(static_cast<argos::UInt8>(VeskArg(t_vm, 1)->i.value),
+                    static_cast<argos::UInt8>(VeskArg(t_vm, 2)->i.value),
+                    static_cast<argos::UInt8>(VeskArg(t_vm, 3)->i.value)));
   return veskvm_ret0(t_vm);
 }
 

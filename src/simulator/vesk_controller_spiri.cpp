@@ -32,14 +32,16 @@ CVeskControllerSpiri::CVeskControllerSpiri()
     : m_pcPropellers(nullptr), m_pcCamera(nullptr), m_pcPosition(nullptr) {}
 
 void CVeskControllerSpiri::Init(TConfigurationNode &t_node) {
-  m_pcPropellers = GetOptionalActuator<CCI_QuadRotorPositionActuator>("quadrotor_position");
+  m_pcPropellers =
+      GetOptionalActuator<CCI_QuadRotorPositionActuator>("quadrotor_position");
   m_pcCamera = GetOptionalSensor<CCI_ColoredBlobPerspectiveCameraSensor>(
       "colored_blob_perspective_camera");
   m_pcPosition = GetOptionalSensor<CCI_PositioningSensor>("positioning");
   try {
     CVeskController::Init(t_node);
   } catch (CARGoSException &ex) {
-    THROW_ARGOSEXCEPTION_NESTED("Error initializing the Vesk controller for the spiri", ex);
+    THROW_ARGOSEXCEPTION_NESTED("Error initializing the Vesk controller for the spiri",
+                                ex);
   }
 }
 

@@ -41,14 +41,14 @@ void CVeskQT::Destroy() {
 }
 
 void CVeskQT::Draw(CFootBotEntity &c_entity) {
-  DrawRobot(c_entity, c_entity.GetControllableEntity());
+  DrawRobot(c_entity.GetControllableEntity());
 }
 
 void CVeskQT::Draw(CSpiriEntity &c_entity) {
-  DrawRobot(c_entity, c_entity.GetControllableEntity());
+  DrawRobot(c_entity.GetControllableEntity());
 }
 
-void CVeskQT::DrawRobot(CEntity &, CControllableEntity &c_controllable) {
+void CVeskQT::DrawRobot(CControllableEntity &c_controllable) {
   CVeskController *pcController = nullptr;
   try {
     pcController = dynamic_cast<CVeskController *>(&c_controllable.GetController());

@@ -17,6 +17,7 @@
 namespace argos {
 class CFootBotEntity;
 class CSpiriEntity;
+class CControllableEntity;
 } // namespace argos
 
 class CVeskController;
@@ -42,7 +43,7 @@ public:
   CVeskQTMainWindow *GetEditorWindow() { return m_pcMainWindow; }
 
 private:
-  void DrawRobot(argos::CEntity &c_robot, argos::CControllableEntity &c_controllable);
+  void DrawRobot(argos::CControllableEntity &c_controllable);
 
   CVeskQTMainWindow *m_pcMainWindow;
 };

@@ -219,10 +219,10 @@ void CVeskQTMainWindow::CreateActions() {
   m_pcSetMainAction = Action(tr("Set &Main Script"), QKeySequence::UnknownKey,
                              &CVeskQTMainWindow::SetMain);
   m_pcCompileAction = new QAction(tr("&Compile"), this);
-  m_pcCompileAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_B));
+  m_pcCompileAction->setShortcut(QKeySequence(tr("Ctrl+B")));
   connect(m_pcCompileAction, &QAction::triggered, this, &CVeskQTMainWindow::Compile);
   m_pcExecuteAction = new QAction(tr("&Execute"), this);
-  m_pcExecuteAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_E));
+  m_pcExecuteAction->setShortcut(QKeySequence(tr("Ctrl+E")));
   connect(m_pcExecuteAction, &QAction::triggered, this, &CVeskQTMainWindow::Execute);
   for (QAction *&pcRecent : m_apcRecentFiles) {
     pcRecent = new QAction(this);

@@ -90,6 +90,8 @@ public:
   CVeskQTStateTreeModel *GetVariableModel() const { return m_pcVariableModel; }
   CVeskQTStateTreeModel *GetFunctionModel() const { return m_pcFunctionModel; }
   QAction *GetRecentFileAction(int n_idx) const { return m_apcRecentFiles[n_idx]; }
+  /* The files of the last successful Compile. */
+  const SBuild &GetLastBuild() const { return m_sBuild; }
 
   /* The robots' Vesk controllers, ordered by robot id string; robots with
    * other controllers are left out. */

@@ -260,10 +260,16 @@ int veskvm_set_bcode(veskvm_t vm, const uint8_t *bcode, uint32_t bcode_size) {
   vm->pc = static_cast<int32_t>(start);
   vm->oldpc = vm->pc;
   /* The prologue binds the script's functions to their globals; it ends at
-     the first nop, which the last step executes. */
-  for (;;) {
+     the first nop, which the last step executes. A compiled prologue only
+     moves forward, so it takes fewer steps than the code has bytes; more
+     means malformed bytecode looping before its nop. */
+  for (uint32_t steps = 0;; ++steps) {
     if (!veskvm_pc_ok(vm)) return vm->state;
     if (bcode[vm->pc] == VESKVM_INSTR_NOP) break;
+    if (steps >= bcode_size) {
+      veskvm_seterror(vm, VESKVM_ERROR_PC, "prologue does not reach its nop");
+      return vm->state;
+    }
     if (veskvm_step(vm) != VESKVM_STATE_READY) return vm->state;
   }
   if (veskvm_step(vm) != VESKVM_STATE_READY) return vm->state;

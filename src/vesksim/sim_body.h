@@ -29,12 +29,16 @@ struct SBody {
   sa::CQuadRotorPositionActuator *Flight = nullptr;
   sa::CColoredBlobPerspectiveCameraSensor *Camera = nullptr;
   sa::CBatterySensor *BatterySensor = nullptr;
+  // The extended foot-bot's ring and battery (see sim_devices.h).
+  argos::CCI_Sensor *ExtProximity = nullptr;
+  argos::CCI_Sensor *ExtBattery = nullptr;
 
   // LED colours as they were at the last act phase: what cameras see.
   std::vector<argos::CColor> ShownLEDs;
   SBattery Battery;
   Real Travelled = 0; // metres the wheels rolled in the last step
 
+  bool HasBattery() const { return BatterySensor != nullptr || ExtBattery != nullptr; }
   bool OnGround() const { return Spec.Kind == ERobotKind::FOOT_BOT; }
   argos::standin::SPose &Pose() { return Robot->GetPose(); }
   const argos::CVector3 &Position() const { return Robot->GetPose().Position; }

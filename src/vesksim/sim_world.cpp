@@ -1,5 +1,6 @@
 // The headless world: stepping, kinematics and collisions.
 #include "sim_world.h"
+#include "sim_devices.h"
 #include "sim_sensors.h"
 #include <algorithm>
 #include <cmath>
@@ -60,6 +61,7 @@ CWorld::CWorld(Real f_ticks_per_second, const CVector3 &c_size, const CVector3 &
       m_cMedium(ArenaMin(c_size, c_center), ArenaMax(c_size, c_center)) {
   if (!(f_ticks_per_second > 0))
     THROW_ARGOSEXCEPTION("ticks_per_second must be positive, got " << f_ticks_per_second);
+  RegisterWorldDevices();
 }
 
 CWorld::CWorld(const SExperiment &s_experiment)
@@ -118,6 +120,9 @@ void CWorld::FindDevices(SBody &s_body) {
   s_body.Camera =
       Device<sa::CColoredBlobPerspectiveCameraSensor>(tSensors, "colored_blob_perspective_camera");
   s_body.BatterySensor = Device<sa::CBatterySensor>(tSensors, "battery");
+  s_body.ExtProximity = FindExtProximity(cController);
+  s_body.ExtBattery = FindExtBattery(cController);
+  if (s_body.ExtBattery != nullptr) s_body.Battery.Charge = ExtBatteryInitialCharge(s_body.ExtBattery);
 }
 
 void CWorld::Step() {
@@ -136,6 +141,7 @@ void CWorld::Step() {
 void CWorld::Act(SBody &s_body, uint32_t un_index) {
   if (m_bAnyCamera && s_body.LEDs != nullptr) s_body.ShownLEDs = s_body.LEDs->GetSettings();
   s_body.Travelled = 0;
+  if (s_body.ExtBattery != nullptr) ReadExtBatterySwitches(s_body.ExtBattery, s_body.Battery);
   if (s_body.Wheels != nullptr && s_body.OnGround()) Drive(s_body, un_index);
   if (s_body.Flight != nullptr) Fly(s_body);
   s_body.Battery.Step(m_fTick, s_body.Travelled);
@@ -152,7 +158,7 @@ void CWorld::SetYaw(SBody &s_body, Real f_yaw) {
 // turn always happens, the displacement stops at the first slice that
 // would push the robot deeper into a wall or another robot.
 void CWorld::Drive(SBody &s_body, uint32_t un_index) {
-  if (s_body.BatterySensor != nullptr && s_body.Battery.Empty()) return;
+  if (s_body.HasBattery() && s_body.Battery.Empty()) return;
   const Real fLeft = s_body.Wheels->GetLeftVelocity() * 0.01; // cm/s to m/s
   const Real fRight = s_body.Wheels->GetRightVelocity() * 0.01;
   const Real fSpeed = (fLeft + fRight) / 2;
@@ -229,13 +235,17 @@ void CWorld::Fly(SBody &s_body) {
 }
 
 void CWorld::Sense(SBody &s_body, uint32_t un_index) {
-  if (s_body.Proximity != nullptr)
-    s_body.Proximity->SetValues(
-        ProximityReadings(s_body, un_index, m_vecBodies, m_cGround, m_vecObstacles));
+  if (s_body.Proximity != nullptr || s_body.ExtProximity != nullptr) {
+    const std::vector<Real> vecRing =
+        ProximityReadings(s_body, un_index, m_vecBodies, m_cGround, m_vecObstacles);
+    if (s_body.Proximity != nullptr) s_body.Proximity->SetValues(vecRing);
+    if (s_body.ExtProximity != nullptr) ShowExtProximity(s_body.ExtProximity, vecRing);
+  }
   if (s_body.Camera != nullptr && s_body.Camera->IsEnabled())
     s_body.Camera->SetVisibleBlobs(CameraBlobs(s_body, m_vecBodies));
   if (s_body.BatterySensor != nullptr)
     s_body.BatterySensor->SetReading(s_body.Battery.Charge, s_body.Battery.TimeLeft());
+  if (s_body.ExtBattery != nullptr) ShowExtBattery(s_body.ExtBattery, s_body.Battery);
 }
 
 } // namespace vesksim

@@ -23,16 +23,15 @@ struct SOptions {
   bool Summary = true;
 };
 
-void Usage(const char *pch_prog) {
+void Usage() {
   std::fprintf(stderr,
-               "Usage: %s EXPERIMENT.argos [options]\n"
+               "Usage: vesksim EXPERIMENT.argos [options]\n"
                "  --steps N      run N steps instead of the experiment's length\n"
                "  --csv FILE     write every robot's pose at every step to FILE\n"
                "  --svg FILE     draw the arena and the robots' paths into FILE\n"
                "  --no-progress  no progress bar on standard error\n"
                "  --quiet        neither progress bar nor summary\n"
-               "  --help         this text\n",
-               pch_prog);
+               "  --help         this text\n");
 }
 
 // Returns the exit status to leave with, or -1 to go on.
@@ -49,7 +48,7 @@ int ParseOptions(int argc, char **argv, SOptions &s_opts) {
     };
     std::string strValue;
     if (strArg == "--help" || strArg == "-h") {
-      Usage(argv[0]);
+      Usage();
       return 0;
     } else if (strArg == "--steps") {
       if (!Value(strValue)) return 2;
@@ -72,18 +71,18 @@ int ParseOptions(int argc, char **argv, SOptions &s_opts) {
       s_opts.Progress = s_opts.Summary = false;
     } else if (strArg.size() > 1 && strArg[0] == '-') {
       std::fprintf(stderr, "vesksim: unknown option \"%s\"\n", strArg.c_str());
-      Usage(argv[0]);
+      Usage();
       return 2;
     } else if (s_opts.Experiment.empty()) {
       s_opts.Experiment = strArg;
     } else {
       std::fprintf(stderr, "vesksim: more than one experiment file given\n");
-      Usage(argv[0]);
+      Usage();
       return 2;
     }
   }
   if (s_opts.Experiment.empty()) {
-    Usage(argv[0]);
+    Usage();
     return 2;
   }
   return -1;

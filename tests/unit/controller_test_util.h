@@ -39,7 +39,8 @@ inline const std::filesystem::path &ScratchDir() {
     SDir() {
       std::string strTemplate =
           (std::filesystem::temp_directory_path() / "vesk-ctrl-XXXXXX").string();
-      if (mkdtemp(strTemplate.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+      if (mkdtemp(strTemplate.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
       Path = strTemplate;
     }
     ~SDir() {
@@ -90,16 +91,19 @@ inline SScript EmptyScript() {
 }
 
 /* XML controller definition under a registration label. */
-inline std::string ControllerXml(const std::string &str_label, const std::string &str_actuators,
-                                 const std::string &str_sensors, const std::string &str_params,
+inline std::string ControllerXml(const std::string &str_label,
+                                 const std::string &str_actuators,
+                                 const std::string &str_sensors,
+                                 const std::string &str_params,
                                  const std::string &str_params_body = "") {
-  return "<" + str_label + " id=\"c\"><actuators>" + str_actuators + "</actuators><sensors>" +
-         str_sensors + "</sensors><params " + str_params + ">" + str_params_body +
-         "</params></" + str_label + ">";
+  return "<" + str_label + " id=\"c\"><actuators>" + str_actuators +
+         "</actuators><sensors>" + str_sensors + "</sensors><params " + str_params + ">" +
+         str_params_body + "</params></" + str_label + ">";
 }
 
 inline std::string ScriptParams(const SScript &s_script) {
-  return "bytecode_file=\"" + s_script.Bytecode + "\" debug_file=\"" + s_script.Debug + "\"";
+  return "bytecode_file=\"" + s_script.Bytecode + "\" debug_file=\"" + s_script.Debug +
+         "\"";
 }
 
 const char RAB_ACTUATOR[] = "<range_and_bearing implementation=\"default\"/>";
@@ -108,8 +112,8 @@ const char RAB_SENSOR[] = "<range_and_bearing implementation=\"medium\" medium=\
 /* One robot built by the stand-in harness from an XML definition. */
 class CTestRobot {
 public:
-  CTestRobot(const std::string &str_id, const std::string &str_xml, size_t un_payload = 32,
-             const std::string &str_entity = "foot-bot") {
+  CTestRobot(const std::string &str_id, const std::string &str_xml,
+             size_t un_payload = 32, const std::string &str_entity = "foot-bot") {
     m_cDocument.Parse(str_xml);
     argos::standin::SRobotSettings sSettings;
     sSettings.RABDataSize = un_payload;
@@ -131,7 +135,8 @@ public:
   }
   /* The packet the robot sends next. */
   const argos::CByteArray &Packet() {
-    return Actuator<argos::standin::CRangeAndBearingActuator>("range_and_bearing").GetData();
+    return Actuator<argos::standin::CRangeAndBearingActuator>("range_and_bearing")
+        .GetData();
   }
 
 private:
@@ -180,7 +185,8 @@ typedef std::variant<int, float, std::string> TArg;
 
 /* Calls the global function str_name with the arguments; returns the VM
    state. A result stays on the stack. */
-inline int Call(veskvm_t t_vm, const std::string &str_name, const std::vector<TArg> &vec_args) {
+inline int Call(veskvm_t t_vm, const std::string &str_name,
+                const std::vector<TArg> &vec_args) {
   veskvm_pushstr(t_vm, str_name.c_str(), 0);
   veskvm_gload(t_vm);
   for (const TArg &tArg : vec_args) {

@@ -18,7 +18,8 @@ using namespace ctrl_test;
 
 namespace {
 
-std::string FootBotXml(const std::string &str_params, const std::string &str_extra_sensors = "") {
+std::string FootBotXml(const std::string &str_params,
+                       const std::string &str_extra_sensors = "") {
   return ControllerXml("vesk_controller_footbot", RAB_ACTUATOR,
                        std::string(RAB_SENSOR) + str_extra_sensors, str_params);
 }
@@ -35,29 +36,37 @@ std::vector<UInt8> FirstOutMsg(veskvm_t t_vm) {
   return vecBytes;
 }
 
-/* Queues a broadcast whose serialised size is exactly un_size bytes: the
-   value is a string padded until the size fits. */
+/* Pushes the value of a test broadcast: nil for k = 0, else a string of
+   k - 1 characters. */
+void PushCandidate(veskvm_t t_vm, size_t un_k) {
+  if (un_k == 0)
+    veskvm_pushnil(t_vm);
+  else
+    veskvm_pushstr(t_vm, std::string(un_k - 1, 'x').c_str(), 0);
+}
+
+/* Queues a broadcast under topic "t" whose serialised size is exactly
+   un_size bytes: the value is nil or a string of the length that fits. */
 void QueueBroadcastOfSize(veskvm_t t_vm, size_t un_size) {
-  veskvm_pushstr(t_vm, "t", 0);
-  veskobj_t tTopic = veskvm_stack_at(t_vm, 1);
-  for (std::string strValue; strValue.size() < 64; strValue += "x") {
+  for (size_t unK = 0; unK < 64; ++unK) {
     /* Measure on a scratch VM so t_vm's queue only gets the right one. */
     veskvm_t tScratch = veskvm_new(1);
     veskvm_pushstr(tScratch, "t", 0);
-    veskobj_t tScratchTopic = veskvm_stack_at(tScratch, 1);
-    veskvm_pushstr(tScratch, strValue.c_str(), 0);
-    veskoutmsg_queue_append_broadcast(tScratch, tScratchTopic, veskvm_stack_at(tScratch, 1));
+    PushCandidate(tScratch, unK);
+    veskoutmsg_queue_append_broadcast(tScratch, veskvm_stack_at(tScratch, 2),
+                                      veskvm_stack_at(tScratch, 1));
     const size_t unSize = FirstOutMsg(tScratch).size();
     veskvm_destroy(&tScratch);
     if (unSize == un_size) {
-      veskvm_pushstr(t_vm, strValue.c_str(), 0);
-      veskoutmsg_queue_append_broadcast(t_vm, tTopic, veskvm_stack_at(t_vm, 1));
+      veskvm_pushstr(t_vm, "t", 0);
+      PushCandidate(t_vm, unK);
+      veskoutmsg_queue_append_broadcast(t_vm, veskvm_stack_at(t_vm, 2),
+                                        veskvm_stack_at(t_vm, 1));
       veskvm_pop(t_vm);
       veskvm_pop(t_vm);
       return;
     }
   }
-  veskvm_pop(t_vm);
   FAIL() << "no broadcast of " << un_size << " bytes";
 }
 
@@ -65,7 +74,7 @@ const char LISTENER[] = R"(var got = nil
 var sender = nil
 var heard = 0
 function init() {
-  neighbors.listen("k", function(topic, value, rid) {
+  neighbors.listen("t", function(topic, value, rid) {
     got = value
     sender = rid
   })
@@ -105,10 +114,11 @@ function step() {
 }
 
 TEST(ControllerInit, SensorTablesAppearOnlyAfterInit) {
-  CTestRobot cRobot("fb1", ControllerXml("vesk_controller_footbot", RAB_ACTUATOR,
-                                         std::string(RAB_SENSOR) +
-                                             "<footbot_proximity implementation=\"default\"/>",
-                                         ScriptParams(Compile(R"(var seen = 5
+  CTestRobot cRobot("fb1",
+                    ControllerXml("vesk_controller_footbot", RAB_ACTUATOR,
+                                  std::string(RAB_SENSOR) +
+                                      "<footbot_proximity implementation=\"default\"/>",
+                                  ScriptParams(Compile(R"(var seen = 5
 function init() {
   if (proximity == nil) {
     seen = 0
@@ -124,7 +134,8 @@ function step() {
 
 TEST(ControllerInit, WithoutScriptFilesTheVMIsEmptyAndStillAnnounces) {
   for (const std::string &strParams :
-       {std::string(""), std::string("bytecode_file=\"x.vo\""), std::string("debug_file=\"x.vdb\"")}) {
+       {std::string(""), std::string("bytecode_file=\"x.vo\""),
+        std::string("debug_file=\"x.vdb\"")}) {
     CTestRobot cRobot("fb7", FootBotXml(strParams), 8);
     veskvm_t tVM = cRobot.VM();
     ASSERT_NE(tVM, nullptr);
@@ -141,9 +152,11 @@ TEST(ControllerInit, EmptyVMReportsEveryStepAndKeepsSending) {
   testing::internal::CaptureStderr();
   cRobot.Robot().Step();
   const std::string strErr = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(strErr.find("[ROBOT fb7] Robot is not ready to execute Vesk script.\n\n"), 0u);
-  EXPECT_NE(strErr.find("[ROBOT 7] : execution terminated abnormally: Script not loaded!\n\n"),
-            std::string::npos);
+  EXPECT_EQ(strErr.find("[ROBOT fb7] Robot is not ready to execute Vesk script.\n\n"),
+            0u);
+  EXPECT_NE(
+      strErr.find("[ROBOT 7] : execution terminated abnormally: Script not loaded!\n\n"),
+      std::string::npos);
   EXPECT_EQ(Bytes(cRobot.Packet()), (std::vector<UInt8>{0, 7, 0, 0, 0, 0, 0, 0}));
 }
 
@@ -176,7 +189,8 @@ TEST(ControllerInit, FailuresNestTheirCauseUnderTheControllerMessages) {
     CTestRobot cRobot("fb1", FootBotXml("bytecode_file=\"" + sScript.Bytecode +
                                         "\" debug_file=\"/nonexistent/x.vdb\""));
   });
-  EXPECT_NE(strNoDebug.find("Can't open file \"/nonexistent/x.vdb\": No such file or directory"),
+  EXPECT_NE(strNoDebug.find(
+                "Can't open file \"/nonexistent/x.vdb\": No such file or directory"),
             std::string::npos)
       << strNoDebug;
 }
@@ -195,13 +209,16 @@ TEST(ControllerInit, BadBytecodeIsALoadError) {
 
 TEST(ControllerInit, RangeAndBearingDevicesAreRequired) {
   const std::string strNoSensor = ThrownText([] {
-    CTestRobot cRobot("fb1", ControllerXml("vesk_controller_footbot", RAB_ACTUATOR, "", ""));
+    CTestRobot cRobot("fb1",
+                      ControllerXml("vesk_controller_footbot", RAB_ACTUATOR, "", ""));
   });
-  EXPECT_NE(strNoSensor.find("Error initializing the Vesk controller\n[FATAL] Unknown sensor "
-                             "type range_and_bearing"),
-            std::string::npos)
+  EXPECT_NE(
+      strNoSensor.find("Error initializing the Vesk controller\n[FATAL] Unknown sensor "
+                       "type range_and_bearing"),
+      std::string::npos)
       << strNoSensor;
-  const std::string strSmall = ThrownText([] { CTestRobot cRobot("fb1", FootBotXml(""), 3); });
+  const std::string strSmall =
+      ThrownText([] { CTestRobot cRobot("fb1", FootBotXml(""), 3); });
   EXPECT_NE(strSmall.find("payload size is 3 bytes"), std::string::npos) << strSmall;
 }
 
@@ -250,7 +267,7 @@ TEST(ControllerPackets, AnOversizedMessageBlocksTheQueue) {
 TEST(ControllerPackets, ReceivedMessagesReachTheListenersAndNeighbours) {
   CTestRobot cSender("fb3", FootBotXml(ScriptParams(EmptyScript())), 32);
   CTestRobot cReceiver("fb4", ScriptXml(LISTENER), 32);
-  QueueBroadcastOfSize(cSender.VM(), 10);
+  QueueBroadcastOfSize(cSender.VM(), 14); /* the value is "xx" */
   cSender.Robot().Step();
   cReceiver.Sensor<CRangeAndBearingSensor>("range_and_bearing")
       .AddReading(150.0, CRadians(0.5), CRadians(-0.25), cSender.Packet());
@@ -261,6 +278,7 @@ TEST(ControllerPackets, ReceivedMessagesReachTheListenersAndNeighbours) {
   ASSERT_TRUE(veskobj_isint(Global(tVM, "sender")));
   EXPECT_EQ(Global(tVM, "sender")->i.value, 3);
   ASSERT_TRUE(veskobj_isstring(Global(tVM, "got")));
+  EXPECT_STREQ(Global(tVM, "got")->s.str, "xx");
   /* The neighbour record carries the reception's range and bearings. */
   veskobj_t tData = Field(tVM, Global(tVM, "neighbors"), std::string("data"));
   veskobj_t tRecord = Field(tVM, tData, 3);
@@ -282,21 +300,27 @@ TEST(ControllerPackets, AnEmptyAnnouncementMakesANeighbourWithoutMessages) {
 
 TEST(ControllerPackets, ALengthBeyondThePacketIsSkipped) {
   CTestRobot cSender("fb3", FootBotXml(ScriptParams(EmptyScript())), 32);
-  QueueBroadcastOfSize(cSender.VM(), 10);
+  QueueBroadcastOfSize(cSender.VM(), 14);
   const std::vector<UInt8> vecMsg = FirstOutMsg(cSender.VM());
   /* id 9, a length of 0x00FF that exceeds the packet, then a real message. */
   CByteArray cPacket;
   cPacket << static_cast<UInt16>(9) << static_cast<UInt16>(0x00FF);
   cPacket << static_cast<UInt16>(vecMsg.size());
   cPacket.AddBuffer(vecMsg.data(), vecMsg.size());
-  while (cPacket.Size() < 32) cPacket << static_cast<UInt8>(0);
+  while (cPacket.Size() < 32)
+    cPacket << static_cast<UInt8>(0);
   CTestRobot cReceiver("fb4", ScriptXml(LISTENER), 32);
   cReceiver.Sensor<CRangeAndBearingSensor>("range_and_bearing")
       .AddReading(10.0, CRadians(0.0), CRadians(0.0), cPacket);
   cReceiver.Robot().Step();
   veskvm_t tVM = cReceiver.VM();
-  EXPECT_EQ(Global(tVM, "sender")->i.value, 9);
-  EXPECT_TRUE(veskobj_isstring(Global(tVM, "got")));
+  /* The packet's sender is the neighbour; the message names its author. */
+  EXPECT_EQ(Global(tVM, "heard")->i.value, 1);
+  EXPECT_TRUE(veskobj_istable(
+      Field(tVM, Field(tVM, Global(tVM, "neighbors"), std::string("data")), 9)));
+  EXPECT_EQ(Global(tVM, "sender")->i.value, 3);
+  ASSERT_TRUE(veskobj_isstring(Global(tVM, "got")));
+  EXPECT_STREQ(Global(tVM, "got")->s.str, "xx");
 }
 
 TEST(ControllerPackets, MalformedPacketsNeverCrash) {
@@ -340,9 +364,12 @@ function step() {
   cArena.AddRobot("fb1", *cDocument.FirstChildElement(), sSettings, sPose);
   sPose.Position.SetX(0.5);
   cArena.AddRobot("fb2", *cDocument.FirstChildElement(), sSettings, sPose);
-  for (int i = 0; i < 3; ++i) cArena.Step();
-  veskvm_t tVM1 = dynamic_cast<CVeskController &>(cArena.GetRobot("fb1").GetController()).GetVeskVM();
-  veskvm_t tVM2 = dynamic_cast<CVeskController &>(cArena.GetRobot("fb2").GetController()).GetVeskVM();
+  for (int i = 0; i < 3; ++i)
+    cArena.Step();
+  veskvm_t tVM1 =
+      dynamic_cast<CVeskController &>(cArena.GetRobot("fb1").GetController()).GetVeskVM();
+  veskvm_t tVM2 =
+      dynamic_cast<CVeskController &>(cArena.GetRobot("fb2").GetController()).GetVeskVM();
   EXPECT_EQ(Global(tVM1, "got")->i.value, 20);
   EXPECT_EQ(Global(tVM2, "got")->i.value, 10);
 }
@@ -415,7 +442,8 @@ TEST(ControllerNatives, AnOverwrittenControllerGlobalIsATypeError) {
 TEST(ControllerNatives, ForeignUserDataInTheControllerGlobalIsRefused) {
   /* A file handle is user data too; natives must not take it for the
      controller. */
-  CTestRobot cRobot("fb1", ScriptXml(R"(var f = io.fopen(")" + WriteFile("handle.txt", "x") + R"(", "r")
+  CTestRobot cRobot(
+      "fb1", ScriptXml(R"(var f = io.fopen(")" + WriteFile("handle.txt", "x") + R"(", "r")
 controller = f.handle
 function init() {
 }
@@ -427,9 +455,10 @@ function step() {
   cRobot.Robot().Step();
   const std::string strErr = testing::internal::GetCapturedStderr();
   EXPECT_EQ(cRobot.VM()->state, VESKVM_STATE_ERROR);
-  EXPECT_NE(strErr.find("type mismatch: expected userdata of this robot's controller, got "
-                        "userdata"),
-            std::string::npos)
+  EXPECT_NE(
+      strErr.find("type mismatch: expected userdata of this robot's controller, got "
+                  "userdata"),
+      std::string::npos)
       << strErr;
   EXPECT_EQ(cRobot.Controller().GetDebugMsg(), "");
 }
@@ -439,8 +468,9 @@ function step() {
 /****************************************/
 
 TEST(ControllerErrors, AStepErrorIsReportedWithItsSourcePosition) {
-  const SScript sScript = Compile("function init() {\n}\nfunction step() {\n  var t = {}\n  "
-                                  "t.missing()\n}\n");
+  const SScript sScript =
+      Compile("function init() {\n}\nfunction step() {\n  var t = {}\n  "
+              "t.missing()\n}\n");
   CTestRobot cRobot("fb5", FootBotXml(ScriptParams(sScript)));
   testing::internal::CaptureStderr();
   cRobot.Robot().Step();
@@ -449,8 +479,8 @@ TEST(ControllerErrors, AStepErrorIsReportedWithItsSourcePosition) {
   const std::string strInfo = cRobot.Controller().ErrorInfo();
   EXPECT_NE(strInfo.find(".vsk:5:"), std::string::npos) << strInfo;
   EXPECT_NE(strInfo.find(": type mismatch: "), std::string::npos) << strInfo;
-  const std::string strLine =
-      "[ROBOT 5] " + sScript.Bytecode + ": execution terminated abnormally: " + strInfo + "\n\n";
+  const std::string strLine = "[ROBOT 5] " + sScript.Bytecode +
+                              ": execution terminated abnormally: " + strInfo + "\n\n";
   const size_t unFirst = strErr.find(strLine);
   ASSERT_NE(unFirst, std::string::npos) << strErr;
   /* The second step finds the VM not ready and reports the error again. */
@@ -485,7 +515,8 @@ function destroy() {
 )"));
   veskvm_t tVM = cRobot.VM();
   const int64_t nSize = veskvm_stack_size(tVM);
-  for (int i = 0; i < 50; ++i) cRobot.Robot().Step();
+  for (int i = 0; i < 50; ++i)
+    cRobot.Robot().Step();
   EXPECT_EQ(Global(tVM, "n")->i.value, 50);
   EXPECT_EQ(veskvm_stack_size(tVM), nSize);
   EXPECT_EQ(nSize, 0);
@@ -502,7 +533,8 @@ function step() {
 }
 )")),
                                       "<footbot_proximity implementation=\"default\"/>"));
-  for (int i = 0; i < 4; ++i) cRobot.Robot().Step();
+  for (int i = 0; i < 4; ++i)
+    cRobot.Robot().Step();
   EXPECT_EQ(Global(cRobot.VM(), "steps")->i.value, 4);
   cRobot.Controller().Register("leftover", 1);
   cRobot.Robot().Reset();
@@ -526,14 +558,15 @@ TEST(ControllerLifecycle, ResetFailuresGoToTheErrorLog) {
                              std::filesystem::copy_options::overwrite_existing);
   std::filesystem::copy_file(sScript.Debug, strVdb,
                              std::filesystem::copy_options::overwrite_existing);
-  CTestRobot cRobot("fb1", FootBotXml("bytecode_file=\"" + strVo + "\" debug_file=\"" +
-                                      strVdb + "\""));
+  CTestRobot cRobot(
+      "fb1", FootBotXml("bytecode_file=\"" + strVo + "\" debug_file=\"" + strVdb + "\""));
   std::filesystem::remove(strVo);
   testing::internal::CaptureStderr();
   cRobot.Robot().Reset();
   const std::string strErr = testing::internal::GetCapturedStderr();
-  EXPECT_NE(strErr.find("[FATAL] Can't open file \"" + strVo + "\": No such file or directory"),
-            std::string::npos)
+  EXPECT_NE(
+      strErr.find("[FATAL] Can't open file \"" + strVo + "\": No such file or directory"),
+      std::string::npos)
       << strErr;
   /* The robot keeps going with its new, empty VM. */
   ASSERT_NE(cRobot.VM(), nullptr);
@@ -596,4 +629,28 @@ TEST(ControllerConversions, SimulatorValuesBecomeScriptValues) {
   EXPECT_EQ(veskdict_size(tC->t.value), 3u);
   EXPECT_FLOAT_EQ(FloatField(tVM, Field(tVM, tTable, 7), std::string("y")), 5.0f);
   EXPECT_EQ(IntField(tVM, tTable, std::string("k")), 3);
+}
+
+TEST(ControllerLifecycle, AControllerWhoseInitFailedIsNeverTouched) {
+  /* No range-and-bearing sensor: Init fails before a VM exists. */
+  CVeskControllerFootBot cController;
+  cController.SetId("fb3");
+  cController.AddActuator("range_and_bearing", new CRangeAndBearingActuator(16));
+  ticpp::Document cDocument;
+  cDocument.Parse("<params/>");
+  EXPECT_THROW(cController.Init(*cDocument.FirstChildElement()), CARGoSException);
+  EXPECT_EQ(cController.GetVeskVM(), nullptr);
+  testing::internal::CaptureStderr();
+  cController.ControlStep();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[ROBOT fb3] Robot is not ready to execute Vesk script.\n\n");
+  cController.ProcessInMsgs();
+  cController.ProcessOutMsgs();
+  cController.UpdateSensors();
+  EXPECT_EQ(cController.RegisterFunctions(), VESKVM_STATE_NOCODE);
+  EXPECT_EQ(cController.Register("x", 1), VESKVM_STATE_NOCODE);
+  EXPECT_EQ(cController.ErrorInfo(), "Script not loaded!");
+  cController.Reset();
+  cController.Destroy();
+  EXPECT_EQ(cController.GetVeskVM(), nullptr);
 }

@@ -136,10 +136,12 @@ TEST(Steering, AnIncompleteNodeKeepsWhatWasReadBeforeTheGap) {
   ticpp::Document cDocument;
   cDocument.Parse("<wheel_turning hard_turn_angle_threshold=\"45\" max_speed=\"4\"/>");
   SVeskWheelTurningParams sParams;
-  const std::string strText = ThrownText([&] { sParams.Init(*cDocument.FirstChildElement()); });
-  EXPECT_EQ(strText.find("[FATAL] Error initializing controller wheel turning parameters.\n"
-                         "[FATAL] Error parsing attribute \"soft_turn_angle_threshold\""),
-            0u)
+  const std::string strText =
+      ThrownText([&] { sParams.Init(*cDocument.FirstChildElement()); });
+  EXPECT_EQ(
+      strText.find("[FATAL] Error initializing controller wheel turning parameters.\n"
+                   "[FATAL] Error parsing attribute \"soft_turn_angle_threshold\""),
+      0u)
       << strText;
   EXPECT_NEAR(sParams.HardTurnOnAngleThreshold.GetValue(), ARGOS_PI / 4, 1e-12);
   EXPECT_NEAR(sParams.SoftTurnOnAngleThreshold.GetValue(), ARGOS_PI * 70 / 180, 1e-12);
@@ -170,10 +172,11 @@ TEST(FootBot, WheelTurningIsReadOnlyWithWheels) {
       "<wheel_turning hard_turn_angle_threshold=\"45\" soft_turn_angle_threshold=\"30\" "
       "no_turn_angle_threshold=\"5\" max_speed=\"4\"/>";
   CTestRobot cWheels("fb1", Xml("vesk_controller_footbot", WHEELS, "", strTurning));
-  EXPECT_DOUBLE_EQ(cWheels.As<CVeskControllerFootBot>().GetWheelTurningParams().MaxSpeed, 4.0);
+  EXPECT_DOUBLE_EQ(cWheels.As<CVeskControllerFootBot>().GetWheelTurningParams().MaxSpeed,
+                   4.0);
   CTestRobot cNoWheels("fb2", Xml("vesk_controller_footbot", "", "", strTurning));
-  EXPECT_DOUBLE_EQ(cNoWheels.As<CVeskControllerFootBot>().GetWheelTurningParams().MaxSpeed,
-                   10.0);
+  EXPECT_DOUBLE_EQ(
+      cNoWheels.As<CVeskControllerFootBot>().GetWheelTurningParams().MaxSpeed, 10.0);
 }
 
 TEST(FootBot, SetWheelsChecksCountThenTypes) {
@@ -188,7 +191,8 @@ TEST(FootBot, SetWheelsChecksCountThenTypes) {
       {{1, 2}, "type mismatch: expected float, got integer"},
       {{1.0f, 2}, "type mismatch: expected float, got integer"},
       {{1.0f}, "wrong number of local variables: expected 2 parameters, got 1"},
-      {{1.0f, 2.0f, 3.0f}, "wrong number of local variables: expected 2 parameters, got 3"},
+      {{1.0f, 2.0f, 3.0f},
+       "wrong number of local variables: expected 2 parameters, got 3"},
       {{std::string("a"), 2.0f}, "type mismatch: expected float, got string"}};
   for (const auto &tCase : vecCases) {
     CTestRobot cFresh("fb2", Xml("vesk_controller_footbot", WHEELS, ""));
@@ -237,7 +241,8 @@ TEST(FootBot, SetLEDsKeepsTheLowEightBits) {
 
 TEST(FootBot, ProximityTableMirrorsTheReadingsEveryStep) {
   CTestRobot cRobot("fb1", Xml("vesk_controller_footbot", "", PROXIMITY));
-  CFootBotProximitySensor &cSensor = cRobot.Sensor<CFootBotProximitySensor>("footbot_proximity");
+  CFootBotProximitySensor &cSensor =
+      cRobot.Sensor<CFootBotProximitySensor>("footbot_proximity");
   cSensor.SetValue(0, 0.5);
   cSensor.SetValue(23, 0.25);
   cRobot.Robot().Step();
@@ -253,12 +258,14 @@ TEST(FootBot, ProximityTableMirrorsTheReadingsEveryStep) {
                   static_cast<float>(-ARGOS_PI / 24));
   cSensor.SetValue(0, 0.0);
   cRobot.Robot().Step();
-  EXPECT_FLOAT_EQ(FloatField(tVM, Field(tVM, Global(tVM, "proximity"), 0), std::string("value")),
-                  0.0f);
+  EXPECT_FLOAT_EQ(
+      FloatField(tVM, Field(tVM, Global(tVM, "proximity"), 0), std::string("value")),
+      0.0f);
 }
 
 TEST(FootBot, NativesRefuseAControllerGlobalThatIsNotUserData) {
-  CTestRobot cRobot("fb1", Xml("vesk_controller_footbot", std::string(WHEELS) + LEDS, ""));
+  CTestRobot cRobot("fb1",
+                    Xml("vesk_controller_footbot", std::string(WHEELS) + LEDS, ""));
   cRobot.Controller().Register("controller", 2.5);
   EXPECT_EQ(Call(cRobot.VM(), "set_wheels", {1.0f, 1.0f}), VESKVM_STATE_ERROR);
   EXPECT_EQ(ErrorText(cRobot.VM()), "type mismatch: expected userdata, got float");
@@ -304,8 +311,9 @@ TEST_F(EFootBot, TheFootBotProximityRingIsNotTheExtensionsRing) {
   cExtended.Sensor<CEFootBotProximitySensor>("efootbot_proximity").SetValue(5, 0.75);
   cExtended.Robot().Step();
   veskvm_t tVM = cExtended.VM();
-  EXPECT_FLOAT_EQ(FloatField(tVM, Field(tVM, Global(tVM, "proximity"), 5), std::string("value")),
-                  0.75f);
+  EXPECT_FLOAT_EQ(
+      FloatField(tVM, Field(tVM, Global(tVM, "proximity"), 5), std::string("value")),
+      0.75f);
 }
 
 TEST_F(EFootBot, SetWheelsPrintsADebugLineButGoToDoesNot) {
@@ -313,7 +321,8 @@ TEST_F(EFootBot, SetWheelsPrintsADebugLineButGoToDoesNot) {
   testing::internal::CaptureStderr();
   ASSERT_EQ(Call(cRobot.VM(), "set_wheels", {1.0f, 2.0f}), VESKVM_STATE_READY);
   ASSERT_EQ(Call(cRobot.VM(), "goto", {1.0f, 0.0f}), VESKVM_STATE_READY);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[DEBUG] SetWheels(1.000000, 2.000000)\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[DEBUG] SetWheels(1.000000, 2.000000)\n");
   EXPECT_EQ(Call(cRobot.VM(), "set_wheels", {1, 2.0f}), VESKVM_STATE_ERROR);
   EXPECT_EQ(ErrorText(cRobot.VM()), "type mismatch: expected float, got integer");
 }
@@ -335,7 +344,8 @@ TEST(BaseStation, IgnoredNativesSucceedAndChangeNothing) {
   /* goto without wheels does nothing, but still checks its arguments. */
   EXPECT_EQ(Call(tVM, "goto", {1.0f, 2}), VESKVM_STATE_READY);
   EXPECT_EQ(Call(tVM, "goto", {1.0f}), VESKVM_STATE_ERROR);
-  EXPECT_EQ(ErrorText(tVM), "wrong number of local variables: expected 2 parameters, got 1");
+  EXPECT_EQ(ErrorText(tVM),
+            "wrong number of local variables: expected 2 parameters, got 1");
 }
 
 TEST(BaseStation, WheelsAreSteeredLikeAFootBots) {
@@ -345,7 +355,8 @@ TEST(BaseStation, WheelsAreSteeredLikeAFootBots) {
       cRobot.Actuator<CDifferentialSteeringActuator>("differential_steering");
   testing::internal::CaptureStderr();
   ASSERT_EQ(Call(tVM, "set_wheels_base_station", {0.5f, 0.25f}), VESKVM_STATE_READY);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "[DEBUG] SetWheels(0.500000, 0.250000)\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[DEBUG] SetWheels(0.500000, 0.250000)\n");
   EXPECT_DOUBLE_EQ(cWheels.GetRightVelocity(), 0.25);
   ASSERT_EQ(Call(tVM, "goto", {-2.0f, -20.0f}), VESKVM_STATE_READY);
   EXPECT_DOUBLE_EQ(cWheels.GetLeftVelocity(), 10.0);
@@ -361,7 +372,8 @@ TEST(BaseStation, GraphNativesReturnTheLibrarysText) {
   ASSERT_EQ(Call(tVM, "generate_tree", {std::string("1-2,1-3,2-4")}), VESKVM_STATE_READY);
   EXPECT_STREQ(veskvm_stack_at(tVM, 1)->s.str, "1:1-2,1-3,2-4");
   veskvm_pop(tVM);
-  ASSERT_EQ(Call(tVM, "generate_forest", {std::string("1-2,2-3,3-4"), 2}), VESKVM_STATE_READY);
+  ASSERT_EQ(Call(tVM, "generate_forest", {std::string("1-2,2-3,3-4"), 2}),
+            VESKVM_STATE_READY);
   EXPECT_STREQ(veskvm_stack_at(tVM, 1)->s.str, "1:1-2;4:4-3");
   veskvm_pop(tVM);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Graf: 1:1-2;4:4-3\n");
@@ -370,7 +382,9 @@ TEST(BaseStation, GraphNativesReturnTheLibrarysText) {
 TEST(BaseStation, GraphNativesCheckTheirArguments) {
   const std::vector<std::tuple<std::string, std::vector<TArg>, std::string>> vecCases = {
       {"generate_tree", {5}, "type mismatch: expected string, got integer"},
-      {"generate_tree", {}, "wrong number of local variables: expected 1 parameters, got 0"},
+      {"generate_tree",
+       {},
+       "wrong number of local variables: expected 1 parameters, got 0"},
       {"generate_forest",
        {std::string("1-2"), 2.0f},
        "type mismatch: expected integer, got float"},
@@ -381,7 +395,8 @@ TEST(BaseStation, GraphNativesCheckTheirArguments) {
   for (const auto &tCase : vecCases) {
     CTestRobot cRobot("bs1", Xml("vesk_controller_base_station", "", ""));
     testing::internal::CaptureStdout();
-    EXPECT_EQ(Call(cRobot.VM(), std::get<0>(tCase), std::get<1>(tCase)), VESKVM_STATE_ERROR);
+    EXPECT_EQ(Call(cRobot.VM(), std::get<0>(tCase), std::get<1>(tCase)),
+              VESKVM_STATE_ERROR);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(ErrorText(cRobot.VM()), std::get<2>(tCase)) << std::get<0>(tCase);
   }

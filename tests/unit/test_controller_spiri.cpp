@@ -22,7 +22,8 @@ const char CAMERA[] =
 
 std::string SpiriXml(const std::string &str_actuators, const std::string &str_sensors) {
   return ControllerXml("vesk_controller_spiri", std::string(RAB_ACTUATOR) + str_actuators,
-                       std::string(RAB_SENSOR) + str_sensors, ScriptParams(EmptyScript()));
+                       std::string(RAB_SENSOR) + str_sensors,
+                       ScriptParams(EmptyScript()));
 }
 
 class Spiri : public testing::Test {
@@ -55,7 +56,8 @@ protected:
     const auto &vecCommands = Propellers().GetCommands();
     EXPECT_EQ(vecCommands.size(), 1u);
     if (vecCommands.size() != 1) return CVector3(-1, -1, -1);
-    EXPECT_EQ(vecCommands[0].Type, CQuadRotorPositionActuator::ECommand::RELATIVE_POSITION);
+    EXPECT_EQ(vecCommands[0].Type,
+              CQuadRotorPositionActuator::ECommand::RELATIVE_POSITION);
     return vecCommands[0].Position;
   }
 
@@ -139,10 +141,12 @@ TEST_F(Spiri, PositionAndOrientationTablesFollowThePose) {
 
 TEST_F(Spiri, BlobsTableListsWhatTheEnabledCameraSees) {
   CColoredBlobPerspectiveCameraSensor &cCamera =
-      m_cRobot.Sensor<CColoredBlobPerspectiveCameraSensor>("colored_blob_perspective_camera");
-  cCamera.SetVisibleBlobs({CCI_ColoredBlobPerspectiveCameraSensor::SBlob(CColor::RED, 324, 438),
-                           CCI_ColoredBlobPerspectiveCameraSensor::SBlob(CColor::BLUE, 1, 2),
-                           CCI_ColoredBlobPerspectiveCameraSensor::SBlob(CColor::GREEN, 3, 4)});
+      m_cRobot.Sensor<CColoredBlobPerspectiveCameraSensor>(
+          "colored_blob_perspective_camera");
+  cCamera.SetVisibleBlobs(
+      {CCI_ColoredBlobPerspectiveCameraSensor::SBlob(CColor::RED, 324, 438),
+       CCI_ColoredBlobPerspectiveCameraSensor::SBlob(CColor::BLUE, 1, 2),
+       CCI_ColoredBlobPerspectiveCameraSensor::SBlob(CColor::GREEN, 3, 4)});
   veskvm_t tVM = m_cRobot.VM();
   /* The camera starts off: nothing seen. */
   m_cRobot.Robot().Step();
@@ -174,7 +178,8 @@ TEST(SpiriDevices, MissingDevicesRemoveTheirNativesAndTables) {
   EXPECT_TRUE(veskobj_isclosure(Global(tVM, "goto")));
   EXPECT_TRUE(veskobj_isclosure(Global(tVM, "rotate")));
 
-  CTestRobot cSensorsOnly("sp2", SpiriXml("", std::string(POSITIONING) + CAMERA), 32, "spiri");
+  CTestRobot cSensorsOnly("sp2", SpiriXml("", std::string(POSITIONING) + CAMERA), 32,
+                          "spiri");
   tVM = cSensorsOnly.VM();
   for (const char *pchName : {"takeoff", "land", "goto", "rotate"})
     EXPECT_TRUE(veskobj_isnil(Global(tVM, pchName))) << pchName;
@@ -185,8 +190,8 @@ TEST(SpiriDevices, MissingDevicesRemoveTheirNativesAndTables) {
 
 TEST(SpiriDevices, InitFailuresNameTheSpiri) {
   const std::string strText = ThrownText([] {
-    CTestRobot cRobot("sp1",
-                      ControllerXml("vesk_controller_spiri", "", RAB_SENSOR, ""), 32, "spiri");
+    CTestRobot cRobot("sp1", ControllerXml("vesk_controller_spiri", "", RAB_SENSOR, ""),
+                      32, "spiri");
   });
   EXPECT_NE(strText.find("[FATAL] Error initializing the Vesk controller for the spiri\n"
                          "[FATAL] Error initializing the Vesk controller\n"

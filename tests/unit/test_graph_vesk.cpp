@@ -26,7 +26,8 @@ std::vector<std::string> Split(const std::string &str_text, char c_sep) {
   std::vector<std::string> vecParts;
   std::string strPart;
   std::istringstream cIn(str_text);
-  while (std::getline(cIn, strPart, c_sep)) vecParts.push_back(strPart);
+  while (std::getline(cIn, strPart, c_sep))
+    vecParts.push_back(strPart);
   return vecParts;
 }
 
@@ -44,11 +45,13 @@ STreeText ParseTree(const std::string &str_text) {
 
 /* Every node of the tree is the root or the child of exactly one edge whose
    parent is already in the tree, and every edge exists in the graph. */
-std::set<std::string> CheckTree(const STreeText &s_tree,
-                                const std::set<std::pair<std::string, std::string>> &set_edges) {
+std::set<std::string>
+CheckTree(const STreeText &s_tree,
+          const std::set<std::pair<std::string, std::string>> &set_edges) {
   std::set<std::string> setNodes = {s_tree.Root};
   for (const auto &tEdge : s_tree.Edges) {
-    EXPECT_TRUE(setNodes.count(tEdge.first)) << tEdge.first << " used before it was reached";
+    EXPECT_TRUE(setNodes.count(tEdge.first))
+        << tEdge.first << " used before it was reached";
     EXPECT_TRUE(setNodes.insert(tEdge.second).second) << tEdge.second << " reached twice";
     EXPECT_TRUE(set_edges.count(tEdge) || set_edges.count({tEdge.second, tEdge.first}))
         << tEdge.first << "-" << tEdge.second << " is no edge";
@@ -57,8 +60,11 @@ std::set<std::string> CheckTree(const STreeText &s_tree,
 }
 
 /* A grid of w x h nodes named "r<row>c<col>", as a description and an edge set. */
-std::string Grid(int n_w, int n_h, std::set<std::pair<std::string, std::string>> &set_edges) {
-  auto Name = [](int r, int c) { return "r" + std::to_string(r) + "c" + std::to_string(c); };
+std::string Grid(int n_w, int n_h,
+                 std::set<std::pair<std::string, std::string>> &set_edges) {
+  auto Name = [](int r, int c) {
+    return "r" + std::to_string(r) + "c" + std::to_string(c);
+  };
   std::string strText;
   for (int r = 0; r < n_h; ++r)
     for (int c = 0; c < n_w; ++c) {
@@ -94,7 +100,8 @@ TEST(GraphTree, SpansAGridWithShortestHops) {
   EXPECT_EQ(CheckTree(sTree, setEdges).size(), 30u);
   /* Breadth-first: the depth of every node is its grid distance. */
   std::map<std::string, int> mapDepth = {{"r0c0", 0}};
-  for (const auto &tEdge : sTree.Edges) mapDepth[tEdge.second] = mapDepth[tEdge.first] + 1;
+  for (const auto &tEdge : sTree.Edges)
+    mapDepth[tEdge.second] = mapDepth[tEdge.first] + 1;
   EXPECT_EQ(mapDepth["r4c5"], 9);
   EXPECT_EQ(mapDepth["r2c3"], 5);
 }
@@ -139,5 +146,6 @@ TEST(GraphForest, EveryComponentGetsATree) {
             "error: cannot split 2 nodes in 1 components into 3 trees");
   EXPECT_EQ(GraphOperations().CreateBalancedForest("a-b", -1),
             "error: cannot split 2 nodes in 1 components into -1 trees");
-  EXPECT_EQ(GraphOperations().CreateBalancedForest("", 1), "error: the graph has no nodes");
+  EXPECT_EQ(GraphOperations().CreateBalancedForest("", 1),
+            "error: the graph has no nodes");
 }

@@ -279,6 +279,20 @@ TEST_F(VeskSimWorld, BatteryDrainsFasterWhenMovingAndCharges) {
   EXPECT_EQ(sEmpty.TimeLeft(), 0);
 }
 
+TEST_F(VeskSimWorld, AnEmptyBatteryStopsTheWheels) {
+  auto pcWorld = Arena();
+  // Enough charge for about 18 steps at 20 cm/s (2 cm and 2.1e-4 a step).
+  SBody &cBot = pcWorld->AddRobot(Spec("fb1", 0, 0),
+                                  Probe("left=\"20\" right=\"20\"", "<differential_steering/>",
+                                        "<battery soc=\"0.004\"/>"));
+  SBody &cFree = pcWorld->AddRobot(Spec("fb2", 0, 1), Probe("left=\"20\" right=\"20\""));
+  for (int i = 0; i < 50; ++i)
+    pcWorld->Step();
+  EXPECT_TRUE(cBot.Battery.Empty());
+  EXPECT_NEAR(cBot.Position().GetX(), 0.02 * 19, 0.021);
+  EXPECT_NEAR(cFree.Position().GetX(), 0.02 * 49, 1e-9);
+}
+
 TEST(VeskSimGrid, NearQueriesFindEveryItemInRangeAfterMoves) {
   CSpatialGrid cGrid(CVector2(-5, -5), CVector2(5, 5), 0.7);
   std::mt19937 cRandom(42);

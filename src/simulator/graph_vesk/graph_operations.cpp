@@ -88,7 +88,8 @@ bool Parse(const std::string &str_description, SGraph &s_graph, std::string &str
 }
 
 /* Hop distances from a set of sources (NONE where unreachable). */
-std::vector<size_t> Distances(const SGraph &s_graph, const std::vector<size_t> &vec_sources) {
+std::vector<size_t> Distances(const SGraph &s_graph,
+                              const std::vector<size_t> &vec_sources) {
   std::vector<size_t> vecDist(s_graph.Names.size(), NONE);
   std::deque<size_t> cQueue;
   for (size_t unSource : vec_sources) {
@@ -133,7 +134,8 @@ std::vector<size_t> ComponentRoots(const SGraph &s_graph) {
 /* Grows one tree per root, breadth-first, the smallest tree (then the
    earliest) taking one unclaimed neighbour at a time, until no tree can
    grow. */
-std::vector<STree> GrowTrees(const SGraph &s_graph, const std::vector<size_t> &vec_roots) {
+std::vector<STree> GrowTrees(const SGraph &s_graph,
+                             const std::vector<size_t> &vec_roots) {
   const size_t unTrees = vec_roots.size();
   std::vector<STree> vecTrees(unTrees);
   std::vector<std::deque<size_t>> vecFrontier(unTrees);

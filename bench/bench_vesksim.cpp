@@ -1,0 +1,159 @@
+/*
+ * vesksim benchmark: N foot-bots for S steps, each broadcasting once per
+ * step and driving in circles. The robots stand on a jittered grid one metre
+ * apart with a radio range of 1.5 m, so each hears about seven others
+ * whatever N is: the time per robot-step shows whether the world scales
+ * (grid queries) or not (all pairs). Two controllers:
+ *   world: a minimal C++ controller (the cost of the world: kinematics,
+ *          collisions, radio, proximity ring);
+ *   vesk:  the foot-bot controller running a Vesk script that broadcasts a
+ *          value with neighbors.broadcast and counts what it hears.
+ *   bench_vesksim world|vesk [STEPS [N...]]   defaults: 1000 steps; 100 1000 5000
+ */
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim_world.h"
+#include <argos3/core/control_interface/ci_controller.h>
+#include <argos3/plugins/robots/generic/control_interface/ci_differential_steering_actuator.h>
+#include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_actuator.h>
+#include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_sensor.h>
+#include "veskparser.h"
+#include "veskrunner.h"
+
+namespace {
+
+const char *const SCRIPT = R"(
+received = 0
+function init() {
+  neighbors.listen("ping", function(topic, value, robot) { received = received + 1 })
+  set_wheels(5.0, 4.0)
+}
+function step() {
+  neighbors.broadcast("ping", id)
+}
+)";
+
+// Sends its id and step in every packet and drives in circles: the world's
+// share of a step with as little controller work as possible.
+class CBenchController : public argos::CCI_Controller {
+public:
+  void Init(argos::TConfigurationNode &) override {
+    m_pcRAB = GetActuator<argos::CCI_RangeAndBearingActuator>("range_and_bearing");
+    m_pcHeard = GetSensor<argos::CCI_RangeAndBearingSensor>("range_and_bearing");
+    GetActuator<argos::CCI_DifferentialSteeringActuator>("differential_steering")
+        ->SetLinearVelocity(5, 4);
+  }
+  void ControlStep() override {
+    ++m_unStep;
+    m_unHeard += m_pcHeard->GetReadings().size();
+    m_pcRAB->SetData(0, static_cast<argos::UInt8>(m_unStep));
+  }
+
+private:
+  argos::CCI_RangeAndBearingActuator *m_pcRAB = nullptr;
+  argos::CCI_RangeAndBearingSensor *m_pcHeard = nullptr;
+  argos::UInt32 m_unStep = 0;
+  size_t m_unHeard = 0;
+};
+
+// Writes the script and builds bench.vo and bench.vdb in dir, as vsk build does.
+bool Build(const std::filesystem::path &c_dir) {
+  const std::string strSource = (c_dir / "bench.vsk").string();
+  std::ofstream(strSource) << SCRIPT;
+  std::string strVasm = (c_dir / "bench.vasm").string();
+  char pchProg[] = "bench_vesksim";
+  char *apchArgv[] = {pchProg, const_cast<char *>(strSource.c_str()), strVasm.data(), nullptr};
+  veskparser_t tParser = veskparser_new(3, apchArgv);
+  if (tParser == nullptr) return false;
+  const bool bParsed = veskparser_parse(tParser) == PARSE_OK;
+  veskparser_destroy(&tParser);
+  return bParsed && veskrunner_assemble_files(strVasm.c_str(), (c_dir / "bench.vo").c_str(),
+                                              (c_dir / "bench.vdb").c_str()) == 0;
+}
+
+double Run(const std::string &str_label, const std::filesystem::path &c_dir,
+           size_t un_robots, uint64_t un_steps, double &f_packets_per_step) {
+  ticpp::Document cDoc;
+  cDoc.Parse("<" + str_label + " id=\"fbc\"><actuators><range_and_bearing/>"
+             "<differential_steering/></actuators><sensors><range_and_bearing/>"
+             "<footbot_proximity/></sensors><params bytecode_file=\"" +
+             (c_dir / "bench.vo").string() + "\" debug_file=\"" +
+             (c_dir / "bench.vdb").string() + "\"/></" + str_label + ">");
+  const size_t unSide = static_cast<size_t>(std::ceil(std::sqrt(double(un_robots))));
+  const double fSide = double(unSide) + 1;
+  vesksim::CWorld cWorld(10, argos::CVector3(fSide, fSide, 1), argos::CVector3(0, 0, 0.5), {});
+  for (size_t i = 0; i < un_robots; ++i) {
+    vesksim::SRobotSpec sSpec;
+    sSpec.Id = "fb" + std::to_string(i);
+    // A fixed jitter keeps the grid from being perfectly regular.
+    const double fJx = 0.2 * std::sin(i * 12.9898), fJy = 0.2 * std::cos(i * 78.233);
+    sSpec.Position.Set(double(i % unSide) - fSide / 2 + 1 + fJx,
+                       double(i / unSide) - fSide / 2 + 1 + fJy, 0);
+    sSpec.Yaw = i * 0.7;
+    sSpec.RABRange = 1.5;
+    sSpec.RABDataSize = 100;
+    cWorld.AddRobot(sSpec, *cDoc.FirstChildElement());
+  }
+  size_t unPackets = 0;
+  const auto tStart = std::chrono::steady_clock::now();
+  for (uint64_t s = 0; s < un_steps; ++s) {
+    cWorld.Step();
+  }
+  const double fSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
+  for (size_t i = 0; i < cWorld.GetNumRobots(); ++i)
+    unPackets += cWorld.GetBody(i).RABIn->GetReadings().size();
+  f_packets_per_step = double(unPackets);
+  return fSeconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const std::string strMode = argc > 1 ? argv[1] : "";
+  if (strMode != "world" && strMode != "vesk") {
+    std::fprintf(stderr, "Usage: bench_vesksim world|vesk [STEPS [ROBOTS...]]\n");
+    return 2;
+  }
+  const std::string strLabel =
+      strMode == "world" ? "bench_vesksim_controller" : "vesk_controller_footbot";
+  const uint64_t unSteps = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1000;
+  std::vector<size_t> vecSizes;
+  for (int i = 3; i < argc; ++i)
+    vecSizes.push_back(std::strtoul(argv[i], nullptr, 10));
+  if (vecSizes.empty()) vecSizes = {100, 1000, 5000};
+  const std::filesystem::path cDir =
+      std::filesystem::temp_directory_path() / ("bench-vesksim-" + std::to_string(getpid()));
+  std::filesystem::create_directories(cDir);
+  if (!Build(cDir)) {
+    std::fprintf(stderr, "bench_vesksim: the benchmark script does not build\n");
+    return 1;
+  }
+  std::printf("%8s %8s %10s %12s %16s %14s\n", "robots", "steps", "seconds", "steps/s",
+              "us/robot-step", "packets/step");
+  for (size_t unRobots : vecSizes) {
+    double fPackets = 0, fSeconds = 0;
+    try {
+      fSeconds = Run(strLabel, cDir, unRobots, unSteps, fPackets);
+    } catch (std::exception &ex) {
+      std::fprintf(stderr, "bench_vesksim: %s\n", ex.what());
+      std::filesystem::remove_all(cDir);
+      return 1;
+    }
+    std::printf("%8zu %8llu %10.2f %12.1f %16.2f %14.0f\n", unRobots,
+                static_cast<unsigned long long>(unSteps), fSeconds, unSteps / fSeconds,
+                fSeconds * 1e6 / (double(unSteps) * unRobots), fPackets);
+    std::fflush(stdout);
+  }
+  std::filesystem::remove_all(cDir);
+  return 0;
+}
+
+REGISTER_CONTROLLER(CBenchController, "bench_vesksim_controller")

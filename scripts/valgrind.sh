@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs the end-to-end tests (CTest names e2e_*) with every command-line
+# program under valgrind --leak-check=full. Builds the programs in a build
+# directory of its own (default build-valgrind), replaces each one in bin/
+# by a wrapper that runs the real program (kept in bin/.real/) under
+# valgrind, and fails when a test fails or valgrind reported anything.
+#
+#   scripts/valgrind.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build-valgrind}
+programs=(vskparse vskasm vskdeasm vskrun vsk vskdbg)
+bin=$build/bin real=$build/bin/.real logs=$build/valgrind-logs
+
+# Put the real programs back first, so that the build sees what it made.
+if [ -d "$real" ]; then
+  for p in "${programs[@]}"; do
+    [ -f "$real/$p" ] && mv -f "$real/$p" "$bin/$p"
+  done
+fi
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)" --target "${programs[@]}" >/dev/null
+
+mkdir -p "$real"
+rm -rf "$logs" && mkdir -p "$logs"
+logs_abs=$(cd "$logs" && pwd)
+for p in "${programs[@]}"; do
+  mv -f "$bin/$p" "$real/$p"
+  cat >"$bin/$p" <<WRAP
+#!/bin/sh
+# valgrind wrapper made by scripts/valgrind.sh; the program is in .real/.
+exec valgrind -q --leak-check=full --show-leak-kinds=definite,indirect,possible \\
+  --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 \\
+  --log-file="$logs_abs/$p.%p.log" "$(cd "$real" && pwd)/$p" "\$@"
+WRAP
+  chmod +x "$bin/$p"
+done
+
+status=0
+ctest --test-dir "$build" -R '^e2e_' --timeout 900 -j "$(nproc)" --output-on-failure || status=1
+# -q leaves a log empty unless valgrind found something.
+for f in "$logs"/*.log; do
+  [ -s "$f" ] || continue
+  echo "== valgrind: $f"
+  cat "$f"
+  status=1
+done
+n=$(ls "$logs" | wc -l)
+echo "valgrind: $n program runs checked, status $status"
+exit $status

@@ -1,0 +1,202 @@
+/*
+ * vskedit's simulator window.
+ */
+#include "vskedit_window.h"
+#include "vskedit_arena_view.h"
+
+#include "vesk_qt_main_window.h"
+
+#include <argos3/core/utility/configuration/argos_configuration.h>
+#include <argos3/core/utility/logging/argos_log.h>
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+std::string LocalPath(const QString &str_path) {
+  return QFile::encodeName(str_path).toStdString();
+}
+
+/* The <params> node of a controller definition, or null. */
+argos::TConfigurationNode *ParamsOf(const vesksim::SControllerConfig &s_config) {
+  argos::TConfigurationNode &tNode = s_config.Node();
+  return argos::NodeExists(tNode, "params") ? &argos::GetNode(tNode, "params") : nullptr;
+}
+
+bool IsVeskController(const vesksim::SControllerConfig &s_config) {
+  return s_config.Label.rfind("vesk_controller", 0) == 0;
+}
+
+} // namespace
+
+CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
+    : QMainWindow(pc_parent), m_pcView(new CVskEditArenaView(this)),
+      m_pcEditor(new CVeskQTMainWindow(this)), m_pcStatus(new QLabel(this)) {
+  setWindowTitle(tr("vskedit"));
+  setCentralWidget(m_pcView);
+  statusBar()->addPermanentWidget(m_pcStatus);
+  auto Action = [this](const QString &str_text, const QString &str_key, auto f_slot) {
+    auto *pcAction = new QAction(str_text, this);
+    pcAction->setShortcut(QKeySequence(str_key));
+    connect(pcAction, &QAction::triggered, this, f_slot);
+    return pcAction;
+  };
+  QAction *pcOpen = Action(tr("&Open experiment..."), tr("Ctrl+O"), &CVskEditWindow::OpenExperiment);
+  m_pcPlayAction = Action(tr("&Play"), tr("F5"), &CVskEditWindow::Play);
+  m_pcPauseAction = Action(tr("P&ause"), tr("F6"), &CVskEditWindow::Pause);
+  m_pcStepAction = Action(tr("&Step"), tr("F7"), &CVskEditWindow::Step);
+  m_pcResetAction = Action(tr("&Reset"), tr("F8"), &CVskEditWindow::Reset);
+  QToolBar *pcTools = addToolBar(tr("Simulation"));
+  pcTools->setObjectName("SimulationToolBar");
+  pcTools->addActions({pcOpen, m_pcPlayAction, m_pcPauseAction, m_pcStepAction, m_pcResetAction});
+
+  connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Step);
+  connect(this, &CVskEditWindow::StepDone, m_pcEditor, &CVeskQTMainWindow::CheckVeskStatus);
+  connect(m_pcView, &CVskEditArenaView::EntitySelected, m_pcEditor,
+          qOverload<argos::CEntity *>(&CVeskQTMainWindow::HandleEntitySelection));
+  connect(m_pcView, &CVskEditArenaView::EntityDeselected, m_pcEditor,
+          qOverload<argos::CEntity *>(&CVeskQTMainWindow::HandleEntityDeselection));
+  connect(m_pcEditor, &CVeskQTMainWindow::ScriptExecuted, this,
+          &CVskEditWindow::UseExecutedScript);
+  UpdateActions();
+}
+
+/* The world goes first: its robots' destroy() may still log. */
+CVskEditWindow::~CVskEditWindow() {
+  m_cTimer.stop();
+  m_pcEditor->ForgetRobots();
+  m_pcView->SetWorld(nullptr);
+  m_pcWorld.reset();
+  argos::LOG.Flush();
+  argos::LOGERR.Flush();
+}
+
+bool CVskEditWindow::LoadExperiment(const QString &str_path) {
+  vesksim::SExperiment sExperiment;
+  try {
+    sExperiment = vesksim::LoadExperiment(LocalPath(str_path));
+  } catch (std::exception &cEx) {
+    m_strLastError = QString::fromStdString(cEx.what());
+    return false;
+  }
+  Pause();
+  m_pcEditor->ForgetRobots();
+  m_pcView->SetWorld(nullptr);
+  m_pcWorld.reset();
+  m_sExperiment = sExperiment;
+  setWindowTitle(tr("vskedit - %1").arg(QFileInfo(str_path).fileName()));
+  const bool bBuilt = BuildWorld();
+  bool bMainSet = false;
+  for (const auto &tEntry : m_sExperiment.Controllers) {
+    argos::TConfigurationNode *ptParams = ParamsOf(tEntry.second);
+    std::string strBytecode;
+    if (ptParams == nullptr) continue;
+    argos::GetNodeAttributeOrDefault(*ptParams, "bytecode_file", strBytecode, std::string());
+    QString strScript = QString::fromStdString(strBytecode);
+    if (!strScript.endsWith(".vo")) continue;
+    strScript = strScript.chopped(3) + ".vsk";
+    if (QFileInfo::exists(strScript) && m_pcEditor->OpenFile(strScript) && !bMainSet) {
+      m_pcEditor->SetMain();
+      bMainSet = true;
+    }
+  }
+  return bBuilt;
+}
+
+bool CVskEditWindow::BuildWorld() {
+  bool bBuilt = true;
+  try {
+    m_pcWorld = std::make_unique<vesksim::CWorld>(m_sExperiment);
+  } catch (std::exception &cEx) {
+    m_strLastError = QString::fromStdString(cEx.what());
+    bBuilt = false;
+  }
+  argos::LOG.Flush();
+  argos::LOGERR.Flush();
+  m_pcView->SetWorld(m_pcWorld.get());
+  m_pcEditor->CheckVeskStatus(0);
+  UpdateActions();
+  return bBuilt;
+}
+
+void CVskEditWindow::Play() {
+  if (m_pcWorld == nullptr) return;
+  m_cTimer.start(std::max(1, static_cast<int>(1000.0 * m_pcWorld->GetTickLength())));
+  UpdateActions();
+}
+
+void CVskEditWindow::Pause() {
+  m_cTimer.stop();
+  UpdateActions();
+}
+
+void CVskEditWindow::Step() {
+  if (m_pcWorld == nullptr) return;
+  if (m_sExperiment.Steps != 0 && m_pcWorld->GetClock() >= m_sExperiment.Steps) {
+    Pause();
+    statusBar()->showMessage(tr("The experiment has ended; reset to run it again"));
+    return;
+  }
+  try {
+    m_pcWorld->Step();
+  } catch (std::exception &cEx) {
+    Pause();
+    statusBar()->showMessage(QString::fromStdString(cEx.what()));
+  }
+  m_pcView->update();
+  UpdateActions();
+  emit StepDone(static_cast<int>(m_pcWorld->GetClock()));
+}
+
+bool CVskEditWindow::Reset() {
+  if (m_sExperiment.Path.empty()) return false;
+  Pause();
+  m_pcEditor->ForgetRobots();
+  m_pcView->SetWorld(nullptr);
+  m_pcWorld.reset();
+  return BuildWorld();
+}
+
+void CVskEditWindow::OpenExperiment() {
+  QString strPath = QFileDialog::getOpenFileName(this, tr("Open experiment"), QString(),
+                                                 tr("Experiments (*.argos)"));
+  if (!strPath.isEmpty() && !LoadExperiment(strPath))
+    QMessageBox::warning(this, tr("vskedit"), m_strLastError);
+}
+
+/* The experiment's Vesk controllers now name the executed script, so that
+ * the robots of a reset world run it too. */
+void CVskEditWindow::UseExecutedScript() {
+  const CVeskQTMainWindow::SBuild &sBuild = m_pcEditor->GetLastBuild();
+  for (auto &tEntry : m_sExperiment.Controllers) {
+    argos::TConfigurationNode *ptParams = ParamsOf(tEntry.second);
+    if (ptParams == nullptr || !IsVeskController(tEntry.second)) continue;
+    argos::SetNodeAttribute(*ptParams, "bytecode_file", LocalPath(sBuild.BytecodeFile));
+    argos::SetNodeAttribute(*ptParams, "debug_file", LocalPath(sBuild.DebugFile));
+  }
+  m_pcView->update();
+}
+
+void CVskEditWindow::UpdateActions() {
+  const bool bWorld = m_pcWorld != nullptr;
+  m_pcPlayAction->setEnabled(bWorld && !IsPlaying());
+  m_pcPauseAction->setEnabled(IsPlaying());
+  m_pcStepAction->setEnabled(bWorld && !IsPlaying());
+  m_pcResetAction->setEnabled(!m_sExperiment.Path.empty());
+  if (!bWorld) {
+    m_pcStatus->setText(tr("no experiment"));
+  } else if (m_sExperiment.Steps != 0) {
+    m_pcStatus->setText(tr("step %1 of %2")
+                            .arg(m_pcWorld->GetClock())
+                            .arg(static_cast<qulonglong>(m_sExperiment.Steps)));
+  } else {
+    m_pcStatus->setText(tr("step %1").arg(m_pcWorld->GetClock()));
+  }
+}

@@ -1,0 +1,150 @@
+/*
+ * Tests of vskedit's simulator window on a small experiment: loading it with
+ * its script, stepping, the top view's labels and click selection, running a
+ * new script and keeping it across a reset.
+ */
+#include "test_gui2_util.h"
+
+#include "vesk_qt_main_window.h"
+#include "vesk_qt_statetree_model.h"
+#include "vskedit_arena_view.h"
+#include "vskedit_window.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace gui2_test;
+
+namespace {
+
+const char COUNTER[] = "var x = 0\n"
+                       "function init() {\n"
+                       "  x = 10\n"
+                       "  debug(\"ready\")\n"
+                       "}\n"
+                       "function step() {\n"
+                       "  x = x + 1\n"
+                       "}\n";
+
+const char OTHER[] = "var x = 0\n"
+                     "function init() {\n"
+                     "  x = 100\n"
+                     "  debug(\"other\")\n"
+                     "}\n"
+                     "function step() {\n"
+                     "}\n";
+
+/* Two foot-bots at (-1, 0) and (1, 0) running the script, for two steps. */
+QString WriteExperiment(const QString &str_name, const QString &str_script) {
+  CVeskQTMainWindow::SBuild sBuild;
+  EXPECT_TRUE(CVeskQTMainWindow::BuildScript(str_script, sBuild));
+  QString strRobots;
+  for (int i : {1, 2})
+    strRobots += QString("<foot-bot id=\"fb%1\" rab_data_size=\"64\">"
+                         "<body position=\"%2,0,0\" orientation=\"0,0,0\"/>"
+                         "<controller config=\"fbc\"/></foot-bot>\n")
+                     .arg(i)
+                     .arg(i == 1 ? -1 : 1);
+  return WriteScript(
+      str_name,
+      QString("<?xml version=\"1.0\"?>\n<argos-configuration>\n"
+              "<framework><system threads=\"0\"/>"
+              "<experiment length=\"1\" ticks_per_second=\"2\" random_seed=\"1\"/></framework>\n"
+              "<controllers><vesk_controller_footbot id=\"fbc\" library=\"x\">"
+              "<actuators><range_and_bearing implementation=\"default\"/>"
+              "<differential_steering implementation=\"default\"/></actuators>"
+              "<sensors><range_and_bearing implementation=\"medium\" medium=\"rab\"/></sensors>"
+              "<params bytecode_file=\"%1\" debug_file=\"%2\"/>"
+              "</vesk_controller_footbot></controllers>\n"
+              "<arena size=\"4,4,1\" center=\"0,0,0.5\">\n%3</arena>\n"
+              "<physics_engines><dynamics2d id=\"d\"/></physics_engines>\n"
+              "<media><range_and_bearing id=\"rab\"/></media>\n</argos-configuration>\n")
+          .arg(sBuild.BytecodeFile, sBuild.DebugFile, strRobots));
+}
+
+CVeskController *ControllerOf(vesksim::CWorld &c_world, size_t un_index) {
+  return dynamic_cast<CVeskController *>(&c_world.GetBody(un_index).Robot->GetController());
+}
+
+} // namespace
+
+TEST(Gui2VskEdit, LoadsTheExperimentWithItsScript) {
+  const QString strScript = WriteScript("vskedit_counter.vsk", COUNTER);
+  CVskEditWindow cWindow;
+  ASSERT_TRUE(cWindow.LoadExperiment(WriteExperiment("two.argos", strScript)))
+      << cWindow.GetLastError().toStdString();
+  ASSERT_NE(cWindow.GetWorld(), nullptr);
+  EXPECT_EQ(cWindow.GetWorld()->GetNumRobots(), 2u);
+  EXPECT_EQ(cWindow.GetEditor().GetMainScript(), strScript);
+  ASSERT_NE(cWindow.GetEditor().CurrentEditor(), nullptr);
+  EXPECT_EQ(cWindow.GetView().Label(0), "R1: ready");
+  EXPECT_EQ(cWindow.GetView().Label(1), "R2: ready");
+  EXPECT_TRUE(cWindow.GetView().Label(2).isEmpty());
+
+  /* A file that is no experiment leaves the running one alone. */
+  EXPECT_FALSE(cWindow.LoadExperiment(WriteScript("bad.argos", "<argos-configuration>")));
+  EXPECT_FALSE(cWindow.GetLastError().isEmpty());
+  EXPECT_EQ(cWindow.GetWorld()->GetNumRobots(), 2u);
+}
+
+TEST(Gui2VskEdit, StepsUpToTheExperimentLength) {
+  CVskEditWindow cWindow;
+  ASSERT_TRUE(cWindow.LoadExperiment(
+      WriteExperiment("steps.argos", WriteScript("vskedit_steps.vsk", COUNTER))));
+  QSignalSpy cSteps(&cWindow, &CVskEditWindow::StepDone);
+  cWindow.GetEditor().HandleEntitySelection(size_t(0));
+  cWindow.Step();
+  ASSERT_EQ(cSteps.count(), 1);
+  EXPECT_EQ(cSteps.takeFirst().at(0).toInt(), 1);
+  EXPECT_EQ(Value(*cWindow.GetEditor().GetVariableModel(), "x"), "11");
+  cWindow.Step();
+  cWindow.Step(); /* the experiment lasts two steps */
+  EXPECT_EQ(cWindow.GetWorld()->GetClock(), 2u);
+  EXPECT_EQ(cSteps.count(), 1);
+  EXPECT_EQ(Value(*cWindow.GetEditor().GetVariableModel(), "x"), "12");
+  ASSERT_TRUE(cWindow.Reset());
+  EXPECT_EQ(cWindow.GetWorld()->GetClock(), 0u);
+  EXPECT_EQ(cWindow.GetEditor().GetSelectedController(), nullptr);
+}
+
+TEST(Gui2VskEdit, ClickingARobotSelectsIt) {
+  CVskEditWindow cWindow;
+  ASSERT_TRUE(cWindow.LoadExperiment(
+      WriteExperiment("click.argos", WriteScript("vskedit_click.vsk", COUNTER))));
+  CVskEditArenaView &cView = cWindow.GetView();
+  cView.resize(400, 400);
+  vesksim::CWorld &cWorld = *cWindow.GetWorld();
+  const QPoint cSecond = cView.ToView(cWorld.GetBody(1).Floor()).toPoint();
+  EXPECT_GT(cSecond.x(), 200);
+  EXPECT_EQ(cSecond.y(), 200);
+  QTest::mouseClick(&cView, Qt::LeftButton, Qt::NoModifier, cSecond);
+  EXPECT_EQ(cView.GetSelected(), 1);
+  EXPECT_EQ(cWindow.GetEditor().GetSelectedController(), ControllerOf(cWorld, 1));
+  QTest::mouseClick(&cView, Qt::LeftButton, Qt::NoModifier,
+                    cView.ToView(cWorld.GetBody(0).Floor()).toPoint());
+  EXPECT_EQ(cWindow.GetEditor().GetSelectedController(), ControllerOf(cWorld, 0));
+  QTest::mouseClick(&cView, Qt::LeftButton, Qt::NoModifier, QPoint(200, 40));
+  EXPECT_EQ(cView.GetSelected(), -1);
+  EXPECT_EQ(cWindow.GetEditor().GetSelectedController(), nullptr);
+  /* The view paints without a display. */
+  QImage cImage(cView.size(), QImage::Format_ARGB32);
+  cView.render(&cImage);
+  EXPECT_NE(cImage.pixelColor(cSecond), cImage.pixelColor(QPoint(200, 40)));
+}
+
+TEST(Gui2VskEdit, ExecutedScriptSurvivesAReset) {
+  CVskEditWindow cWindow;
+  ASSERT_TRUE(cWindow.LoadExperiment(
+      WriteExperiment("exec.argos", WriteScript("vskedit_exec.vsk", COUNTER))));
+  CVeskQTMainWindow &cEditor = cWindow.GetEditor();
+  ASSERT_TRUE(cEditor.OpenFile(WriteScript("vskedit_other.vsk", OTHER)));
+  cEditor.SetMain();
+  cWindow.Step();
+  cEditor.Execute();
+  EXPECT_EQ(cWindow.GetView().Label(0), "R1: other");
+  EXPECT_EQ(cWindow.GetWorld()->GetClock(), 1u);
+  ASSERT_TRUE(cWindow.Reset());
+  EXPECT_EQ(cWindow.GetWorld()->GetClock(), 0u);
+  EXPECT_EQ(cWindow.GetView().Label(0), "R1: other");
+  EXPECT_EQ(cWindow.GetView().Label(1), "R2: other");
+}
