@@ -69,26 +69,30 @@ bool Build(const std::filesystem::path &c_dir) {
   std::ofstream(strSource) << SCRIPT;
   std::string strVasm = (c_dir / "bench.vasm").string();
   char pchProg[] = "bench_vesksim";
-  char *apchArgv[] = {pchProg, const_cast<char *>(strSource.c_str()), strVasm.data(), nullptr};
+  char *apchArgv[] = {pchProg, const_cast<char *>(strSource.c_str()), strVasm.data(),
+                      nullptr};
   veskparser_t tParser = veskparser_new(3, apchArgv);
   if (tParser == nullptr) return false;
   const bool bParsed = veskparser_parse(tParser) == PARSE_OK;
   veskparser_destroy(&tParser);
-  return bParsed && veskrunner_assemble_files(strVasm.c_str(), (c_dir / "bench.vo").c_str(),
-                                              (c_dir / "bench.vdb").c_str()) == 0;
+  return bParsed &&
+         veskrunner_assemble_files(strVasm.c_str(), (c_dir / "bench.vo").c_str(),
+                                   (c_dir / "bench.vdb").c_str()) == 0;
 }
 
 double Run(const std::string &str_label, const std::filesystem::path &c_dir,
            size_t un_robots, uint64_t un_steps, double &f_packets_per_step) {
   ticpp::Document cDoc;
-  cDoc.Parse("<" + str_label + " id=\"fbc\"><actuators><range_and_bearing/>"
+  cDoc.Parse("<" + str_label +
+             " id=\"fbc\"><actuators><range_and_bearing/>"
              "<differential_steering/></actuators><sensors><range_and_bearing/>"
              "<footbot_proximity/></sensors><params bytecode_file=\"" +
              (c_dir / "bench.vo").string() + "\" debug_file=\"" +
              (c_dir / "bench.vdb").string() + "\"/></" + str_label + ">");
   const size_t unSide = static_cast<size_t>(std::ceil(std::sqrt(double(un_robots))));
   const double fSide = double(unSide) + 1;
-  vesksim::CWorld cWorld(10, argos::CVector3(fSide, fSide, 1), argos::CVector3(0, 0, 0.5), {});
+  vesksim::CWorld cWorld(10, argos::CVector3(fSide, fSide, 1), argos::CVector3(0, 0, 0.5),
+                         {});
   for (size_t i = 0; i < un_robots; ++i) {
     vesksim::SRobotSpec sSpec;
     sSpec.Id = "fb" + std::to_string(i);
@@ -129,8 +133,8 @@ int main(int argc, char **argv) {
   for (int i = 3; i < argc; ++i)
     vecSizes.push_back(std::strtoul(argv[i], nullptr, 10));
   if (vecSizes.empty()) vecSizes = {100, 1000, 5000};
-  const std::filesystem::path cDir =
-      std::filesystem::temp_directory_path() / ("bench-vesksim-" + std::to_string(getpid()));
+  const std::filesystem::path cDir = std::filesystem::temp_directory_path() /
+                                     ("bench-vesksim-" + std::to_string(getpid()));
   std::filesystem::create_directories(cDir);
   if (!Build(cDir)) {
     std::fprintf(stderr, "bench_vesksim: the benchmark script does not build\n");

@@ -74,7 +74,9 @@ inline bool assemble(const std::string &vasm, Bytes &code, veskdebug_t *dbg) {
 }
 
 /* print for scripts: consumes its arguments, writes nothing. */
-inline int quiet_print(veskvm_t vm) { return veskvm_ret0(vm); }
+inline int quiet_print(veskvm_t vm) {
+  return veskvm_ret0(vm);
+}
 
 inline void register_print(veskvm_t vm) {
   veskvm_register_global_function(vm, "print", quiet_print);

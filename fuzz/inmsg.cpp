@@ -125,8 +125,8 @@ void write_seeds(const char *dir) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  std::string path = scratch_file(".vsk", reinterpret_cast<const uint8_t *>(SCRIPT),
-                                  strlen(SCRIPT));
+  std::string path =
+      scratch_file(".vsk", reinterpret_cast<const uint8_t *>(SCRIPT), strlen(SCRIPT));
   std::string vasm;
   if (!compile(path, vasm) || !assemble(vasm, g_code, nullptr)) {
     fprintf(stderr, "the fuzz script does not compile\n");
@@ -147,8 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (int i = 0; i < 2; ++i)
     control_step(vm, data, static_cast<uint32_t>(size), out);
   if (size > 0) {
-    veskinmsg_queue_append(vm, veskdarray_frombuffer(data, static_cast<uint32_t>(size), 1,
-                                                     nullptr));
+    veskinmsg_queue_append(
+        vm, veskdarray_frombuffer(data, static_cast<uint32_t>(size), 1, nullptr));
     veskvm_process_inmsgs(vm);
     veskvm_function_call(vm, "step", 0);
   }

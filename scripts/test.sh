@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in a normal
-# build and once with AddressSanitizer and UndefinedBehaviorSanitizer.
+# build and once with AddressSanitizer and UndefinedBehaviorSanitizer; then
+# the fuzz targets and the end-to-end tests under valgrind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -22,3 +23,7 @@ if [ "${VESK_SKIP_SANITIZE:-}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_suite build-asan -DVESK_SANITIZE=ON
 fi
+# Every fuzz target over its corpus plus a short run; the end-to-end tests
+# under valgrind.
+[ "${VESK_SKIP_FUZZ:-}" = 1 ] || fuzz/run.sh
+[ "${VESK_SKIP_VALGRIND:-}" = 1 ] || scripts/valgrind.sh

@@ -3,14 +3,16 @@
 # program under valgrind --leak-check=full. Builds the programs in a build
 # directory of its own (default build-valgrind), replaces each one in bin/
 # by a wrapper that runs the real program (kept in bin/.real/) under
-# valgrind, and fails when a test fails or valgrind reported anything.
+# valgrind, and fails when a test fails or valgrind reported anything. The
+# wrapper shows the programs' output with bin/.real/ written as bin/, so
+# texts that print the program's path still match.
 #
 #   scripts/valgrind.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build-valgrind}
-programs=(vskparse vskasm vskdeasm vskrun vsk vskdbg)
+programs=(vskparse vskasm vskdeasm vskrun vsk vskdbg vesksim)
 bin=$build/bin real=$build/bin/.real logs=$build/valgrind-logs
 
 # Put the real programs back first, so that the build sees what it made.
@@ -20,19 +22,32 @@ if [ -d "$real" ]; then
   done
 fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Only the programs this tree has (the simulator is optional).
+targets=$(cmake --build "$build" --target help)
+present=()
+for p in "${programs[@]}"; do
+  grep -qx "\.\.\. $p" <<<"$targets" && present+=("$p")
+done
+programs=("${present[@]}")
 cmake --build "$build" -j "$(nproc)" --target "${programs[@]}" >/dev/null
 
 mkdir -p "$real"
 rm -rf "$logs" && mkdir -p "$logs"
-logs_abs=$(cd "$logs" && pwd)
+logs_abs=$(cd "$logs" && pwd) bin_abs=$(cd "$bin" && pwd) real_abs=$(cd "$real" && pwd)
 for p in "${programs[@]}"; do
   mv -f "$bin/$p" "$real/$p"
   cat >"$bin/$p" <<WRAP
 #!/bin/sh
 # valgrind wrapper made by scripts/valgrind.sh; the program is in .real/.
-exec valgrind -q --leak-check=full --show-leak-kinds=definite,indirect,possible \\
+out=\$(mktemp -d) || exit 2
+valgrind -q --leak-check=full --show-leak-kinds=definite,indirect,possible \\
   --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 \\
-  --log-file="$logs_abs/$p.%p.log" "$(cd "$real" && pwd)/$p" "\$@"
+  --log-file="$logs_abs/$p.%p.log" "$real_abs/$p" "\$@" >"\$out/1" 2>"\$out/2"
+status=\$?
+sed "s|$real_abs/|$bin_abs/|g" "\$out/1"
+sed "s|$real_abs/|$bin_abs/|g" "\$out/2" >&2
+rm -rf "\$out"
+exit \$status
 WRAP
   chmod +x "$bin/$p"
 done

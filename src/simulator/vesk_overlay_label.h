@@ -13,7 +13,8 @@
 #include "vesk_controller.h"
 
 /* The label from its parts. */
-inline std::string VeskOverlayLabel(argos::UInt16 un_robot_id, const std::string &str_debug) {
+inline std::string VeskOverlayLabel(argos::UInt16 un_robot_id,
+                                    const std::string &str_debug) {
   std::string strLabel = "R" + argos::ToString(un_robot_id);
   if (!str_debug.empty()) strLabel += ": " + str_debug;
   return strLabel;

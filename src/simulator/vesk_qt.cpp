@@ -30,8 +30,8 @@ void CVeskQT::Init(TConfigurationNode &) {
                    qOverload<CEntity *>(&CVeskQTMainWindow::HandleEntitySelection));
   QObject::connect(pcView, &CQTOpenGLWidget::EntityDeselected, m_pcMainWindow,
                    qOverload<CEntity *>(&CVeskQTMainWindow::HandleEntityDeselection));
-  QObject::connect(&GetMainWindow(), &CQTOpenGLMainWindow::ExperimentReset, m_pcMainWindow,
-                   [this] { m_pcMainWindow->CheckVeskStatus(0); });
+  QObject::connect(&GetMainWindow(), &CQTOpenGLMainWindow::ExperimentReset,
+                   m_pcMainWindow, [this] { m_pcMainWindow->CheckVeskStatus(0); });
   m_pcMainWindow->show();
 }
 

@@ -36,6 +36,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextBlock>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -78,7 +79,8 @@ public:
     QByteArray cText;
     std::rewind(m_pfFile);
     char achBuffer[4096];
-    for (size_t unRead; (unRead = std::fread(achBuffer, 1, sizeof(achBuffer), m_pfFile)) > 0;)
+    for (size_t unRead;
+         (unRead = std::fread(achBuffer, 1, sizeof(achBuffer), m_pfFile)) > 0;)
       cText.append(achBuffer, static_cast<int>(unRead));
     return QString::fromUtf8(cText);
   }
@@ -142,7 +144,8 @@ bool SameMessage(const CVeskQTMainWindow::SMessage &s_a,
 
 bool SameMessages(const QList<CVeskQTMainWindow::SMessage> &list_a,
                   const QList<CVeskQTMainWindow::SMessage> &list_b) {
-  return std::equal(list_a.begin(), list_a.end(), list_b.begin(), list_b.end(), SameMessage);
+  return std::equal(list_a.begin(), list_a.end(), list_b.begin(), list_b.end(),
+                    SameMessage);
 }
 
 QString RobotName(CVeskController &c_controller) {
@@ -183,7 +186,8 @@ CVeskQTMainWindow::CVeskQTMainWindow(QWidget *pc_parent)
   CreateMenus();
   CreateDocks();
   connect(m_pcTabs, &QTabWidget::currentChanged, this, &CVeskQTMainWindow::UpdateActions);
-  connect(m_pcTabs, &QTabWidget::tabCloseRequested, this, &CVeskQTMainWindow::CloseEditor);
+  connect(m_pcTabs, &QTabWidget::tabCloseRequested, this,
+          &CVeskQTMainWindow::CloseEditor);
   connect(m_pcTabs, &CVeskQTTabWidget::TabRemoved, this,
           &CVeskQTMainWindow::UpdateSetMainScriptActions);
   SelectController(nullptr);
@@ -202,10 +206,13 @@ void CVeskQTMainWindow::CreateActions() {
     connect(pcAction, &QAction::triggered, this, f_slot);
     return pcAction;
   };
-  m_pcNewOpenAction = Action(tr("&New/Open..."), QKeySequence::Open, &CVeskQTMainWindow::NewOpen);
+  m_pcNewOpenAction =
+      Action(tr("&New/Open..."), QKeySequence::Open, &CVeskQTMainWindow::NewOpen);
   m_pcSaveAction = Action(tr("&Save"), QKeySequence::Save, &CVeskQTMainWindow::Save);
-  m_pcSaveAsAction = Action(tr("Save &As..."), QKeySequence::SaveAs, &CVeskQTMainWindow::SaveAs);
-  m_pcSaveAllAction = Action(tr("Save A&ll"), QKeySequence::UnknownKey, &CVeskQTMainWindow::SaveAll);
+  m_pcSaveAsAction =
+      Action(tr("Save &As..."), QKeySequence::SaveAs, &CVeskQTMainWindow::SaveAs);
+  m_pcSaveAllAction =
+      Action(tr("Save A&ll"), QKeySequence::UnknownKey, &CVeskQTMainWindow::SaveAll);
   m_pcCloseAction = new QAction(tr("&Close"), this);
   m_pcCloseAction->setShortcut(QKeySequence::Close);
   connect(m_pcCloseAction, &QAction::triggered, this,
@@ -233,8 +240,8 @@ void CVeskQTMainWindow::CreateActions() {
 
 void CVeskQTMainWindow::CreateMenus() {
   QMenu *pcFile = menuBar()->addMenu(tr("&File"));
-  pcFile->addActions({m_pcNewOpenAction, m_pcSaveAction, m_pcSaveAsAction, m_pcSaveAllAction,
-                      m_pcCloseAction});
+  pcFile->addActions({m_pcNewOpenAction, m_pcSaveAction, m_pcSaveAsAction,
+                      m_pcSaveAllAction, m_pcCloseAction});
   pcFile->addSeparator();
   for (QAction *pcRecent : m_apcRecentFiles)
     pcFile->addAction(pcRecent);
@@ -277,6 +284,8 @@ void CVeskQTMainWindow::CreateDocks() {
   m_pcFunctionTree->setHeaderHidden(true);
   pcLayout->addWidget(m_pcSelectedLabel);
   pcLayout->addWidget(pcSplitter);
+  TrackExpansion(m_pcVariableTree, m_setVariablesExpanded);
+  TrackExpansion(m_pcFunctionTree, m_setFunctionsExpanded);
   auto *pcStateDock = new QDockWidget(tr("Robot state"), this);
   pcStateDock->setObjectName("StateDock");
   pcStateDock->setWidget(pcState);
@@ -322,9 +331,12 @@ void CVeskQTMainWindow::AddEditor(CVeskQTEditor *pc_editor) {
           &CVeskQTMainWindow::UpdateRecentFilesActions);
   connect(pc_editor->document(), &QTextDocument::modificationChanged, this,
           &CVeskQTMainWindow::SetTabModified);
-  connect(pc_editor, &QPlainTextEdit::undoAvailable, this, &CVeskQTMainWindow::UpdateActions);
-  connect(pc_editor, &QPlainTextEdit::redoAvailable, this, &CVeskQTMainWindow::UpdateActions);
-  connect(pc_editor, &QPlainTextEdit::copyAvailable, this, &CVeskQTMainWindow::UpdateActions);
+  connect(pc_editor, &QPlainTextEdit::undoAvailable, this,
+          &CVeskQTMainWindow::UpdateActions);
+  connect(pc_editor, &QPlainTextEdit::redoAvailable, this,
+          &CVeskQTMainWindow::UpdateActions);
+  connect(pc_editor, &QPlainTextEdit::copyAvailable, this,
+          &CVeskQTMainWindow::UpdateActions);
   int nIdx = m_pcTabs->addTab(pc_editor, QString());
   UpdateTabTitle(nIdx);
   m_pcTabs->setCurrentIndex(nIdx);
@@ -337,7 +349,8 @@ void CVeskQTMainWindow::UpdateTabTitle(int n_idx) {
   if (pcEditor == nullptr) return;
   QString strTitle = QFileInfo(pcEditor->GetFilePath()).fileName();
   if (pcEditor->document()->isModified()) strTitle += "*";
-  if (pcEditor->GetFilePath() == m_strMainScript) strTitle = tr("%1 (main)").arg(strTitle);
+  if (pcEditor->GetFilePath() == m_strMainScript)
+    strTitle = tr("%1 (main)").arg(strTitle);
   m_pcTabs->setTabText(n_idx, strTitle);
   m_pcTabs->setTabToolTip(n_idx, pcEditor->GetFilePath());
 }
@@ -354,7 +367,8 @@ void CVeskQTMainWindow::NewOpen() {
   if (!QFileInfo::exists(strPath)) {
     NewFile(strPath);
   } else if (!OpenFile(strPath)) {
-    QMessageBox::warning(this, tr("Vesk Editor"), tr("Cannot read file %1.").arg(strPath));
+    QMessageBox::warning(this, tr("Vesk Editor"),
+                         tr("Cannot read file %1.").arg(strPath));
   }
 }
 
@@ -363,7 +377,8 @@ void CVeskQTMainWindow::OpenRecentFile() {
   if (pcAction == nullptr) return;
   const QString strPath = pcAction->data().toString();
   if (!OpenFile(strPath))
-    QMessageBox::warning(this, tr("Vesk Editor"), tr("Cannot read file %1.").arg(strPath));
+    QMessageBox::warning(this, tr("Vesk Editor"),
+                         tr("Cannot read file %1.").arg(strPath));
 }
 
 bool CVeskQTMainWindow::Save() {
@@ -455,7 +470,8 @@ bool CVeskQTMainWindow::ParsePosition(const QString &str_text, SMessage &s_messa
 
 bool CVeskQTMainWindow::BuildScript(const QString &str_script, SBuild &s_build) {
   s_build = SBuild();
-  const QString strBase = str_script.endsWith(".vsk") ? str_script.chopped(4) : str_script;
+  const QString strBase =
+      str_script.endsWith(".vsk") ? str_script.chopped(4) : str_script;
   s_build.BytecodeFile = strBase + ".vo";
   s_build.DebugFile = strBase + ".vdb";
   const std::string strSource = LocalPath(str_script);
@@ -470,8 +486,8 @@ bool CVeskQTMainWindow::BuildScript(const QString &str_script, SBuild &s_build) 
   {
     CStderrCapture cCapture;
     bOk = CompileToMemory(strSource.c_str(), &pchListing, &unLength) &&
-          AssembleMemory(pchListing, unLength, strListingName.c_str(), &punBytecode, &unSize,
-                         &tDebug);
+          AssembleMemory(pchListing, unLength, strListingName.c_str(), &punBytecode,
+                         &unSize, &tDebug);
     strOutput = cCapture.Finish();
   }
   for (const QString &strLine : strOutput.split('\n', Qt::SkipEmptyParts)) {
@@ -491,8 +507,8 @@ bool CVeskQTMainWindow::BuildScript(const QString &str_script, SBuild &s_build) 
       bOk = false;
     }
   } else if (s_build.Messages.isEmpty()) {
-    s_build.Messages.append({tr("compiler"), QString(), 0, 0,
-                             tr("Cannot compile %1").arg(str_script)});
+    s_build.Messages.append(
+        {tr("compiler"), QString(), 0, 0, tr("Cannot compile %1").arg(str_script)});
   }
   std::free(pchListing);
   std::free(punBytecode);
@@ -537,11 +553,12 @@ void CVeskQTMainWindow::LoadIntoRobots(const SBuild &s_build) {
     try {
       pcController->SetBytecode(strBytecode, strDebug);
     } catch (argos::CARGoSException &cEx) {
-      m_listBuildMessages.append(
-          {RobotName(*pcController), QString(), 0, 0, QString::fromStdString(cEx.what())});
+      m_listBuildMessages.append({RobotName(*pcController), QString(), 0, 0,
+                                  QString::fromStdString(cEx.what())});
     }
   }
-  statusBar()->showMessage(tr("Script loaded into %n robot(s)", "", vecControllers.size()));
+  statusBar()->showMessage(
+      tr("Script loaded into %n robot(s)", "", vecControllers.size()));
   emit ScriptExecuted();
   CheckVeskStatus(0);
   ShowMessages();
@@ -572,9 +589,8 @@ void CVeskQTMainWindow::UpdateActions() {
   CVeskQTEditor *pcEditor = CurrentEditor();
   const bool bEditor = pcEditor != nullptr;
   const bool bSelection = bEditor && pcEditor->textCursor().hasSelection();
-  for (QAction *pcAction :
-       {m_pcSaveAction, m_pcSaveAsAction, m_pcSaveAllAction, m_pcCloseAction,
-        m_pcPasteAction, m_pcFindAction})
+  for (QAction *pcAction : {m_pcSaveAction, m_pcSaveAsAction, m_pcSaveAllAction,
+                            m_pcCloseAction, m_pcPasteAction, m_pcFindAction})
     pcAction->setEnabled(bEditor);
   m_pcUndoAction->setEnabled(bEditor && pcEditor->document()->isUndoAvailable());
   m_pcRedoAction->setEnabled(bEditor && pcEditor->document()->isRedoAvailable());
@@ -586,7 +602,8 @@ void CVeskQTMainWindow::UpdateActions() {
 void CVeskQTMainWindow::UpdateRecentFilesActions() {
   QSettings cSettings;
   cSettings.beginGroup(CVeskQTEditor::RECENT_FILES_GROUP);
-  const QStringList listFiles = cSettings.value(CVeskQTEditor::RECENT_FILES_KEY).toStringList();
+  const QStringList listFiles =
+      cSettings.value(CVeskQTEditor::RECENT_FILES_KEY).toStringList();
   cSettings.endGroup();
   for (int i = 0; i < MAX_RECENT_FILES; ++i) {
     QAction *pcAction = m_apcRecentFiles[i];
@@ -633,7 +650,11 @@ CVeskController *CVeskQTMainWindow::ControllerOf(argos::CEntity &c_entity) {
 
 void CVeskQTMainWindow::CheckVeskStatus(int) {
   QList<SMessage> listErrors;
-  for (CVeskController *pcController : GetControllers()) {
+  const QVector<CVeskController *> vecControllers = GetControllers();
+  /* A robot taken out of the simulation takes its trees along. */
+  if (m_pcSelected != nullptr && !vecControllers.contains(m_pcSelected))
+    SelectController(nullptr);
+  for (CVeskController *pcController : vecControllers) {
     veskvm_t tVM = pcController->GetVeskVM();
     if (tVM == nullptr || tVM->state != VESKVM_STATE_ERROR) continue;
     SMessage sError;
@@ -686,7 +707,12 @@ void CVeskQTMainWindow::GoTo(const SMessage &s_message) {
     return;
   }
   CVeskQTEditor *pcEditor = CurrentEditor();
-  pcEditor->GoTo(s_message.Line, s_message.Column);
+  /* The editor moves column + 1 characters into the line; positions at the
+   * end of a line (after its last token) must not carry it onto the next. */
+  QTextBlock cBlock = pcEditor->document()->findBlockByNumber(s_message.Line - 1);
+  int nColumn = s_message.Column;
+  if (cBlock.isValid()) nColumn = qMax(0, qMin(nColumn, cBlock.length() - 2));
+  pcEditor->GoTo(s_message.Line, nColumn);
   pcEditor->setFocus();
 }
 
@@ -725,30 +751,71 @@ void CVeskQTMainWindow::SelectController(CVeskController *pc_controller) {
   CVeskQTStateTreeModel *pcOldFunctions = m_pcFunctionModel;
   m_pcVariableModel = new CVeskQTStateTreeVariableModel(pc_controller, true, this);
   m_pcFunctionModel = new CVeskQTStateTreeFunctionModel(pc_controller, true, this);
+  /* The views first, so that they have taken each reset in when the trees
+   * are expanded again. */
+  m_pcVariableTree->setModel(m_pcVariableModel);
+  m_pcFunctionTree->setModel(m_pcFunctionModel);
   connect(m_pcVariableModel, &QAbstractItemModel::modelReset, this,
           &CVeskQTMainWindow::VariableTreeChanged);
   connect(m_pcFunctionModel, &QAbstractItemModel::modelReset, this,
           &CVeskQTMainWindow::FunctionTreeChanged);
-  m_pcVariableTree->setModel(m_pcVariableModel);
-  m_pcFunctionTree->setModel(m_pcFunctionModel);
   delete pcOldVariables;
   delete pcOldFunctions;
-  m_pcSelectedLabel->setText(pc_controller != nullptr
-                                 ? tr("Robot %1 (%2)")
-                                       .arg(RobotName(*pc_controller))
-                                       .arg(QString::fromStdString(pc_controller->GetId()))
-                                 : tr("No robot selected"));
+  m_pcSelectedLabel->setText(
+      pc_controller != nullptr ? tr("Robot %1 (%2)")
+                                     .arg(RobotName(*pc_controller))
+                                     .arg(QString::fromStdString(pc_controller->GetId()))
+                               : tr("No robot selected"));
   m_pcVariableModel->Refresh();
   m_pcFunctionModel->Refresh();
 }
 
 void CVeskQTMainWindow::VariableTreeChanged() {
-  m_pcVariableTree->expandAll();
+  RestoreExpansion(m_pcVariableTree, m_setVariablesExpanded);
   m_pcVariableTree->resizeColumnToContents(0);
 }
 
 void CVeskQTMainWindow::FunctionTreeChanged() {
-  m_pcFunctionTree->expandAll();
+  RestoreExpansion(m_pcFunctionTree, m_setFunctionsExpanded);
+}
+
+namespace {
+
+QString TreePath(const QModelIndex &c_index) {
+  QStringList listNames;
+  for (QModelIndex cAt = c_index; cAt.isValid(); cAt = cAt.parent())
+    listNames.prepend(cAt.siblingAtColumn(0).data().toString());
+  return listNames.join('/');
+}
+
+} // namespace
+
+void CVeskQTMainWindow::TrackExpansion(QTreeView *pc_tree, QSet<QString> &set_expanded) {
+  connect(pc_tree, &QTreeView::expanded, this,
+          [&set_expanded](const QModelIndex &c_index) {
+            set_expanded.insert(TreePath(c_index));
+          });
+  connect(pc_tree, &QTreeView::collapsed, this,
+          [&set_expanded](const QModelIndex &c_index) {
+            set_expanded.remove(TreePath(c_index));
+          });
+}
+
+void CVeskQTMainWindow::RestoreExpansion(QTreeView *pc_tree,
+                                         const QSet<QString> &set_expanded) {
+  QAbstractItemModel *pcModel = pc_tree->model();
+  if (pcModel == nullptr || set_expanded.isEmpty()) return;
+  /* Only rows under expanded rows can be expanded themselves. */
+  QList<QModelIndex> listPending = {QModelIndex()};
+  while (!listPending.isEmpty()) {
+    QModelIndex cParent = listPending.takeLast();
+    for (int i = 0; i < pcModel->rowCount(cParent); ++i) {
+      QModelIndex cChild = pcModel->index(i, 0, cParent);
+      if (!set_expanded.contains(TreePath(cChild))) continue;
+      pc_tree->expand(cChild);
+      listPending.append(cChild);
+    }
+  }
 }
 
 /****************************************/

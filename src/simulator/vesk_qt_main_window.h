@@ -22,6 +22,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -85,7 +86,9 @@ public:
   /* The script Compile builds; empty until one is chosen or compiled. */
   const QString &GetMainScript() const { return m_strMainScript; }
   /* Compiler messages, then the run-time errors of the robots. */
-  QList<SMessage> GetMessages() const { return m_listBuildMessages + m_listRunTimeErrors; }
+  QList<SMessage> GetMessages() const {
+    return m_listBuildMessages + m_listRunTimeErrors;
+  }
   CVeskController *GetSelectedController() const { return m_pcSelected; }
   CVeskQTStateTreeModel *GetVariableModel() const { return m_pcVariableModel; }
   CVeskQTStateTreeModel *GetFunctionModel() const { return m_pcFunctionModel; }
@@ -151,6 +154,9 @@ private:
   void ShowMessages();
   void GoTo(const SMessage &s_message);
   void LoadIntoRobots(const SBuild &s_build);
+  /* Keeps the rows the user expanded in a tree open across refreshes. */
+  void TrackExpansion(QTreeView *pc_tree, QSet<QString> &set_expanded);
+  void RestoreExpansion(QTreeView *pc_tree, const QSet<QString> &set_expanded);
 
   CVeskQTTabWidget *m_pcTabs;
   QString m_strMainScript;
@@ -166,6 +172,8 @@ private:
   CVeskController *m_pcSelected = nullptr;
   CVeskQTStateTreeModel *m_pcVariableModel = nullptr;
   CVeskQTStateTreeModel *m_pcFunctionModel = nullptr;
+  QSet<QString> m_setVariablesExpanded; /* paths of expanded rows, "a/b/c" */
+  QSet<QString> m_setFunctionsExpanded;
 
   QAction *m_pcNewOpenAction, *m_pcSaveAction, *m_pcSaveAsAction, *m_pcSaveAllAction;
   QAction *m_pcCloseAction, *m_pcUndoAction, *m_pcRedoAction, *m_pcCutAction;

@@ -82,9 +82,16 @@ veskdarray_t veskdarray_frombuffer(const void *buf, uint32_t buf_size, uint32_t 
   return da;
 }
 
-static void destroy_elements(veskdarray_t da) {
-  for (int64_t i = 0; i < da->size; ++i)
+/* Calls the destroy callback on positions [from, size); the default callback
+   does nothing, so it is not called at all. */
+static void destroy_from(veskdarray_t da, int64_t from) {
+  if (da->eldestroy == veskdarray_elem_destroy) return;
+  for (int64_t i = from; i < da->size; ++i)
     da->eldestroy((uint32_t)i, slot(da, i), NULL);
+}
+
+static void destroy_elements(veskdarray_t da) {
+  destroy_from(da, 0);
 }
 
 void veskdarray_destroy(veskdarray_t *da) {
@@ -152,8 +159,7 @@ void veskdarray_remove(veskdarray_t da, uint32_t pos) {
 
 void veskdarray_truncate(veskdarray_t da, uint32_t size) {
   if ((int64_t)size >= da->size) return;
-  for (int64_t i = size; i < da->size; ++i)
-    da->eldestroy((uint32_t)i, slot(da, i), NULL);
+  destroy_from(da, size);
   da->size = size;
   uint32_t cap = da->capacity;
   while (da->size >= 1 && (uint64_t)da->size <= cap / 2)

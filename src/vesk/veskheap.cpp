@@ -76,7 +76,7 @@ private:
     return p;
   }
 
-  void refill() {
+  [[gnu::noinline]] void refill() {
     Block *chunk = (Block *)checked(malloc(CHUNK_BLOCKS * sizeof(Block)));
     chunks_.push_back(chunk);
     for (size_t i = 0; i < CHUNK_BLOCKS; ++i) {
@@ -124,11 +124,20 @@ void veskheap_destroy(veskheap_t *h) {
   *h = NULL;
 }
 
+/* The rare steps of an allocation, kept out of its fast path. */
+[[gnu::noinline]] static void init_owner(veskobj_t o, uint16_t type) {
+  veskobj_init(o, type);
+}
+
+[[gnu::noinline]] static void list_grow_push(veskdarray_t objs, veskobj_t o) {
+  veskdarray_push(objs, &o);
+}
+
 veskobj_t veskheap_newobj(veskheap_t h, uint16_t type) {
   veskobj_t o = h->impl->pool.take();
   /* Only tables and closures own storage; the others are ready once typed. */
   if (type == VESKTYPE_TABLE || type == VESKTYPE_CLOSURE)
-    veskobj_init(o, type);
+    init_owner(o, type);
   else
     o->o.type = type;
   o->o.marker = h->marker;
@@ -137,7 +146,7 @@ veskobj_t veskheap_newobj(veskheap_t h, uint16_t type) {
   if (objs->size + 1 < (int64_t)objs->capacity)
     ((veskobj_t *)objs->data)[objs->size++] = o;
   else
-    veskdarray_push(objs, &o);
+    list_grow_push(objs, o);
   return o;
 }
 
@@ -145,47 +154,51 @@ veskobj_t veskheap_newobj(veskheap_t h, uint16_t type) {
  * Marking.
  */
 
-/* Stamps an object and queues it for a walk over its children; numbers,
-   nil and userdata have none, so the stamp is all they need. */
-static void reach(veskheap_t h, veskobj_t o) {
+static void mark_string_id(veskvm_t vm, uint16_t id) {
+  if (vm->strings) veskstrman_gc_mark(vm->strings, id);
+}
+
+/* Stamps an object. A string keeps its text at once; tables and closures are
+   queued for a walk over their children; numbers, nil and userdata have
+   none, so the stamp is all they need. */
+static void reach(veskvm_t vm, veskheap_t h, veskobj_t o) {
   if (!o || o->o.marker == h->marker) return;
   o->o.marker = h->marker;
   uint16_t type = veskobj_type(o);
-  if (type == VESKTYPE_STRING || type == VESKTYPE_TABLE || type == VESKTYPE_CLOSURE)
+  if (type == VESKTYPE_STRING)
+    mark_string_id(vm, o->s.id);
+  else if (type == VESKTYPE_TABLE || type == VESKTYPE_CLOSURE)
     h->impl->work.push_back(o);
 }
 
-static void reach_dict(veskheap_t h, veskdict_t d) {
+static void reach_dict(veskvm_t vm, veskheap_t h, veskdict_t d) {
   for (uint32_t b = 0; b < d->num_buckets; ++b) {
     veskdarray_t bucket = d->buckets[b];
     for (int64_t i = 0; bucket && i < bucket->size; ++i) {
       veskdict_entry_t *e = &veskdarray_get(bucket, i, veskdict_entry_t);
-      reach(h, *(veskobj_t *)e->key);
-      reach(h, *(veskobj_t *)e->data);
+      reach(vm, h, *(veskobj_t *)e->key);
+      reach(vm, h, *(veskobj_t *)e->data);
     }
   }
 }
 
-static void reach_array(veskheap_t h, veskdarray_t a) {
+static void reach_array(veskvm_t vm, veskheap_t h, veskdarray_t a) {
   for (int64_t i = 0; a && i < a->size; ++i)
-    reach(h, veskdarray_get(a, i, veskobj_t));
-}
-
-static void mark_string_id(veskvm_t vm, uint16_t id) {
-  if (vm->strings) veskstrman_gc_mark(vm->strings, id);
+    reach(vm, h, veskdarray_get(a, i, veskobj_t));
 }
 
 void veskheap_objmark(struct veskvm_s *vm, veskobj_t o) {
   veskheap_t h = vm->heap;
   if (!h) return;
   std::vector<veskobj_t> &work = h->impl->work;
-  reach(h, o);
+  reach(vm, h, o);
   while (!work.empty()) {
     veskobj_t x = work.back();
     work.pop_back();
-    if (veskobj_isstring(x)) mark_string_id(vm, x->s.id);
-    if (veskobj_istable(x)) reach_dict(h, x->t.value);
-    if (veskobj_isclosure(x)) reach_array(h, x->c.actrec);
+    if (veskobj_istable(x))
+      reach_dict(vm, h, x->t.value);
+    else
+      reach_array(vm, h, x->c.actrec);
   }
 }
 

@@ -30,22 +30,26 @@ void RegisterWorldDevices() {
   static const bool bDone = [] {
     argos::standin::RegisterEFootBotDevices();
     argos::standin::CDeviceRegistry::RegisterSensor(
-        "battery", [](const argos::standin::SDeviceContext &) { return new CWorldBattery; });
+        "battery",
+        [](const argos::standin::SDeviceContext &) { return new CWorldBattery; });
     return true;
   }();
   (void)bDone;
 }
 
 argos::CCI_Sensor *FindExtProximity(argos::CCI_Controller &c_controller) {
-  return Find<argos::standin::CEFootBotProximitySensor>(c_controller, "efootbot_proximity");
+  return Find<argos::standin::CEFootBotProximitySensor>(c_controller,
+                                                        "efootbot_proximity");
 }
 
 argos::CCI_Sensor *FindExtBattery(argos::CCI_Controller &c_controller) {
   return Find<CWorldBattery>(c_controller, "battery");
 }
 
-void ShowExtProximity(argos::CCI_Sensor *pc_sensor, const std::vector<argos::Real> &vec_values) {
-  static_cast<argos::standin::CEFootBotProximitySensor *>(pc_sensor)->SetValues(vec_values);
+void ShowExtProximity(argos::CCI_Sensor *pc_sensor,
+                      const std::vector<argos::Real> &vec_values) {
+  static_cast<argos::standin::CEFootBotProximitySensor *>(pc_sensor)->SetValues(
+      vec_values);
 }
 
 argos::Real ExtBatteryInitialCharge(argos::CCI_Sensor *pc_sensor) {
@@ -65,10 +69,16 @@ void ShowExtBattery(argos::CCI_Sensor *pc_sensor, const SBattery &s_battery) {
 #else
 
 void RegisterWorldDevices() {}
-argos::CCI_Sensor *FindExtProximity(argos::CCI_Controller &) { return nullptr; }
-argos::CCI_Sensor *FindExtBattery(argos::CCI_Controller &) { return nullptr; }
+argos::CCI_Sensor *FindExtProximity(argos::CCI_Controller &) {
+  return nullptr;
+}
+argos::CCI_Sensor *FindExtBattery(argos::CCI_Controller &) {
+  return nullptr;
+}
 void ShowExtProximity(argos::CCI_Sensor *, const std::vector<argos::Real> &) {}
-argos::Real ExtBatteryInitialCharge(argos::CCI_Sensor *) { return 1; }
+argos::Real ExtBatteryInitialCharge(argos::CCI_Sensor *) {
+  return 1;
+}
 void ReadExtBatterySwitches(argos::CCI_Sensor *, SBattery &) {}
 void ShowExtBattery(argos::CCI_Sensor *, const SBattery &) {}
 

@@ -20,7 +20,8 @@ void RegisterWorldDevices();
 argos::CCI_Sensor *FindExtProximity(argos::CCI_Controller &c_controller);
 argos::CCI_Sensor *FindExtBattery(argos::CCI_Controller &c_controller);
 
-void ShowExtProximity(argos::CCI_Sensor *pc_sensor, const std::vector<argos::Real> &vec_values);
+void ShowExtProximity(argos::CCI_Sensor *pc_sensor,
+                      const std::vector<argos::Real> &vec_values);
 // The battery's charge as configured ("soc"), to start the model from.
 argos::Real ExtBatteryInitialCharge(argos::CCI_Sensor *pc_sensor);
 // Copies the switches the controller set into the model.

@@ -40,7 +40,8 @@ public:
   Real Uniform(Real f_min, Real f_max) { return f_min + (f_max - f_min) * Uniform(); }
   Real Gaussian(Real f_mean, Real f_std_dev) {
     const Real fU1 = 1.0 - Uniform(), fU2 = Uniform();
-    return f_mean + f_std_dev * std::sqrt(-2.0 * std::log(fU1)) * std::cos(2 * M_PI * fU2);
+    return f_mean +
+           f_std_dev * std::sqrt(-2.0 * std::log(fU1)) * std::cos(2 * M_PI * fU2);
   }
 
 private:
@@ -56,11 +57,15 @@ public:
 
 private:
   [[noreturn]] void Fail(const XMLElement *pc_elem, const std::string &str_msg) const;
-  void CheckAttributes(const XMLElement *pc_elem, std::initializer_list<const char *> il_allowed);
-  const XMLElement *Child(const XMLElement *pc_parent, const char *pch_tag, bool b_required);
+  void CheckAttributes(const XMLElement *pc_elem,
+                       std::initializer_list<const char *> il_allowed);
+  const XMLElement *Child(const XMLElement *pc_parent, const char *pch_tag,
+                          bool b_required);
   std::string Text(const XMLElement *pc_elem, const char *pch_attr, bool b_required);
-  Real Number(const XMLElement *pc_elem, const char *pch_attr, bool b_required, Real f_default);
-  std::vector<Real> Numbers(const XMLElement *pc_elem, const char *pch_attr, size_t un_count);
+  Real Number(const XMLElement *pc_elem, const char *pch_attr, bool b_required,
+              Real f_default);
+  std::vector<Real> Numbers(const XMLElement *pc_elem, const char *pch_attr,
+                            size_t un_count);
   CVector3 Vector(const XMLElement *pc_elem, const char *pch_attr, bool b_required,
                   const CVector3 &c_default = CVector3());
   Real Yaw(const XMLElement *pc_elem, const char *pch_attr, const CVector3 &c_degrees);
@@ -91,19 +96,22 @@ private:
 void CParser::Fail(const XMLElement *pc_elem, const std::string &str_msg) const {
   std::ostringstream cMsg;
   cMsg << m_strName;
-  if (pc_elem != nullptr) cMsg << ":" << pc_elem->GetLineNum() << ": <" << pc_elem->Name() << ">";
+  if (pc_elem != nullptr)
+    cMsg << ":" << pc_elem->GetLineNum() << ": <" << pc_elem->Name() << ">";
   cMsg << ": " << str_msg;
   throw CExperimentError(cMsg.str());
 }
 
 void CParser::CheckAttributes(const XMLElement *pc_elem,
                               std::initializer_list<const char *> il_allowed) {
-  for (const tinyxml2::XMLAttribute *pcAttr = pc_elem->FirstAttribute(); pcAttr != nullptr;
-       pcAttr = pcAttr->Next()) {
-    const bool bKnown = std::any_of(il_allowed.begin(), il_allowed.end(), [&](const char *pch) {
-      return std::strcmp(pch, pcAttr->Name()) == 0;
-    });
-    if (!bKnown) Fail(pc_elem, std::string("unsupported attribute \"") + pcAttr->Name() + "\"");
+  for (const tinyxml2::XMLAttribute *pcAttr = pc_elem->FirstAttribute();
+       pcAttr != nullptr; pcAttr = pcAttr->Next()) {
+    const bool bKnown =
+        std::any_of(il_allowed.begin(), il_allowed.end(), [&](const char *pch) {
+          return std::strcmp(pch, pcAttr->Name()) == 0;
+        });
+    if (!bKnown)
+      Fail(pc_elem, std::string("unsupported attribute \"") + pcAttr->Name() + "\"");
   }
 }
 
@@ -117,7 +125,8 @@ const XMLElement *CParser::Child(const XMLElement *pc_parent, const char *pch_ta
   return pcChild;
 }
 
-std::string CParser::Text(const XMLElement *pc_elem, const char *pch_attr, bool b_required) {
+std::string CParser::Text(const XMLElement *pc_elem, const char *pch_attr,
+                          bool b_required) {
   const char *pchValue = pc_elem->Attribute(pch_attr);
   if (pchValue == nullptr) {
     if (b_required) Fail(pc_elem, std::string("missing attribute \"") + pch_attr + "\"");
@@ -164,7 +173,8 @@ CVector3 CParser::Vector(const XMLElement *pc_elem, const char *pch_attr, bool b
 }
 
 // Orientations are "z,y,x" in degrees; the plane world only turns about Z.
-Real CParser::Yaw(const XMLElement *pc_elem, const char *pch_attr, const CVector3 &c_degrees) {
+Real CParser::Yaw(const XMLElement *pc_elem, const char *pch_attr,
+                  const CVector3 &c_degrees) {
   if (c_degrees.GetY() != 0 || c_degrees.GetZ() != 0)
     Fail(pc_elem, std::string("attribute \"") + pch_attr +
                       "\": only rotations about Z (the first angle) are supported");
@@ -177,10 +187,11 @@ void CParser::Read(tinyxml2::XMLDocument &c_doc) {
     Fail(pcRoot, "the root element must be <argos-configuration>");
   for (const XMLElement *pcChild = pcRoot->FirstChildElement(); pcChild != nullptr;
        pcChild = pcChild->NextSiblingElement()) {
-    static const char *const apchKnown[] = {"framework", "controllers", "arena",
-                                            "physics_engines", "media", "visualization"};
-    if (std::none_of(std::begin(apchKnown), std::end(apchKnown),
-                     [&](const char *pch) { return std::strcmp(pch, pcChild->Name()) == 0; }))
+    static const char *const apchKnown[] = {
+        "framework", "controllers", "arena", "physics_engines", "media", "visualization"};
+    if (std::none_of(std::begin(apchKnown), std::end(apchKnown), [&](const char *pch) {
+          return std::strcmp(pch, pcChild->Name()) == 0;
+        }))
       Fail(pcChild, std::strcmp(pcChild->Name(), "loop_functions") == 0
                         ? "loop functions are not supported by the headless simulator"
                         : "unknown element");
@@ -244,7 +255,8 @@ void CParser::ReadControllers(const XMLElement *pc_controllers) {
 }
 
 void CParser::ReadArena(const XMLElement *pc_arena) {
-  CheckAttributes(pc_arena, {"size", "center", "positional_grid_size", "positional_index"});
+  CheckAttributes(pc_arena,
+                  {"size", "center", "positional_grid_size", "positional_index"});
   m_sOut.ArenaSize = Vector(pc_arena, "size", true);
   m_sOut.ArenaCenter = Vector(pc_arena, "center", false);
   if (!(m_sOut.ArenaSize.GetX() > 0 && m_sOut.ArenaSize.GetY() > 0 &&
@@ -316,10 +328,12 @@ SRobotSpec CParser::ReadRobot(const XMLElement *pc_robot, bool b_placed) {
   CheckAttributes(pcController, {"config"});
   sRobot.ControllerId = Text(pcController, "config", true);
   if (m_sOut.Controllers.count(sRobot.ControllerId) == 0)
-    Fail(pcController, "no controller with id \"" + sRobot.ControllerId + "\" in <controllers>");
+    Fail(pcController,
+         "no controller with id \"" + sRobot.ControllerId + "\" in <controllers>");
   const XMLElement *pcBody = Child(pc_robot, "body", b_placed);
   if (pcBody != nullptr) {
-    if (!b_placed) Fail(pcBody, "a distributed robot has no <body>: <distribute> places it");
+    if (!b_placed)
+      Fail(pcBody, "a distributed robot has no <body>: <distribute> places it");
     CheckAttributes(pcBody, {"position", "orientation"});
     sRobot.Position = Vector(pcBody, "position", true);
     sRobot.Yaw = Yaw(pcBody, "orientation", Vector(pcBody, "orientation", false));
@@ -343,7 +357,8 @@ CParser::SGenerator CParser::ReadGenerator(const XMLElement *pc_elem) {
     sGen.A = Vector(pc_elem, "mean", true);
     sGen.B = Vector(pc_elem, "std_dev", true);
   } else {
-    Fail(pc_elem, "unknown method \"" + sGen.Method + "\" (uniform, constant or gaussian)");
+    Fail(pc_elem,
+         "unknown method \"" + sGen.Method + "\" (uniform, constant or gaussian)");
   }
   return sGen;
 }
@@ -396,10 +411,12 @@ void CParser::ReadDistribute(const XMLElement *pc_distribute) {
   const Real fBase = Number(pcEntity, "base_num", false, 0);
   for (Real fValue : {fQuantity, fTrials, fBase})
     if (!(fValue >= 0) || fValue != std::floor(fValue) || fValue > 1e7)
-      Fail(pcEntity, "quantity, max_trials and base_num must be whole numbers, 0 or more");
+      Fail(pcEntity,
+           "quantity, max_trials and base_num must be whole numbers, 0 or more");
   const XMLElement *pcRobot = pcEntity->FirstChildElement();
   if (pcRobot == nullptr || pcRobot->NextSiblingElement() != nullptr ||
-      (std::strcmp(pcRobot->Name(), "foot-bot") != 0 && std::strcmp(pcRobot->Name(), "spiri") != 0))
+      (std::strcmp(pcRobot->Name(), "foot-bot") != 0 &&
+       std::strcmp(pcRobot->Name(), "spiri") != 0))
     Fail(pcEntity, "must hold exactly one <foot-bot> or <spiri>");
   const SRobotSpec sTemplate = ReadRobot(pcRobot, false);
   for (uint64_t i = 0; i < static_cast<uint64_t>(fQuantity); ++i) {

@@ -27,7 +27,8 @@ public:
   // Calls t_visit(item) for every item in the cells that the square of
   // half-side f_radius around c_at touches: a superset of the items within
   // f_radius, which the caller filters by exact distance.
-  template <typename F> void ForEachNear(const CVector2 &c_at, Real f_radius, F t_visit) const {
+  template <typename F>
+  void ForEachNear(const CVector2 &c_at, Real f_radius, F t_visit) const {
     const int nX0 = CellX(c_at.GetX() - f_radius), nX1 = CellX(c_at.GetX() + f_radius);
     const int nY0 = CellY(c_at.GetY() - f_radius), nY1 = CellY(c_at.GetY() + f_radius);
     for (int nY = nY0; nY <= nY1; ++nY)

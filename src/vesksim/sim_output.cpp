@@ -15,17 +15,26 @@ namespace vesksim {
 namespace {
 
 [[noreturn]] void CannotWrite(const std::string &str_path) {
-  throw std::runtime_error("Can't write file \"" + str_path + "\": " + std::strerror(errno));
+  throw std::runtime_error("Can't write file \"" + str_path +
+                           "\": " + std::strerror(errno));
 }
 
 std::string XmlEscaped(const std::string &str_text) {
   std::string strOut;
   for (char c : str_text) {
     switch (c) {
-    case '&': strOut += "&amp;"; break;
-    case '<': strOut += "&lt;"; break;
-    case '>': strOut += "&gt;"; break;
-    case '"': strOut += "&quot;"; break;
+    case '&':
+      strOut += "&amp;";
+      break;
+    case '<':
+      strOut += "&lt;";
+      break;
+    case '>':
+      strOut += "&gt;";
+      break;
+    case '"':
+      strOut += "&quot;";
+      break;
     default:
       // Control characters are not allowed in XML 1.0 text.
       if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') strOut += c;
@@ -57,7 +66,8 @@ std::string RobotLabel(SBody &s_body) {
   return strLabel + (strId.size() > 2 ? strId.substr(2) : "");
 }
 
-CCsvWriter::CCsvWriter(const std::string &str_path) : m_strPath(str_path), m_cOut(str_path) {
+CCsvWriter::CCsvWriter(const std::string &str_path)
+    : m_strPath(str_path), m_cOut(str_path) {
   if (!m_cOut) CannotWrite(str_path);
   m_cOut << "step,robot,x,y,z,yaw\n" << std::setprecision(6) << std::fixed;
 }
@@ -66,8 +76,8 @@ void CCsvWriter::WriteStep(uint64_t un_step, const CWorld &c_world) {
   for (size_t i = 0; i < c_world.GetNumRobots(); ++i) {
     const SBody &sBody = c_world.GetBody(i);
     const argos::CVector3 &cAt = sBody.Position();
-    m_cOut << un_step << ',' << sBody.Spec.Id << ',' << cAt.GetX() << ',' << cAt.GetY() << ','
-           << cAt.GetZ() << ',' << sBody.Yaw << '\n';
+    m_cOut << un_step << ',' << sBody.Spec.Id << ',' << cAt.GetX() << ',' << cAt.GetY()
+           << ',' << cAt.GetZ() << ',' << sBody.Yaw << '\n';
   }
   if (!m_cOut) CannotWrite(m_strPath);
 }
@@ -84,7 +94,12 @@ void CTrajectories::Record(uint64_t un_step, const CWorld &c_world) {
     m_vecPaths[i].push_back(c_world.GetBody(i).Floor());
 }
 
-void WriteSvg(const std::string &str_path, CWorld &c_world, const CTrajectories &c_paths) {
+CSvgWriter::CSvgWriter(const std::string &str_path)
+    : m_strPath(str_path), m_cOut(str_path) {
+  if (!m_cOut) CannotWrite(str_path);
+}
+
+void CSvgWriter::Write(CWorld &c_world, const CTrajectories &c_paths) {
   // One metre is SCALE user units; y grows upwards in the arena, downwards in SVG.
   const Real SCALE = 100;
   const argos::CVector3 &cSize = c_world.GetArenaSize();
@@ -107,8 +122,9 @@ void WriteSvg(const std::string &str_path, CWorld &c_world, const CTrajectories 
        << "\" fill=\"#f4f4f0\" stroke=\"black\" stroke-width=\"2\"/>\n";
   for (const SWall &sWall : c_world.GetWalls())
     cSvg << "<rect class=\"wall\" x=\"" << -sWall.HalfSize.GetX() * SCALE << "\" y=\""
-         << -sWall.HalfSize.GetY() * SCALE << "\" width=\"" << 2 * sWall.HalfSize.GetX() * SCALE
-         << "\" height=\"" << 2 * sWall.HalfSize.GetY() * SCALE << "\" transform=\"translate("
+         << -sWall.HalfSize.GetY() * SCALE << "\" width=\""
+         << 2 * sWall.HalfSize.GetX() * SCALE << "\" height=\""
+         << 2 * sWall.HalfSize.GetY() * SCALE << "\" transform=\"translate("
          << X(sWall.Center.GetX()) << " " << Y(sWall.Center.GetY()) << ") rotate("
          << -sWall.Yaw * 180 / M_PI << ")\" fill=\"#555\"/>\n";
   for (size_t i = 0; i < c_paths.Paths().size(); ++i) {
@@ -134,10 +150,8 @@ void WriteSvg(const std::string &str_path, CWorld &c_world, const CTrajectories 
          << XmlEscaped(RobotLabel(sBody)) << "</text></g>\n";
   }
   cSvg << "</svg>\n";
-  std::ofstream cOut(str_path);
-  if (!cOut) CannotWrite(str_path);
-  cOut << cSvg.str();
-  if (!cOut.flush()) CannotWrite(str_path);
+  m_cOut << cSvg.str();
+  if (!m_cOut.flush()) CannotWrite(m_strPath);
 }
 
 } // namespace vesksim

@@ -42,8 +42,18 @@ private:
   std::vector<std::vector<CVector2>> m_vecPaths;
 };
 
-// Throws std::runtime_error when the file cannot be written.
-void WriteSvg(const std::string &str_path, CWorld &c_world, const CTrajectories &c_paths);
+// An SVG file opened when the run starts, so that a path that cannot be
+// written fails before the robots run; Write draws the picture at the end.
+// Both throw std::runtime_error when the file cannot be written.
+class CSvgWriter {
+public:
+  explicit CSvgWriter(const std::string &str_path);
+  void Write(CWorld &c_world, const CTrajectories &c_paths);
+
+private:
+  std::string m_strPath;
+  std::ofstream m_cOut;
+};
 
 } // namespace vesksim
 

@@ -62,7 +62,8 @@ std::vector<Real> ProximityReadings(const SBody &s_body, uint32_t un_index,
 }
 
 std::vector<argos::CCI_ColoredBlobPerspectiveCameraSensor::SBlob>
-CameraBlobs(const SBody &s_camera, const std::vector<std::unique_ptr<SBody>> &vec_bodies) {
+CameraBlobs(const SBody &s_camera,
+            const std::vector<std::unique_ptr<SBody>> &vec_bodies) {
   std::vector<argos::CCI_ColoredBlobPerspectiveCameraSensor::SBlob> vecBlobs;
   const Real fFocal = (CAMERA_WIDTH / 2.0) / std::tan(CAMERA_HALF_APERTURE);
   const Real fCos = std::cos(s_camera.Yaw), fSin = std::sin(s_camera.Yaw);

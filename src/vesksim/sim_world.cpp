@@ -18,11 +18,13 @@ constexpr Real EDGE_THICKNESS = 1.0;
 constexpr Real SLICE_OF_RADIUS = 0.5;
 
 CVector2 ArenaMin(const CVector3 &c_size, const CVector3 &c_center) {
-  return CVector2(c_center.GetX() - c_size.GetX() / 2, c_center.GetY() - c_size.GetY() / 2);
+  return CVector2(c_center.GetX() - c_size.GetX() / 2,
+                  c_center.GetY() - c_size.GetY() / 2);
 }
 
 CVector2 ArenaMax(const CVector3 &c_size, const CVector3 &c_center) {
-  return CVector2(c_center.GetX() + c_size.GetX() / 2, c_center.GetY() + c_size.GetY() / 2);
+  return CVector2(c_center.GetX() + c_size.GetX() / 2,
+                  c_center.GetY() + c_size.GetY() / 2);
 }
 
 std::vector<SWall> WithEdges(const std::vector<SWall> &vec_walls, const CVector3 &c_size,
@@ -65,8 +67,8 @@ CWorld::CWorld(Real f_ticks_per_second, const CVector3 &c_size, const CVector3 &
 }
 
 CWorld::CWorld(const SExperiment &s_experiment)
-    : CWorld(s_experiment.TicksPerSecond, s_experiment.ArenaSize, s_experiment.ArenaCenter,
-             s_experiment.Walls) {
+    : CWorld(s_experiment.TicksPerSecond, s_experiment.ArenaSize,
+             s_experiment.ArenaCenter, s_experiment.Walls) {
   for (const SRobotSpec &sSpec : s_experiment.Robots)
     AddRobot(sSpec, s_experiment.Controllers.at(sSpec.ControllerId).Node());
 }
@@ -84,7 +86,8 @@ CWorld::~CWorld() {
   LOGERR.Flush();
 }
 
-SBody &CWorld::AddRobot(const SRobotSpec &s_spec, argos::TConfigurationNode &t_controller) {
+SBody &CWorld::AddRobot(const SRobotSpec &s_spec,
+                        argos::TConfigurationNode &t_controller) {
   auto pcBody = std::make_unique<SBody>();
   pcBody->Spec = s_spec;
   pcBody->Radius = RadiusOf(s_spec.Kind);
@@ -112,17 +115,20 @@ void CWorld::FindDevices(SBody &s_body) {
   auto &tActuators = cController.GetAllActuators();
   auto &tSensors = cController.GetAllSensors();
   s_body.RABOut = Device<sa::CRangeAndBearingActuator>(tActuators, "range_and_bearing");
-  s_body.Wheels = Device<sa::CDifferentialSteeringActuator>(tActuators, "differential_steering");
+  s_body.Wheels =
+      Device<sa::CDifferentialSteeringActuator>(tActuators, "differential_steering");
   s_body.LEDs = Device<sa::CLEDsActuator>(tActuators, "leds");
-  s_body.Flight = Device<sa::CQuadRotorPositionActuator>(tActuators, "quadrotor_position");
+  s_body.Flight =
+      Device<sa::CQuadRotorPositionActuator>(tActuators, "quadrotor_position");
   s_body.RABIn = Device<sa::CRangeAndBearingSensor>(tSensors, "range_and_bearing");
   s_body.Proximity = Device<sa::CFootBotProximitySensor>(tSensors, "footbot_proximity");
-  s_body.Camera =
-      Device<sa::CColoredBlobPerspectiveCameraSensor>(tSensors, "colored_blob_perspective_camera");
+  s_body.Camera = Device<sa::CColoredBlobPerspectiveCameraSensor>(
+      tSensors, "colored_blob_perspective_camera");
   s_body.BatterySensor = Device<sa::CBatterySensor>(tSensors, "battery");
   s_body.ExtProximity = FindExtProximity(cController);
   s_body.ExtBattery = FindExtBattery(cController);
-  if (s_body.ExtBattery != nullptr) s_body.Battery.Charge = ExtBatteryInitialCharge(s_body.ExtBattery);
+  if (s_body.ExtBattery != nullptr)
+    s_body.Battery.Charge = ExtBatteryInitialCharge(s_body.ExtBattery);
 }
 
 void CWorld::Step() {
@@ -139,9 +145,11 @@ void CWorld::Step() {
 }
 
 void CWorld::Act(SBody &s_body, uint32_t un_index) {
-  if (m_bAnyCamera && s_body.LEDs != nullptr) s_body.ShownLEDs = s_body.LEDs->GetSettings();
+  if (m_bAnyCamera && s_body.LEDs != nullptr)
+    s_body.ShownLEDs = s_body.LEDs->GetSettings();
   s_body.Travelled = 0;
-  if (s_body.ExtBattery != nullptr) ReadExtBatterySwitches(s_body.ExtBattery, s_body.Battery);
+  if (s_body.ExtBattery != nullptr)
+    ReadExtBatterySwitches(s_body.ExtBattery, s_body.Battery);
   if (s_body.Wheels != nullptr && s_body.OnGround()) Drive(s_body, un_index);
   if (s_body.Flight != nullptr) Fly(s_body);
   s_body.Battery.Step(m_fTick, s_body.Travelled);
@@ -151,7 +159,8 @@ void CWorld::SetYaw(SBody &s_body, Real f_yaw) {
   argos::CRadians cYaw(f_yaw);
   cYaw.SignedNormalize();
   s_body.Yaw = cYaw.GetValue();
-  s_body.Pose().Orientation.FromEulerAngles(cYaw, argos::CRadians::ZERO, argos::CRadians::ZERO);
+  s_body.Pose().Orientation.FromEulerAngles(cYaw, argos::CRadians::ZERO,
+                                            argos::CRadians::ZERO);
 }
 
 // Differential drive, integrated exactly along the arc of the step; the
@@ -219,18 +228,20 @@ void CWorld::Fly(SBody &s_body) {
   argos::CVector3 cTarget = s_body.Flight->GetTargetPosition();
   const CVector2 cMin = ArenaMin(m_cArenaSize, m_cArenaCenter);
   const CVector2 cMax = ArenaMax(m_cArenaSize, m_cArenaCenter);
-  cTarget.Set(std::clamp(cTarget.GetX(), cMin.GetX(), cMax.GetX()),
-              std::clamp(cTarget.GetY(), cMin.GetY(), cMax.GetY()),
-              std::clamp(cTarget.GetZ(), 0.0, m_cArenaCenter.GetZ() + m_cArenaSize.GetZ() / 2));
+  cTarget.Set(
+      std::clamp(cTarget.GetX(), cMin.GetX(), cMax.GetX()),
+      std::clamp(cTarget.GetY(), cMin.GetY(), cMax.GetY()),
+      std::clamp(cTarget.GetZ(), 0.0, m_cArenaCenter.GetZ() + m_cArenaSize.GetZ() / 2));
   argos::CVector3 cMove = (cTarget - s_body.Position()) * fFraction;
   const Real fLength = cMove.Length();
   if (fLength > FLIGHT_MAX_SPEED * m_fTick) cMove *= FLIGHT_MAX_SPEED * m_fTick / fLength;
   s_body.Pose().Position += cMove;
-  Real fTurn =
-      argos::NormalizedDifference(s_body.Flight->GetTargetYaw(), argos::CRadians(s_body.Yaw))
-          .GetValue() *
-      fFraction;
-  fTurn = std::clamp(fTurn, -FLIGHT_MAX_YAW_RATE * m_fTick, FLIGHT_MAX_YAW_RATE * m_fTick);
+  Real fTurn = argos::NormalizedDifference(s_body.Flight->GetTargetYaw(),
+                                           argos::CRadians(s_body.Yaw))
+                   .GetValue() *
+               fFraction;
+  fTurn =
+      std::clamp(fTurn, -FLIGHT_MAX_YAW_RATE * m_fTick, FLIGHT_MAX_YAW_RATE * m_fTick);
   SetYaw(s_body, s_body.Yaw + fTurn);
 }
 

@@ -24,14 +24,13 @@ struct SOptions {
 };
 
 void Usage() {
-  std::fprintf(stderr,
-               "Usage: vesksim EXPERIMENT.argos [options]\n"
-               "  --steps N      run N steps instead of the experiment's length\n"
-               "  --csv FILE     write every robot's pose at every step to FILE\n"
-               "  --svg FILE     draw the arena and the robots' paths into FILE\n"
-               "  --no-progress  no progress bar on standard error\n"
-               "  --quiet        neither progress bar nor summary\n"
-               "  --help         this text\n");
+  std::fprintf(stderr, "Usage: vesksim EXPERIMENT.argos [options]\n"
+                       "  --steps N      run N steps instead of the experiment's length\n"
+                       "  --csv FILE     write every robot's pose at every step to FILE\n"
+                       "  --svg FILE     draw the arena and the robots' paths into FILE\n"
+                       "  --no-progress  no progress bar on standard error\n"
+                       "  --quiet        neither progress bar nor summary\n"
+                       "  --help         this text\n");
 }
 
 // Returns the exit status to leave with, or -1 to go on.
@@ -94,8 +93,9 @@ int Run(const SOptions &s_opts) {
   const vesksim::SExperiment sExperiment = vesksim::LoadExperiment(s_opts.Experiment);
   const uint64_t unSteps = s_opts.Steps.value_or(sExperiment.Steps);
   if (unSteps == 0) {
-    std::fprintf(stderr, "vesksim: %s: the experiment's length is 0 (unlimited); "
-                         "give the number of steps with --steps N\n",
+    std::fprintf(stderr,
+                 "vesksim: %s: the experiment's length is 0 (unlimited); "
+                 "give the number of steps with --steps N\n",
                  s_opts.Experiment.c_str());
     return 1;
   }
@@ -107,11 +107,16 @@ int Run(const SOptions &s_opts) {
     pcCsv = std::make_unique<vesksim::CCsvWriter>(s_opts.Csv);
     pcCsv->WriteStep(0, cWorld);
   }
+  std::unique_ptr<vesksim::CSvgWriter> pcSvg;
   std::unique_ptr<vesksim::CTrajectories> pcPaths;
-  if (!s_opts.Svg.empty()) pcPaths = std::make_unique<vesksim::CTrajectories>(cWorld, unSteps);
+  if (!s_opts.Svg.empty()) {
+    pcSvg = std::make_unique<vesksim::CSvgWriter>(s_opts.Svg);
+    pcPaths = std::make_unique<vesksim::CTrajectories>(cWorld, unSteps);
+  }
   vesksim::CProgress cProgress(unSteps, s_opts.Progress);
   const auto tStart = std::chrono::steady_clock::now();
   for (uint64_t unStep = 1; unStep <= unSteps; ++unStep) {
+    cProgress.Hide();
     cWorld.Step();
     if (pcCsv) pcCsv->WriteStep(unStep, cWorld);
     if (pcPaths) pcPaths->Record(unStep, cWorld);
@@ -120,11 +125,12 @@ int Run(const SOptions &s_opts) {
   const double fSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
   cProgress.Finish();
-  if (pcPaths) vesksim::WriteSvg(s_opts.Svg, cWorld, *pcPaths);
+  if (pcSvg) pcSvg->Write(cWorld, *pcPaths);
   if (s_opts.Summary)
-    std::fprintf(stderr, "vesksim: %llu steps, %zu robots, %.3f s wall time, %.1f steps/s\n",
-                 static_cast<unsigned long long>(unSteps), cWorld.GetNumRobots(), fSeconds,
-                 fSeconds > 0 ? unSteps / fSeconds : 0.0);
+    std::fprintf(stderr,
+                 "vesksim: %llu steps, %zu robots, %.3f s wall time, %.1f steps/s\n",
+                 static_cast<unsigned long long>(unSteps), cWorld.GetNumRobots(),
+                 fSeconds, fSeconds > 0 ? unSteps / fSeconds : 0.0);
   return 0;
 }
 

@@ -104,7 +104,8 @@ QString CVskEditArenaView::Label(int n_index) const {
     return QString();
   auto *pcController = dynamic_cast<CVeskController *>(
       &m_pcWorld->GetBody(static_cast<size_t>(n_index)).Robot->GetController());
-  return pcController ? QString::fromStdString(VeskOverlayLabel(*pcController)) : QString();
+  return pcController ? QString::fromStdString(VeskOverlayLabel(*pcController))
+                      : QString();
 }
 
 void CVskEditArenaView::paintEvent(QPaintEvent *) {
@@ -122,7 +123,8 @@ void CVskEditArenaView::paintEvent(QPaintEvent *) {
                                                   cCenter.GetY() + cSize.GetY() / 2));
   cPainter.setPen(QPen(Qt::darkGray, 1));
   cPainter.setBrush(QColor(245, 245, 235));
-  cPainter.drawRect(QRectF(cTopLeft, QSizeF(cSize.GetX() * fScale, cSize.GetY() * fScale)));
+  cPainter.drawRect(
+      QRectF(cTopLeft, QSizeF(cSize.GetX() * fScale, cSize.GetY() * fScale)));
   /* Walls: boxes rotated about their centre (view y points down, so the
    * rotation is negated). */
   cPainter.setBrush(QColor(120, 90, 60));
@@ -131,7 +133,8 @@ void CVskEditArenaView::paintEvent(QPaintEvent *) {
     cPainter.save();
     cPainter.translate(ToView(sWall.Center));
     cPainter.rotate(-sWall.Yaw * 180.0 / M_PI);
-    const double fHx = sWall.HalfSize.GetX() * fScale, fHy = sWall.HalfSize.GetY() * fScale;
+    const double fHx = sWall.HalfSize.GetX() * fScale,
+                 fHy = sWall.HalfSize.GetY() * fScale;
     cPainter.drawRect(QRectF(-fHx, -fHy, 2 * fHx, 2 * fHy));
     cPainter.restore();
   }
@@ -145,7 +148,8 @@ void CVskEditArenaView::paintEvent(QPaintEvent *) {
     cPainter.setBrush(BodyColour(sBody));
     cPainter.drawEllipse(cAt, fRadius, fRadius);
     cPainter.setPen(QPen(Qt::black, 1.5));
-    cPainter.drawLine(cAt, cAt + QPointF(std::cos(sBody.Yaw), -std::sin(sBody.Yaw)) * fRadius);
+    cPainter.drawLine(cAt,
+                      cAt + QPointF(std::cos(sBody.Yaw), -std::sin(sBody.Yaw)) * fRadius);
   }
   cPainter.setPen(Qt::black);
   const QFontMetricsF cMetrics(font());

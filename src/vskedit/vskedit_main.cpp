@@ -20,16 +20,15 @@ int main(int argc, char **argv) {
   const QStringList listArgs = QCoreApplication::arguments().mid(1);
   if (listArgs.size() > 1 || (listArgs.size() == 1 && listArgs[0].startsWith('-'))) {
     std::fprintf(stderr, "Usage: %s [EXPERIMENT.argos]\n", argv[0]);
-    return listArgs.size() == 1 &&
-                   (listArgs[0] == "--help" || listArgs[0] == "-h")
-               ? 0
-               : 2;
+    return listArgs.size() == 1 && (listArgs[0] == "--help" || listArgs[0] == "-h") ? 0
+                                                                                    : 2;
   }
   CVskEditWindow cWindow;
   cWindow.show();
   cWindow.GetEditor().show();
   if (!listArgs.isEmpty() && !cWindow.LoadExperiment(listArgs[0])) {
-    std::fprintf(stderr, "vskedit: %s\n", cWindow.GetLastError().toLocal8Bit().constData());
+    std::fprintf(stderr, "vskedit: %s\n",
+                 cWindow.GetLastError().toLocal8Bit().constData());
     QMessageBox::warning(&cWindow, QObject::tr("vskedit"), cWindow.GetLastError());
   }
   return cApp.exec();

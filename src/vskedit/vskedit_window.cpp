@@ -48,17 +48,20 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
     connect(pcAction, &QAction::triggered, this, f_slot);
     return pcAction;
   };
-  QAction *pcOpen = Action(tr("&Open experiment..."), tr("Ctrl+O"), &CVskEditWindow::OpenExperiment);
+  QAction *pcOpen =
+      Action(tr("&Open experiment..."), tr("Ctrl+O"), &CVskEditWindow::OpenExperiment);
   m_pcPlayAction = Action(tr("&Play"), tr("F5"), &CVskEditWindow::Play);
   m_pcPauseAction = Action(tr("P&ause"), tr("F6"), &CVskEditWindow::Pause);
   m_pcStepAction = Action(tr("&Step"), tr("F7"), &CVskEditWindow::Step);
   m_pcResetAction = Action(tr("&Reset"), tr("F8"), &CVskEditWindow::Reset);
   QToolBar *pcTools = addToolBar(tr("Simulation"));
   pcTools->setObjectName("SimulationToolBar");
-  pcTools->addActions({pcOpen, m_pcPlayAction, m_pcPauseAction, m_pcStepAction, m_pcResetAction});
+  pcTools->addActions(
+      {pcOpen, m_pcPlayAction, m_pcPauseAction, m_pcStepAction, m_pcResetAction});
 
   connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Step);
-  connect(this, &CVskEditWindow::StepDone, m_pcEditor, &CVeskQTMainWindow::CheckVeskStatus);
+  connect(this, &CVskEditWindow::StepDone, m_pcEditor,
+          &CVeskQTMainWindow::CheckVeskStatus);
   connect(m_pcView, &CVskEditArenaView::EntitySelected, m_pcEditor,
           qOverload<argos::CEntity *>(&CVeskQTMainWindow::HandleEntitySelection));
   connect(m_pcView, &CVskEditArenaView::EntityDeselected, m_pcEditor,
@@ -98,7 +101,8 @@ bool CVskEditWindow::LoadExperiment(const QString &str_path) {
     argos::TConfigurationNode *ptParams = ParamsOf(tEntry.second);
     std::string strBytecode;
     if (ptParams == nullptr) continue;
-    argos::GetNodeAttributeOrDefault(*ptParams, "bytecode_file", strBytecode, std::string());
+    argos::GetNodeAttributeOrDefault(*ptParams, "bytecode_file", strBytecode,
+                                     std::string());
     QString strScript = QString::fromStdString(strBytecode);
     if (!strScript.endsWith(".vo")) continue;
     strScript = strScript.chopped(3) + ".vsk";

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTextBlock>
+#include <QTreeView>
 #include <QTreeWidget>
 
 using namespace gui2_test;
@@ -96,7 +97,8 @@ TEST(Gui2Label, IdThenDebugText) {
 
 TEST(Gui2Build, PositionsAreSplitFromMessages) {
   TWindow::SMessage sMessage;
-  ASSERT_TRUE(TWindow::ParsePosition("/a/b c.vsk:12:4: Syntax error: x:1:2: y", sMessage));
+  ASSERT_TRUE(
+      TWindow::ParsePosition("/a/b c.vsk:12:4: Syntax error: x:1:2: y", sMessage));
   EXPECT_EQ(sMessage.File, "/a/b c.vsk");
   EXPECT_EQ(sMessage.Line, 12);
   EXPECT_EQ(sMessage.Column, 4);
@@ -345,4 +347,43 @@ TEST(Gui2Window, FindWrapsAroundAndEditingGoesThroughTheWindow) {
   pcEditor->moveCursor(QTextCursor::End);
   cWindow.Paste();
   EXPECT_EQ(pcEditor->toPlainText(), " one\nstep two\nend\ntailstep");
+}
+
+TEST(Gui2Window, ExpandedRowsStayOpenAcrossSteps) {
+  const char *pchTables = "var t = {.a = 1, .b = {.c = 2}}\n"
+                          "function init() {\n}\n"
+                          "function step() {\n}\n";
+  CRobot cRobot("fb1", FOOTBOT, Params(Build(WriteScript("tables.vsk", pchTables))));
+  TWindow cWindow;
+  cWindow.HandleEntitySelection(&cRobot.Entity());
+  const QAbstractItemModel &cModel = *cWindow.GetVariableModel();
+  QTreeView *pcTree = nullptr;
+  for (QTreeView *pcView : cWindow.findChildren<QTreeView *>())
+    if (pcView->model() == &cModel) pcTree = pcView;
+  ASSERT_NE(pcTree, nullptr);
+  QModelIndex cTable = Row(cModel, "t");
+  ASSERT_TRUE(cTable.isValid());
+  EXPECT_FALSE(pcTree->isExpanded(cTable));
+  pcTree->expand(cTable);
+  pcTree->expand(Row(cModel, "b", cTable));
+  cWindow.CheckVeskStatus(1);
+  cTable = Row(cModel, "t");
+  EXPECT_TRUE(pcTree->isExpanded(cTable));
+  EXPECT_TRUE(pcTree->isExpanded(Row(cModel, "b", cTable)));
+  EXPECT_FALSE(pcTree->isExpanded(Row(cModel, "io")));
+  pcTree->collapse(cTable);
+  cWindow.CheckVeskStatus(2);
+  EXPECT_FALSE(pcTree->isExpanded(Row(cModel, "t")));
+}
+
+TEST(Gui2Window, ARobotLeavingTheSimulationIsDeselected) {
+  TWindow cWindow;
+  {
+    CRobot cRobot("fb1", FOOTBOT, Params(Build(WriteScript("leaving.vsk", COUNTER))));
+    cWindow.HandleEntitySelection(&cRobot.Entity());
+    ASSERT_EQ(cWindow.GetSelectedController(), cRobot.Vesk());
+  }
+  cWindow.CheckVeskStatus(1);
+  EXPECT_EQ(cWindow.GetSelectedController(), nullptr);
+  EXPECT_EQ(cWindow.GetVariableModel()->rowCount(), 0);
 }

@@ -49,11 +49,12 @@ class CRobot {
 public:
   CRobot(const std::string &str_id, const std::string &str_label,
          const std::string &str_params = "", const std::string &str_entity = "foot-bot") {
-    m_cDocument.Parse("<" + str_label +
-                      " id=\"c\"><actuators><range_and_bearing implementation=\"default\"/>"
-                      "</actuators><sensors><range_and_bearing implementation=\"medium\" "
-                      "medium=\"rab\"/></sensors><params " +
-                      str_params + "/></" + str_label + ">");
+    m_cDocument.Parse(
+        "<" + str_label +
+        " id=\"c\"><actuators><range_and_bearing implementation=\"default\"/>"
+        "</actuators><sensors><range_and_bearing implementation=\"medium\" "
+        "medium=\"rab\"/></sensors><params " +
+        str_params + "/></" + str_label + ">");
     argos::standin::SRobotSettings sSettings;
     sSettings.RABDataSize = 64;
     sSettings.EntityType = str_entity;
@@ -62,7 +63,9 @@ public:
   }
   argos::standin::CRobot &Robot() { return *m_pcRobot; }
   argos::CComposableEntity &Entity() { return m_pcRobot->GetEntity(); }
-  CVeskController *Vesk() { return dynamic_cast<CVeskController *>(&m_pcRobot->GetController()); }
+  CVeskController *Vesk() {
+    return dynamic_cast<CVeskController *>(&m_pcRobot->GetController());
+  }
 
 private:
   ticpp::Document m_cDocument;
@@ -88,7 +91,8 @@ inline QModelIndex Row(const QAbstractItemModel &c_model, const QString &str_nam
 /* The value column of the row named str_name (empty when there is none). */
 inline QString Value(const QAbstractItemModel &c_model, const QString &str_name) {
   QModelIndex cIndex = Row(c_model, str_name);
-  return cIndex.isValid() ? c_model.data(cIndex.siblingAtColumn(1)).toString() : QString();
+  return cIndex.isValid() ? c_model.data(cIndex.siblingAtColumn(1)).toString()
+                          : QString();
 }
 
 } // namespace gui2_test

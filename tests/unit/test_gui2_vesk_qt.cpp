@@ -41,11 +41,14 @@ class CSimulatorGui {
 public:
   CSimulatorGui() {
     m_cDocument.Parse("<qt-opengl><user_functions label=\"vesk_qt\" /></qt-opengl>");
-    m_pcWindow = std::make_unique<argos::CQTOpenGLMainWindow>(*m_cDocument.FirstChildElement());
+    m_pcWindow =
+        std::make_unique<argos::CQTOpenGLMainWindow>(*m_cDocument.FirstChildElement());
   }
   argos::CQTOpenGLMainWindow &Window() { return *m_pcWindow; }
   argos::CQTOpenGLWidget &View() { return m_pcWindow->GetOpenGLWidget(); }
-  CVeskQT &UserFunctions() { return dynamic_cast<CVeskQT &>(m_pcWindow->GetUserFunctions()); }
+  CVeskQT &UserFunctions() {
+    return dynamic_cast<CVeskQT &>(m_pcWindow->GetUserFunctions());
+  }
 
 private:
   ticpp::Document m_cDocument;

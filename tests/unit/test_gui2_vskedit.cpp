@@ -49,11 +49,13 @@ QString WriteExperiment(const QString &str_name, const QString &str_script) {
       str_name,
       QString("<?xml version=\"1.0\"?>\n<argos-configuration>\n"
               "<framework><system threads=\"0\"/>"
-              "<experiment length=\"1\" ticks_per_second=\"2\" random_seed=\"1\"/></framework>\n"
+              "<experiment length=\"1\" ticks_per_second=\"2\" "
+              "random_seed=\"1\"/></framework>\n"
               "<controllers><vesk_controller_footbot id=\"fbc\" library=\"x\">"
               "<actuators><range_and_bearing implementation=\"default\"/>"
               "<differential_steering implementation=\"default\"/></actuators>"
-              "<sensors><range_and_bearing implementation=\"medium\" medium=\"rab\"/></sensors>"
+              "<sensors><range_and_bearing implementation=\"medium\" "
+              "medium=\"rab\"/></sensors>"
               "<params bytecode_file=\"%1\" debug_file=\"%2\"/>"
               "</vesk_controller_footbot></controllers>\n"
               "<arena size=\"4,4,1\" center=\"0,0,0.5\">\n%3</arena>\n"
@@ -63,7 +65,8 @@ QString WriteExperiment(const QString &str_name, const QString &str_script) {
 }
 
 CVeskController *ControllerOf(vesksim::CWorld &c_world, size_t un_index) {
-  return dynamic_cast<CVeskController *>(&c_world.GetBody(un_index).Robot->GetController());
+  return dynamic_cast<CVeskController *>(
+      &c_world.GetBody(un_index).Robot->GetController());
 }
 
 } // namespace
@@ -126,10 +129,26 @@ TEST(Gui2VskEdit, ClickingARobotSelectsIt) {
   QTest::mouseClick(&cView, Qt::LeftButton, Qt::NoModifier, QPoint(200, 40));
   EXPECT_EQ(cView.GetSelected(), -1);
   EXPECT_EQ(cWindow.GetEditor().GetSelectedController(), nullptr);
-  /* The view paints without a display. */
+}
+
+TEST(Gui2VskEdit, TopViewDrawsRobotsWhereTheyAre) {
+  CVskEditWindow cWindow;
+  ASSERT_TRUE(cWindow.LoadExperiment(
+      WriteExperiment("paint.argos", WriteScript("vskedit_paint.vsk", COUNTER))));
+  CVskEditArenaView cView;
+  cView.SetWorld(cWindow.GetWorld());
+  cView.resize(448, 448); /* 100 pixels per metre */
+  EXPECT_EQ(cView.ToView(argos::CVector2(1, 0)), QPointF(324, 224));
+  EXPECT_EQ(cView.ToView(argos::CVector2(0, 1)), QPointF(224, 124));
   QImage cImage(cView.size(), QImage::Format_ARGB32);
   cView.render(&cImage);
-  EXPECT_NE(cImage.pixelColor(cSecond), cImage.pixelColor(QPoint(200, 40)));
+  const QColor cFloor = cImage.pixelColor(224, 300);
+  /* Robot discs (radius 8.5 pixels) just beside their heading lines. */
+  EXPECT_NE(cImage.pixelColor(124, 229), cFloor);
+  EXPECT_NE(cImage.pixelColor(324, 229), cFloor);
+  EXPECT_EQ(cImage.pixelColor(274, 229), cFloor);
+  EXPECT_EQ(cView.RobotAt(QPointF(327, 226)), 1);
+  EXPECT_EQ(cView.RobotAt(QPointF(274, 224)), -1);
 }
 
 TEST(Gui2VskEdit, ExecutedScriptSurvivesAReset) {

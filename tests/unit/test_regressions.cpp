@@ -63,16 +63,16 @@ TEST(PrologueRegression, LoopThroughConditionalJumpIsAnError) {
 /* The limit must not touch real prologues: a forward jump over junk to
    the nop, then a global function binding, still loads. */
 TEST(PrologueRegression, ForwardPrologueStillLoads) {
-  Bytes code = {0x01, 0x00, 'f', 0x00};   /* string 0: "f" */
-  emit(code, VESKVM_INSTR_JUMP, 10);      /* offset 4, over the junk byte */
-  code.push_back(0xff);                   /* offset 9 */
-  emit(code, VESKVM_INSTR_PUSHS, 0);      /* offset 10 */
-  emit(code, VESKVM_INSTR_PUSHCN, 27);    /* the function at offset 27 */
-  code.push_back(VESKVM_INSTR_GSTORE);    /* 20 */
-  code.push_back(VESKVM_INSTR_NOP);       /* 21 */
-  emit(code, VESKVM_INSTR_JUMP, 28);      /* 22: skip the body */
-  code.push_back(VESKVM_INSTR_RET0);      /* 27 */
-  code.push_back(VESKVM_INSTR_DONE);      /* 28 */
+  Bytes code = {0x01, 0x00, 'f', 0x00}; /* string 0: "f" */
+  emit(code, VESKVM_INSTR_JUMP, 10);    /* offset 4, over the junk byte */
+  code.push_back(0xff);                 /* offset 9 */
+  emit(code, VESKVM_INSTR_PUSHS, 0);    /* offset 10 */
+  emit(code, VESKVM_INSTR_PUSHCN, 27);  /* the function at offset 27 */
+  code.push_back(VESKVM_INSTR_GSTORE);  /* 20 */
+  code.push_back(VESKVM_INSTR_NOP);     /* 21 */
+  emit(code, VESKVM_INSTR_JUMP, 28);    /* 22: skip the body */
+  code.push_back(VESKVM_INSTR_RET0);    /* 27 */
+  code.push_back(VESKVM_INSTR_DONE);    /* 28 */
   Loaded l(code);
   ASSERT_EQ(l.state(), VESKVM_STATE_READY) << veskvm_strerror(l.vm());
   EXPECT_EQ(l.vm()->pc, 22);

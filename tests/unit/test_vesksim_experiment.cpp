@@ -115,7 +115,8 @@ TEST(VeskSimExperiment, SameSeedSamePlacementOtherSeedOtherPlacement) {
   const SExperiment sA = ParseExperiment(Experiment(DISTRIBUTE), "a");
   const SExperiment sB = ParseExperiment(Experiment(DISTRIBUTE), "b");
   const SExperiment sC = ParseExperiment(
-      Experiment(DISTRIBUTE, R"(length="5" ticks_per_second="10" random_seed="10")"), "c");
+      Experiment(DISTRIBUTE, R"(length="5" ticks_per_second="10" random_seed="10")"),
+      "c");
   size_t unSame = 0;
   for (size_t i = 0; i < sA.Robots.size(); ++i) {
     EXPECT_EQ(sA.Robots[i].Position, sB.Robots[i].Position);
@@ -129,52 +130,61 @@ TEST(VeskSimExperiment, ErrorsNameTheFileLineAndElement) {
   // Each case: arena content or clock, and the message expected.
   EXPECT_EQ(ErrorOf(Experiment("", R"(length="5")")),
             "exp.argos:3: <experiment>: missing attribute \"ticks_per_second\"");
-  EXPECT_EQ(ErrorOf(Experiment("", R"(length="5" ticks_per_second="0")")),
-            "exp.argos:3: <experiment>: ticks_per_second must be a positive whole number");
+  EXPECT_EQ(
+      ErrorOf(Experiment("", R"(length="5" ticks_per_second="0")")),
+      "exp.argos:3: <experiment>: ticks_per_second must be a positive whole number");
   EXPECT_EQ(ErrorOf(Experiment("", R"(ticks_per_second="10" speed="2")")),
             "exp.argos:3: <experiment>: unsupported attribute \"speed\"");
-  EXPECT_EQ(ErrorOf(Experiment("    <cylinder id=\"c\"/>")),
-            "exp.argos:12: <cylinder>: unknown element (the headless simulator knows box, "
-            "foot-bot, spiri, distribute and floor)");
-  EXPECT_EQ(ErrorOf(Experiment(
-                "    <foot-bot id=\"fb1\"><body position=\"0,0\"/><controller config=\"pc\"/>"
-                "</foot-bot>")),
-            "exp.argos:12: <body>: attribute \"position\": expected 3 numbers, got \"0,0\"");
-  EXPECT_EQ(ErrorOf(Experiment(
-                "    <foot-bot id=\"fb1\"><body position=\"0,0,0\"/><controller config=\"x\"/>"
-                "</foot-bot>")),
-            "exp.argos:12: <controller>: no controller with id \"x\" in <controllers>");
+  EXPECT_EQ(
+      ErrorOf(Experiment("    <cylinder id=\"c\"/>")),
+      "exp.argos:12: <cylinder>: unknown element (the headless simulator knows box, "
+      "foot-bot, spiri, distribute and floor)");
+  EXPECT_EQ(
+      ErrorOf(Experiment(
+          "    <foot-bot id=\"fb1\"><body position=\"0,0\"/><controller config=\"pc\"/>"
+          "</foot-bot>")),
+      "exp.argos:12: <body>: attribute \"position\": expected 3 numbers, got \"0,0\"");
+  EXPECT_EQ(
+      ErrorOf(Experiment(
+          "    <foot-bot id=\"fb1\"><body position=\"0,0,0\"/><controller config=\"x\"/>"
+          "</foot-bot>")),
+      "exp.argos:12: <controller>: no controller with id \"x\" in <controllers>");
   EXPECT_EQ(ErrorOf(Experiment(
                 "    <foot-bot id=\"fb1\" battery=\"9\"><body position=\"0,0,0\"/>"
                 "<controller config=\"pc\"/></foot-bot>")),
             "exp.argos:12: <foot-bot>: unsupported attribute \"battery\"");
-  EXPECT_EQ(ErrorOf(Experiment(
-                "    <foot-bot id=\"fb1\"><body position=\"0,0,0\" orientation=\"0,10,0\"/>"
-                "<controller config=\"pc\"/></foot-bot>")),
-            "exp.argos:12: <body>: attribute \"orientation\": only rotations about Z (the "
-            "first angle) are supported");
+  EXPECT_EQ(
+      ErrorOf(Experiment(
+          "    <foot-bot id=\"fb1\"><body position=\"0,0,0\" orientation=\"0,10,0\"/>"
+          "<controller config=\"pc\"/></foot-bot>")),
+      "exp.argos:12: <body>: attribute \"orientation\": only rotations about Z (the "
+      "first angle) are supported");
   EXPECT_EQ(ErrorOf(Experiment("    <box id=\"b\" size=\"1,1,1\" movable=\"true\">"
                                "<body position=\"0,0,0\"/></box>")),
             "exp.argos:12: <box>: movable boxes are not supported: boxes are walls here");
-  EXPECT_EQ(ErrorOf(Experiment(
-                "    <foot-bot id=\"fb1\"><body position=\"0,0,0\"/><controller config=\"pc\"/>"
-                "</foot-bot>\n    <spiri id=\"fb1\"><body position=\"1,0,0\"/>"
-                "<controller config=\"pc\"/></spiri>")),
-            "exp.argos:13: <spiri>: id \"fb1\" used twice");
+  EXPECT_EQ(
+      ErrorOf(Experiment(
+          "    <foot-bot id=\"fb1\"><body position=\"0,0,0\"/><controller config=\"pc\"/>"
+          "</foot-bot>\n    <spiri id=\"fb1\"><body position=\"1,0,0\"/>"
+          "<controller config=\"pc\"/></spiri>")),
+      "exp.argos:13: <spiri>: id \"fb1\" used twice");
 }
 
 TEST(VeskSimExperiment, CrowdedDistributionAndStructuralErrors) {
   std::string strCrowded = DISTRIBUTE;
   strCrowded.replace(strCrowded.find("-2,-2,0"), 7, "0,0,0");
   strCrowded.replace(strCrowded.find("2,2,0"), 5, "0,0,0");
-  EXPECT_EQ(ErrorOf(Experiment(strCrowded)),
-            "exp.argos:16: <entity>: could not place \"fb4\" in 100 trials: the area is too "
-            "crowded");
-  EXPECT_EQ(ErrorOf("<argos-configuration><framework>"),
-            "exp.argos:1: malformed XML: Error=XML_ERROR_MISMATCHED_ELEMENT ErrorID=14 (0xe) "
-            "Line number=1: XMLElement name=framework");
-  EXPECT_EQ(ErrorOf("<configuration/>"),
-            "exp.argos:1: <configuration>: the root element must be <argos-configuration>");
+  EXPECT_EQ(
+      ErrorOf(Experiment(strCrowded)),
+      "exp.argos:16: <entity>: could not place \"fb4\" in 100 trials: the area is too "
+      "crowded");
+  EXPECT_EQ(
+      ErrorOf("<argos-configuration><framework>"),
+      "exp.argos:1: malformed XML: Error=XML_ERROR_MISMATCHED_ELEMENT ErrorID=14 (0xe) "
+      "Line number=1: XMLElement name=framework");
+  EXPECT_EQ(
+      ErrorOf("<configuration/>"),
+      "exp.argos:1: <configuration>: the root element must be <argos-configuration>");
   std::string strLoop = Experiment("");
   strLoop.insert(strLoop.find("</argos-configuration>"), "<loop_functions label=\"x\"/>");
   EXPECT_EQ(ErrorOf(strLoop), "exp.argos:16: <loop_functions>: loop functions are not "
@@ -191,8 +201,8 @@ TEST(VeskSimExperiment, MissingFileNamesIt) {
     LoadExperiment("/nonexistent/exp.argos");
     FAIL() << "no error";
   } catch (CExperimentError &ex) {
-    EXPECT_STREQ(ex.what(),
-                 "Can't open experiment file \"/nonexistent/exp.argos\": No such file or directory");
+    EXPECT_STREQ(ex.what(), "Can't open experiment file \"/nonexistent/exp.argos\": No "
+                            "such file or directory");
   }
 }
 

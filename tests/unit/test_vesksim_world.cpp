@@ -22,13 +22,15 @@ constexpr double PI = 3.14159265358979323846;
 class VeskSimWorld : public testing::Test {
 protected:
   // A probe controller definition; sExtra adds devices, sParams its parameters.
-  argos::TConfigurationNode &Probe(const std::string &str_params = "",
-                                   const std::string &str_actuators = "<differential_steering/>",
-                                   const std::string &str_sensors = "") {
+  argos::TConfigurationNode &
+  Probe(const std::string &str_params = "",
+        const std::string &str_actuators = "<differential_steering/>",
+        const std::string &str_sensors = "") {
     m_vecDocs.push_back(std::make_unique<ticpp::Document>());
-    m_vecDocs.back()->Parse("<vesksim_probe><actuators><range_and_bearing/>" + str_actuators +
-                            "</actuators><sensors><range_and_bearing/>" + str_sensors +
-                            "</sensors><params " + str_params + "/></vesksim_probe>");
+    m_vecDocs.back()->Parse("<vesksim_probe><actuators><range_and_bearing/>" +
+                            str_actuators + "</actuators><sensors><range_and_bearing/>" +
+                            str_sensors + "</sensors><params " + str_params +
+                            "/></vesksim_probe>");
     return *m_vecDocs.back()->FirstChildElement();
   }
   static SRobotSpec Spec(const std::string &str_id, double f_x, double f_y,
@@ -45,8 +47,8 @@ protected:
   }
   // A 10 x 10 m arena centred on the origin.
   std::unique_ptr<CWorld> Arena(const std::vector<SWall> &vec_walls = {}) {
-    return std::make_unique<CWorld>(10, argos::CVector3(10, 10, 3), argos::CVector3(0, 0, 1.5),
-                                    vec_walls);
+    return std::make_unique<CWorld>(10, argos::CVector3(10, 10, 3),
+                                    argos::CVector3(0, 0, 1.5), vec_walls);
   }
   static SWall Wall(double f_x, double f_y, double f_sx, double f_sy, double f_yaw = 0) {
     SWall sWall;
@@ -119,7 +121,8 @@ TEST_F(VeskSimWorld, RadioMeasuresElevationOfFlyingRobots) {
 
 TEST_F(VeskSimWorld, StraightDriveCoversSpeedTimesTime) {
   auto pcWorld = Arena();
-  SBody &cBot = pcWorld->AddRobot(Spec("fb1", 0, 0, 90), Probe("left=\"10\" right=\"10\""));
+  SBody &cBot =
+      pcWorld->AddRobot(Spec("fb1", 0, 0, 90), Probe("left=\"10\" right=\"10\""));
   // The speeds are set in step 1's control, so motion starts in step 2.
   for (int i = 0; i < 11; ++i)
     pcWorld->Step();
@@ -156,12 +159,14 @@ TEST_F(VeskSimWorld, WallsStopRobots) {
   // A wall whose near face is at x = 1, and a thin one at 45 degrees.
   auto pcWorld = Arena({Wall(1.05, 0, 0.1, 2), Wall(0, 2, 0.02, 1, PI / 4)});
   SBody &cBot = pcWorld->AddRobot(Spec("fb1", 0, 0), Probe("left=\"30\" right=\"30\""));
-  SBody &cDiagonal = pcWorld->AddRobot(Spec("fb2", 0, 1, 90), Probe("left=\"30\" right=\"30\""));
+  SBody &cDiagonal =
+      pcWorld->AddRobot(Spec("fb2", 0, 1, 90), Probe("left=\"30\" right=\"30\""));
   for (int i = 0; i < 100; ++i)
     pcWorld->Step();
   EXPECT_LE(cBot.Position().GetX(), 1 - FOOTBOT_RADIUS + 1e-9);
   EXPECT_GT(cBot.Position().GetX(), 1 - FOOTBOT_RADIUS - 0.02);
-  EXPECT_GE(SignedDistance(pcWorld->GetWalls()[1], cDiagonal.Floor()), FOOTBOT_RADIUS - 1e-9);
+  EXPECT_GE(SignedDistance(pcWorld->GetWalls()[1], cDiagonal.Floor()),
+            FOOTBOT_RADIUS - 1e-9);
   EXPECT_LT(cDiagonal.Position().GetY(), 2);
 }
 
@@ -177,7 +182,8 @@ TEST_F(VeskSimWorld, ArenaEdgesStopRobots) {
 TEST_F(VeskSimWorld, RobotsDoNotPassThroughEachOther) {
   auto pcWorld = Arena();
   SBody &cA = pcWorld->AddRobot(Spec("fb1", -1, 0, 0), Probe("left=\"30\" right=\"30\""));
-  SBody &cB = pcWorld->AddRobot(Spec("fb2", 1, 0, 180), Probe("left=\"30\" right=\"30\""));
+  SBody &cB =
+      pcWorld->AddRobot(Spec("fb2", 1, 0, 180), Probe("left=\"30\" right=\"30\""));
   double fClosest = 10;
   for (int i = 0; i < 100; ++i) {
     pcWorld->Step();
@@ -193,7 +199,8 @@ TEST_F(VeskSimWorld, RobotsDoNotPassThroughEachOther) {
 TEST_F(VeskSimWorld, OverlappingRobotsCanSeparate) {
   auto pcWorld = Arena();
   // Placed overlapping; A drives away from B, which is allowed.
-  SBody &cA = pcWorld->AddRobot(Spec("fb1", 0, 0, 180), Probe("left=\"10\" right=\"10\""));
+  SBody &cA =
+      pcWorld->AddRobot(Spec("fb1", 0, 0, 180), Probe("left=\"10\" right=\"10\""));
   pcWorld->AddRobot(Spec("fb2", 0.1, 0), Probe());
   for (int i = 0; i < 11; ++i)
     pcWorld->Step();
@@ -203,15 +210,16 @@ TEST_F(VeskSimWorld, OverlappingRobotsCanSeparate) {
 TEST_F(VeskSimWorld, ProximityRingSeesWallsAndRobots) {
   // The wall's face is 5 cm ahead of the robot's rim.
   auto pcWorld = Arena({Wall(FOOTBOT_RADIUS + 0.05 + 0.05, 0, 0.1, 2)});
-  SBody &cBot = pcWorld->AddRobot(Spec("fb1", 0, 0), Probe("", "", "<footbot_proximity/>"));
+  SBody &cBot =
+      pcWorld->AddRobot(Spec("fb1", 0, 0), Probe("", "", "<footbot_proximity/>"));
   // A robot touching its rim on the left.
   pcWorld->AddRobot(Spec("fb2", 0, 2 * FOOTBOT_RADIUS), Probe());
   pcWorld->Step();
   const std::vector<double> &vecP = ProbeOf(cBot).Proximity;
   ASSERT_EQ(vecP.size(), 24u);
   // Rays 0 and 23 point 7.5 degrees off the front.
-  const double fFront = 0.01 / (0.05 / std::cos(7.5 * PI / 180) + FOOTBOT_RADIUS *
-                                    (1 / std::cos(7.5 * PI / 180) - 1));
+  const double fFront = 0.01 / (0.05 / std::cos(7.5 * PI / 180) +
+                                FOOTBOT_RADIUS * (1 / std::cos(7.5 * PI / 180) - 1));
   EXPECT_NEAR(vecP[0], fFront, 1e-6);
   EXPECT_NEAR(vecP[23], fFront, 1e-6);
   // Rays 5 and 6 (82.5 and 97.5 degrees) touch the robot on the left.
@@ -227,9 +235,9 @@ TEST_F(VeskSimWorld, CameraSeesLitLEDsAheadOnly) {
   SRobotSpec sDrone = Spec("sp1", -2, 0);
   sDrone.Kind = ERobotKind::SPIRI;
   sDrone.Position.SetZ(1);
-  SBody &cDrone = pcWorld->AddRobot(
-      sDrone, Probe("target=\"-2,0,1\"", "<quadrotor_position/>",
-                    "<colored_blob_perspective_camera/>"));
+  SBody &cDrone =
+      pcWorld->AddRobot(sDrone, Probe("target=\"-2,0,1\"", "<quadrotor_position/>",
+                                      "<colored_blob_perspective_camera/>"));
   pcWorld->AddRobot(Spec("fb2", 2, 0), Probe("", "<leds/>"));  // 4 m ahead
   pcWorld->AddRobot(Spec("fb3", -4, 0), Probe("", "<leds/>")); // behind
   pcWorld->AddRobot(Spec("fb4", 2, 1), Probe());               // no LEDs
@@ -249,9 +257,11 @@ TEST_F(VeskSimWorld, QuadRotorApproachesItsTargetAtBoundedSpeed) {
   auto pcWorld = Arena();
   SRobotSpec sDrone = Spec("sp1", 0, 0);
   sDrone.Kind = ERobotKind::SPIRI;
-  SBody &cClimb = pcWorld->AddRobot(sDrone, Probe("target=\"0,0,2\"", "<quadrotor_position/>"));
+  SBody &cClimb =
+      pcWorld->AddRobot(sDrone, Probe("target=\"0,0,2\"", "<quadrotor_position/>"));
   sDrone.Id = "sp2";
-  SBody &cDash = pcWorld->AddRobot(sDrone, Probe("target=\"5,0,0\"", "<quadrotor_position/>"));
+  SBody &cDash =
+      pcWorld->AddRobot(sDrone, Probe("target=\"5,0,0\"", "<quadrotor_position/>"));
   for (int i = 0; i < 20; ++i)
     pcWorld->Step();
   // 2 m below its target the climb is slower than the cap: first order.
@@ -282,9 +292,9 @@ TEST_F(VeskSimWorld, BatteryDrainsFasterWhenMovingAndCharges) {
 TEST_F(VeskSimWorld, AnEmptyBatteryStopsTheWheels) {
   auto pcWorld = Arena();
   // Enough charge for about 18 steps at 20 cm/s (2 cm and 2.1e-4 a step).
-  SBody &cBot = pcWorld->AddRobot(Spec("fb1", 0, 0),
-                                  Probe("left=\"20\" right=\"20\"", "<differential_steering/>",
-                                        "<battery soc=\"0.004\"/>"));
+  SBody &cBot = pcWorld->AddRobot(Spec("fb1", 0, 0), Probe("left=\"20\" right=\"20\"",
+                                                           "<differential_steering/>",
+                                                           "<battery soc=\"0.004\"/>"));
   SBody &cFree = pcWorld->AddRobot(Spec("fb2", 0, 1), Probe("left=\"20\" right=\"20\""));
   for (int i = 0; i < 50; ++i)
     pcWorld->Step();

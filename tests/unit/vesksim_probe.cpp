@@ -24,7 +24,8 @@ void CProbe::Init(argos::TConfigurationNode &t_node) {
         ->SetAbsolutePosition(cTarget);
   }
   if (HasSensor("colored_blob_perspective_camera"))
-    GetSensor<argos::CCI_ColoredBlobPerspectiveCameraSensor>("colored_blob_perspective_camera")
+    GetSensor<argos::CCI_ColoredBlobPerspectiveCameraSensor>(
+        "colored_blob_perspective_camera")
         ->Enable();
 }
 
@@ -33,7 +34,8 @@ void CProbe::ControlStep() {
   std::vector<SHeard> vecHeard;
   if (HasSensor("range_and_bearing")) {
     for (const auto &sPacket :
-         GetSensor<argos::CCI_RangeAndBearingSensor>("range_and_bearing")->GetReadings()) {
+         GetSensor<argos::CCI_RangeAndBearingSensor>("range_and_bearing")
+             ->GetReadings()) {
       argos::CByteArray cData = sPacket.Data;
       const argos::UInt16 unSender = cData.PopFront<argos::UInt16>();
       const argos::UInt16 unStep = cData.PopFront<argos::UInt16>();
@@ -51,10 +53,10 @@ void CProbe::ControlStep() {
   }
   if (HasSensor("colored_blob_perspective_camera")) {
     Blobs.clear();
-    for (const auto *psBlob :
-         GetSensor<argos::CCI_ColoredBlobPerspectiveCameraSensor>("colored_blob_perspective_camera")
-             ->GetReadings()
-             .BlobList)
+    for (const auto *psBlob : GetSensor<argos::CCI_ColoredBlobPerspectiveCameraSensor>(
+                                  "colored_blob_perspective_camera")
+                                  ->GetReadings()
+                                  .BlobList)
       Blobs.push_back(*psBlob);
   }
   if (HasActuator("differential_steering"))

@@ -103,8 +103,9 @@ void CQTOpenGLUserFunctions::SetColor(const CColor &c_color) {
   m_cColor = c_color;
 }
 
-void CQTOpenGLUserFunctions::DrawText(const CVector3 &c_position, const std::string &str_text,
-                                      const CColor &c_color, const QFont &) {
+void CQTOpenGLUserFunctions::DrawText(const CVector3 &c_position,
+                                      const std::string &str_text, const CColor &c_color,
+                                      const QFont &) {
   GetQTOpenGLWidget().AddDrawnText({c_position, str_text, c_color});
 }
 

@@ -69,7 +69,8 @@ public:
   // Makes pt_function the drawing function of entities of type ENTITY.
   template <typename USER_IMPL, typename ENTITY>
   void RegisterUserFunction(void (USER_IMPL::*pt_function)(ENTITY &)) {
-    m_mapFunctions[std::type_index(typeid(ENTITY))] = [this, pt_function](CEntity &c_entity) {
+    m_mapFunctions[std::type_index(typeid(ENTITY))] = [this,
+                                                       pt_function](CEntity &c_entity) {
       (static_cast<USER_IMPL *>(this)->*pt_function)(static_cast<ENTITY &>(c_entity));
     };
   }
