@@ -3,12 +3,15 @@
  * step and driving in circles. The robots stand on a jittered grid one metre
  * apart with a radio range of 1.5 m, so each hears about seven others
  * whatever N is: the time per robot-step shows whether the world scales
- * (grid queries) or not (all pairs). Two controllers:
- *   world: a minimal C++ controller (the cost of the world: kinematics,
- *          collisions, radio, proximity ring);
- *   vesk:  the foot-bot controller running a Vesk script that broadcasts a
- *          value with neighbors.broadcast and counts what it hears.
- *   bench_vesksim world|vesk [STEPS [N...]]   defaults: 1000 steps; 100 1000 5000
+ * (grid queries) or not (all pairs). Modes:
+ *   world:     a minimal C++ controller with the proximity ring on (the cost
+ *              of the world: kinematics, collisions, radio, ring);
+ *   vesk:      the foot-bot controller running a Vesk script that
+ *              broadcasts a value with neighbors.broadcast and counts what
+ *              it hears (radio and wheels only);
+ *   vesk-ring: the same with the proximity ring, whose table of 24 readings
+ *              the controller rebuilds for the script every step.
+ *   bench_vesksim MODE [STEPS [N...]]   defaults: 1000 steps; 100 1000 5000
  */
 #include <chrono>
 #include <cmath>
@@ -80,15 +83,16 @@ bool Build(const std::filesystem::path &c_dir) {
                                    (c_dir / "bench.vdb").c_str()) == 0;
 }
 
-double Run(const std::string &str_label, const std::filesystem::path &c_dir,
+double Run(const std::string &str_label, bool b_ring, const std::filesystem::path &c_dir,
            size_t un_robots, uint64_t un_steps, double &f_packets_per_step) {
   ticpp::Document cDoc;
   cDoc.Parse("<" + str_label +
              " id=\"fbc\"><actuators><range_and_bearing/>"
-             "<differential_steering/></actuators><sensors><range_and_bearing/>"
-             "<footbot_proximity/></sensors><params bytecode_file=\"" +
-             (c_dir / "bench.vo").string() + "\" debug_file=\"" +
-             (c_dir / "bench.vdb").string() + "\"/></" + str_label + ">");
+             "<differential_steering/></actuators><sensors><range_and_bearing/>" +
+             (b_ring ? "<footbot_proximity/>" : "") +
+             "</sensors><params bytecode_file=\"" + (c_dir / "bench.vo").string() +
+             "\" debug_file=\"" + (c_dir / "bench.vdb").string() + "\"/></" + str_label +
+             ">");
   const size_t unSide = static_cast<size_t>(std::ceil(std::sqrt(double(un_robots))));
   const double fSide = double(unSide) + 1;
   vesksim::CWorld cWorld(10, argos::CVector3(fSide, fSide, 1), argos::CVector3(0, 0, 0.5),
@@ -122,8 +126,9 @@ double Run(const std::string &str_label, const std::filesystem::path &c_dir,
 
 int main(int argc, char **argv) {
   const std::string strMode = argc > 1 ? argv[1] : "";
-  if (strMode != "world" && strMode != "vesk") {
-    std::fprintf(stderr, "Usage: bench_vesksim world|vesk [STEPS [ROBOTS...]]\n");
+  if (strMode != "world" && strMode != "vesk" && strMode != "vesk-ring") {
+    std::fprintf(stderr,
+                 "Usage: bench_vesksim world|vesk|vesk-ring [STEPS [ROBOTS...]]\n");
     return 2;
   }
   const std::string strLabel =
@@ -145,7 +150,7 @@ int main(int argc, char **argv) {
   for (size_t unRobots : vecSizes) {
     double fPackets = 0, fSeconds = 0;
     try {
-      fSeconds = Run(strLabel, cDir, unRobots, unSteps, fPackets);
+      fSeconds = Run(strLabel, strMode != "vesk", cDir, unRobots, unSteps, fPackets);
     } catch (std::exception &ex) {
       std::fprintf(stderr, "bench_vesksim: %s\n", ex.what());
       std::filesystem::remove_all(cDir);

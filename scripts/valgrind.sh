@@ -7,11 +7,11 @@
 # wrapper shows the programs' output with bin/.real/ written as bin/, so
 # texts that print the program's path still match.
 #
-#   scripts/valgrind.sh [BUILD_DIR]
+#   scripts/valgrind.sh [BUILD_DIR [REGEX]]   (REGEX narrows the tests run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=${1:-build-valgrind}
+build=${1:-build-valgrind} only=${2:-}
 programs=(vskparse vskasm vskdeasm vskrun vsk vskdbg vesksim)
 bin=$build/bin real=$build/bin/.real logs=$build/valgrind-logs
 
@@ -40,10 +40,19 @@ for p in "${programs[@]}"; do
 #!/bin/sh
 # valgrind wrapper made by scripts/valgrind.sh; the program is in .real/.
 out=\$(mktemp -d) || exit 2
-valgrind -q --leak-check=full --show-leak-kinds=definite,indirect,possible \\
-  --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 \\
-  --log-file="$logs_abs/$p.%p.log" "$real_abs/$p" "\$@" >"\$out/1" 2>"\$out/2"
+run() {
+  valgrind -q --leak-check=full --show-leak-kinds=definite,indirect,possible \\
+    --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 \\
+    --log-file="$logs_abs/$p.%p.log" "$real_abs/$p" "\$@"
+}
+# Output and errors going to one file stay interleaved.
+if [ /proc/self/fd/1 -ef /proc/self/fd/2 ]; then
+  run "\$@" >"\$out/1" 2>&1
+else
+  run "\$@" >"\$out/1" 2>"\$out/2"
+fi
 status=\$?
+touch "\$out/2"
 sed "s|$real_abs/|$bin_abs/|g" "\$out/1"
 sed "s|$real_abs/|$bin_abs/|g" "\$out/2" >&2
 rm -rf "\$out"
@@ -53,7 +62,7 @@ WRAP
 done
 
 status=0
-ctest --test-dir "$build" -R '^e2e_' --timeout 900 -j "$(nproc)" --output-on-failure || status=1
+ctest --test-dir "$build" -R "^e2e_.*$only" --timeout 900 -j "$(nproc)" --output-on-failure || status=1
 # -q leaves a log empty unless valgrind found something.
 for f in "$logs"/*.log; do
   [ -s "$f" ] || continue

@@ -99,20 +99,17 @@ int Run(const SOptions &s_opts) {
                  s_opts.Experiment.c_str());
     return 1;
   }
+  // Output files first, so that a path that cannot be written fails at once.
+  std::unique_ptr<vesksim::CCsvWriter> pcCsv;
+  if (!s_opts.Csv.empty()) pcCsv = std::make_unique<vesksim::CCsvWriter>(s_opts.Csv);
+  std::unique_ptr<vesksim::CSvgWriter> pcSvg;
+  if (!s_opts.Svg.empty()) pcSvg = std::make_unique<vesksim::CSvgWriter>(s_opts.Svg);
   vesksim::CWorld cWorld(sExperiment);
   LOG.Flush();
   LOGERR.Flush();
-  std::unique_ptr<vesksim::CCsvWriter> pcCsv;
-  if (!s_opts.Csv.empty()) {
-    pcCsv = std::make_unique<vesksim::CCsvWriter>(s_opts.Csv);
-    pcCsv->WriteStep(0, cWorld);
-  }
-  std::unique_ptr<vesksim::CSvgWriter> pcSvg;
+  if (pcCsv) pcCsv->WriteStep(0, cWorld);
   std::unique_ptr<vesksim::CTrajectories> pcPaths;
-  if (!s_opts.Svg.empty()) {
-    pcSvg = std::make_unique<vesksim::CSvgWriter>(s_opts.Svg);
-    pcPaths = std::make_unique<vesksim::CTrajectories>(cWorld, unSteps);
-  }
+  if (pcSvg) pcPaths = std::make_unique<vesksim::CTrajectories>(cWorld, unSteps);
   vesksim::CProgress cProgress(unSteps, s_opts.Progress);
   const auto tStart = std::chrono::steady_clock::now();
   for (uint64_t unStep = 1; unStep <= unSteps; ++unStep) {

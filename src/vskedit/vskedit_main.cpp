@@ -14,19 +14,21 @@
 #include <cstring>
 
 int main(int argc, char **argv) {
+  /* The command line is checked before Qt starts, so that --help needs no
+   * display. */
+  const bool bHelp = argc == 2 && (std::strcmp(argv[1], "--help") == 0 ||
+                                   std::strcmp(argv[1], "-h") == 0);
+  if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+    std::fprintf(bHelp ? stdout : stderr, "Usage: %s [EXPERIMENT.argos]\n", argv[0]);
+    return bHelp ? 0 : 2;
+  }
   QApplication cApp(argc, argv);
   QCoreApplication::setOrganizationName("Vesk");
   QCoreApplication::setApplicationName("vskedit");
-  const QStringList listArgs = QCoreApplication::arguments().mid(1);
-  if (listArgs.size() > 1 || (listArgs.size() == 1 && listArgs[0].startsWith('-'))) {
-    std::fprintf(stderr, "Usage: %s [EXPERIMENT.argos]\n", argv[0]);
-    return listArgs.size() == 1 && (listArgs[0] == "--help" || listArgs[0] == "-h") ? 0
-                                                                                    : 2;
-  }
   CVskEditWindow cWindow;
   cWindow.show();
   cWindow.GetEditor().show();
-  if (!listArgs.isEmpty() && !cWindow.LoadExperiment(listArgs[0])) {
+  if (argc == 2 && !cWindow.LoadExperiment(QString::fromLocal8Bit(argv[1]))) {
     std::fprintf(stderr, "vskedit: %s\n",
                  cWindow.GetLastError().toLocal8Bit().constData());
     QMessageBox::warning(&cWindow, QObject::tr("vskedit"), cWindow.GetLastError());

@@ -10,6 +10,7 @@
 #include "vesk_qt_statetree_model.h"
 
 #include <argos3/core/control_interface/ci_controller.h>
+#include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_main_window.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_user_functions.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_widget.h>
@@ -88,6 +89,8 @@ TEST(Gui2VeskQT, LabelsAboveFootBotsAndSpiris) {
   cGui.UserFunctions().Call(cFootBot.Entity());
   cGui.UserFunctions().Call(cSpiri.Entity());
   cGui.UserFunctions().Call(cOther.Entity());
+  argos::CFootBotEntity cUncontrolled("fb7"); /* no controller attached */
+  EXPECT_NO_THROW(cGui.UserFunctions().Call(cUncontrolled));
   const auto &vecTexts = cGui.View().GetDrawnTexts();
   ASSERT_EQ(vecTexts.size(), 2u);
   EXPECT_EQ(vecTexts[0].Text, "R5: hello3");
