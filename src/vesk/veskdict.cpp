@@ -180,7 +180,8 @@ static int64_t position_of(veskdarray_t bucket, const void *key, uint32_t hint) 
 
 /* Uses the index for a key of the indexed class: sets *pos (-1 if absent)
    and returns true; false when the bucket must be walked instead. */
-static bool index_find(veskdict_t dt, veskdarray_t bucket, const void *key, int64_t *pos) {
+static bool index_find(veskdict_t dt, veskdarray_t bucket, const void *key,
+                       int64_t *pos) {
   veskdict_index_s *ix = dt->index;
   uint32_t hash;
   if (dt->keyclassf(key, &hash) != ix->cls) return false;
@@ -222,9 +223,11 @@ static uint32_t class_uint32(const void *key, uint32_t *hash) {
 static veskdict_keyclassf stock_class(veskdict_hashfunp hashf, veskdict_keycmpp cmpf) {
   if (hashf == veskdict_strkeyhash && cmpf == veskdict_strkeycmp) return class_str;
   if (hashf == veskdict_int16keyhash && cmpf == veskdict_int16keycmp) return class_int16;
-  if (hashf == veskdict_uint16keyhash && cmpf == veskdict_uint16keycmp) return class_uint16;
+  if (hashf == veskdict_uint16keyhash && cmpf == veskdict_uint16keycmp)
+    return class_uint16;
   if (hashf == veskdict_int32keyhash && cmpf == veskdict_int32keycmp) return class_int32;
-  if (hashf == veskdict_uint32keyhash && cmpf == veskdict_uint32keycmp) return class_uint32;
+  if (hashf == veskdict_uint32keyhash && cmpf == veskdict_uint32keycmp)
+    return class_uint32;
   return NULL;
 }
 

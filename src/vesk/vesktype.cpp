@@ -153,7 +153,8 @@ private:
       veskdict_t s = src->t.value;
       dst->t.value = veskdict_new(s->num_buckets, s->keysize, s->datasize, s->hashf,
                                   s->keycmpf, s->dstryf);
-      if (s->hashf == veskobj_table_hash) veskdict_set_keyclass(dst->t.value, table_key_class);
+      if (s->hashf == veskobj_table_hash)
+        veskdict_set_keyclass(dst->t.value, table_key_class);
       break;
     }
     case VESKTYPE_CLOSURE:

@@ -76,7 +76,9 @@ TEST(DictIndex, RandomOperationsMatchTheBucketModel) {
       int32_t *got = veskdict_get(d, &k, int32_t);
       Entry *want = m.find(k);
       ASSERT_EQ(got != nullptr, want != nullptr) << "key " << k;
-      if (got) EXPECT_EQ(*got, want->second);
+      if (got) {
+        EXPECT_EQ(*got, want->second);
+      }
     }
   }
   EXPECT_NE(d->index, nullptr);
