@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Prepares the benchmarks (never run by CI): installs Lua 5.4 and Python 3,
+# Prepares the benchmarks (never run by CI): installs Lua 5.4, Python 3 and time,
 # the baselines bench/run.py compares Vesk with, and builds a Release vsk in
 # build-bench/. Then: bench/run.py
 set -euo pipefail
@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 missing=()
-for p in lua5.4 python3; do
+for p in lua5.4 python3 time; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
