@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 #if defined(VESKSIM_WITH_VESK)
-#include "vesk_controller.h"
+#include "vesk_overlay_label.h"
 #endif
 
 namespace vesksim {
@@ -56,11 +56,8 @@ std::string PathColour(size_t un_index) {
 std::string RobotLabel(SBody &s_body) {
   std::string strLabel = "R";
 #if defined(VESKSIM_WITH_VESK)
-  if (auto *pcVesk = dynamic_cast<CVeskController *>(&s_body.Robot->GetController())) {
-    strLabel += std::to_string(pcVesk->GetRobotId());
-    if (!pcVesk->GetDebugMsg().empty()) strLabel += ": " + pcVesk->GetDebugMsg();
-    return strLabel;
-  }
+  if (auto *pcVesk = dynamic_cast<CVeskController *>(&s_body.Robot->GetController()))
+    return VeskOverlayLabel(*pcVesk);
 #endif
   const std::string &strId = s_body.Spec.Id;
   return strLabel + (strId.size() > 2 ? strId.substr(2) : "");
