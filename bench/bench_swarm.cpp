@@ -10,9 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "veskasm.h"
 #include "veskharness.h"
-#include "veskparser.h"
+#include "bench_util.h"
 
 namespace {
 
@@ -31,34 +30,7 @@ function step() {
 )";
 
 std::vector<uint8_t> compile() {
-  char path[] = "/tmp/bench-swarm-XXXXXX.vsk";
-  int fd = mkstemps(path, 4);
-  if (fd < 0) return {};
-  FILE *src = fdopen(fd, "w");
-  fputs(script, src);
-  fclose(src);
-  char *text = nullptr;
-  size_t len = 0;
-  FILE *out = open_memstream(&text, &len);
-  veskparser_t p = veskparser_new_stream(path, out, nullptr);
-  int ok = p && veskparser_parse(p) == PARSE_OK;
-  if (p) veskparser_destroy(&p);
-  fclose(out);
-  remove(path);
-  std::vector<uint8_t> code;
-  if (ok) {
-    FILE *in = fmemopen(text, len, "r");
-    uint8_t *bcode = nullptr;
-    uint32_t size = 0;
-    veskdebug_t dbg = nullptr;
-    if (vesk_asm_stream(in, "bench.vasm", &bcode, &size, &dbg) == 0)
-      code.assign(bcode, bcode + size);
-    fclose(in);
-    free(bcode);
-    if (dbg) veskdebug_destroy(&dbg);
-  }
-  free(text);
-  return code;
+  return bench_compile(script);
 }
 
 int global_int(veskvm_t vm, const char *name) {
