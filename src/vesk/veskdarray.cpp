@@ -2,6 +2,11 @@
  * Dynamic array of fixed-size elements stored by value. Storage doubles one
  * step before it would fill up and halves as elements are removed, so that
  * pushing and popping at the end stay amortised constant.
+ *
+ * A small array starts with its storage in the same block as its record
+ * (one allocation instead of two: tables and stacks make many such arrays).
+ * The first resize moves the storage to a block of its own; the inline room
+ * is then left unused until the array is destroyed.
  */
 #include "veskdarray.h"
 
@@ -19,11 +24,26 @@ static uint8_t *slot(veskdarray_t da, uint64_t pos) {
   return da->data + pos * da->elsize;
 }
 
+/* Largest storage kept inline with the record. */
+static const size_t INLINE_BYTES = 128;
+
+static bool storage_inline(const veskdarray_s *da) {
+  return da->data == (const uint8_t *)(da + 1);
+}
+
 /* Reallocates the storage to the current capacity. */
 static void realloc_storage(veskdarray_t da) {
   size_t bytes = (size_t)da->capacity * da->elsize;
   /* realloc(p, 0) may free p and return null: keep at least one byte. */
-  uint8_t *p = (uint8_t *)realloc(da->data, bytes ? bytes : 1);
+  if (!bytes) bytes = 1;
+  uint8_t *p;
+  if (storage_inline(da)) {
+    p = (uint8_t *)malloc(bytes);
+    size_t used = (size_t)da->size * da->elsize;
+    if (p) memcpy(p, da->data, used < bytes ? used : bytes);
+  } else {
+    p = (uint8_t *)realloc(da->data, bytes);
+  }
   if (!p) fatal("[FATAL] Can't reallocate dynamic array.\n");
   da->data = p;
 }
@@ -48,10 +68,17 @@ void veskdarray_elem_destroy(uint32_t, void *, void *) {}
 veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
                             veskdarray_elem_funp eldestroy) {
   if (cap == 0) fatal("[FATAL] Can't initialize a dynamic array with zero capacity.");
-  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s));
+  size_t bytes = (size_t)cap * (elsize ? elsize : 1);
+  size_t room = bytes <= INLINE_BYTES ? bytes : 0;
+  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s) + room);
   if (!da) fatal("[FATAL] Can't allocate dynamic array.\n");
-  da->data = (uint8_t *)calloc(cap, elsize ? elsize : 1);
-  if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
+  if (room) {
+    da->data = (uint8_t *)(da + 1);
+    memset(da->data, 0, room);
+  } else {
+    da->data = (uint8_t *)calloc(cap, elsize ? elsize : 1);
+    if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
+  }
   da->size = 0;
   da->elsize = elsize;
   da->capacity = cap;
@@ -97,7 +124,7 @@ static void destroy_elements(veskdarray_t da) {
 void veskdarray_destroy(veskdarray_t *da) {
   if (!da || !*da) return;
   destroy_elements(*da);
-  free((*da)->data);
+  if (!storage_inline(*da)) free((*da)->data);
   free(*da);
   *da = NULL;
 }

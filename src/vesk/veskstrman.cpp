@@ -11,7 +11,8 @@
  *
  * The two maps are the manager's record of its strings. An index beside them
  * answers the frequent questions (text of an id, id of a text, lowest free
- * id) in constant time, since the maps' few buckets grow long.
+ * id, which ids are collectable) in constant time or one pass over a
+ * bitmap, since the maps' few buckets grow long.
  */
 #include "veskstrman.h"
 
@@ -19,9 +20,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <algorithm>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 [[noreturn]] static void fatal(const char *msg) {
@@ -36,18 +34,99 @@ static void *checked(void *p) {
 
 static const uint32_t ID_WORDS = 65536 / 64;
 
-struct veskstrman_index_s {
-  uint64_t used[ID_WORDS] = {};       /* bitmap of the ids in use */
-  std::vector<veskid2strdata *> byid; /* record of each id, null if free */
-  std::unordered_map<std::string_view, uint16_t> bytext; /* views of the copies */
+/*
+ * Text -> id: open addressing with linear probing over slots that point at
+ * the manager's own copies of the texts. A lookup touches one slot and one
+ * text, where a node-based map would chase three pointers.
+ */
+class TextTable {
+public:
+  /* Id of the text, or VESKSTRMAN_NOID. */
+  uint16_t find(const char *text) const {
+    uint32_t hash = hash_of(text);
+    for (size_t i = hash & mask(); slots_[i].text; i = (i + 1) & mask())
+      if (slots_[i].hash == hash && strcmp(slots_[i].text, text) == 0)
+        return slots_[i].id;
+    return VESKSTRMAN_NOID;
+  }
+
+  /* Adds a text known to be absent; the table keeps the pointer. */
+  void insert(const char *text, uint16_t id) {
+    if ((used_ + 1) * 2 > slots_.size()) grow();
+    put({text, hash_of(text), id});
+    ++used_;
+  }
+
+  /* Removes the slot holding this very copy of a text. */
+  void erase(const char *text) {
+    size_t gap = hash_of(text) & mask();
+    while (slots_[gap].text && slots_[gap].text != text)
+      gap = (gap + 1) & mask();
+    if (!slots_[gap].text) return;
+    /* Backward shift: later slots of the run move into the gap when their
+       home is not between the gap and them. */
+    for (size_t j = (gap + 1) & mask(); slots_[j].text; j = (j + 1) & mask()) {
+      size_t home = slots_[j].hash & mask();
+      bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
+      if (stays) continue;
+      slots_[gap] = slots_[j];
+      gap = j;
+    }
+    slots_[gap].text = nullptr;
+    --used_;
+  }
+
+private:
+  struct Slot {
+    const char *text; /* null: free */
+    uint32_t hash;
+    uint16_t id;
+  };
+  std::vector<Slot> slots_ = std::vector<Slot>(64);
+  size_t used_ = 0;
+
+  size_t mask() const { return slots_.size() - 1; }
+
+  /* FNV-1a. */
+  static uint32_t hash_of(const char *text) {
+    uint32_t h = 2166136261u;
+    for (const unsigned char *c = (const unsigned char *)text; *c; ++c)
+      h = (h ^ *c) * 16777619u;
+    return h;
+  }
+
+  void put(Slot slot) {
+    size_t i = slot.hash & mask();
+    while (slots_[i].text)
+      i = (i + 1) & mask();
+    slots_[i] = slot;
+  }
+
+  void grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot &slot : old)
+      if (slot.text) put(slot);
+  }
 };
 
-static void set_id_used(veskstrman_t sm, uint16_t id, bool used) {
+struct veskstrman_index_s {
+  uint64_t used[ID_WORDS] = {};        /* bitmap of the ids in use */
+  uint64_t collectable[ID_WORDS] = {}; /* the unprotected ones among them */
+  std::vector<veskid2strdata *> byid;  /* record of each id, null if free */
+  TextTable bytext;
+};
+
+static void set_bit(uint64_t *bits, uint16_t id, bool on) {
   uint64_t bit = (uint64_t)1 << (id % 64);
-  if (used)
-    sm->index->used[id / 64] |= bit;
+  if (on)
+    bits[id / 64] |= bit;
   else
-    sm->index->used[id / 64] &= ~bit;
+    bits[id / 64] &= ~bit;
+}
+
+static void set_id_used(veskstrman_t sm, uint16_t id, bool used) {
+  set_bit(sm->index->used, id, used);
 }
 
 /* Lowest id that is not in use, or VESKSTRMAN_NOID when all are. */
@@ -86,14 +165,21 @@ static void index_add(veskstrman_t sm, uint16_t id, veskid2strdata *rec) {
   std::vector<veskid2strdata *> &byid = sm->index->byid;
   if (id >= byid.size()) byid.resize((size_t)id + 1, NULL);
   byid[id] = rec;
-  sm->index->bytext.emplace(rec->str, id);
+  sm->index->bytext.insert(rec->str, id);
   set_id_used(sm, id, true);
+  set_bit(sm->index->collectable, id, !rec->protect);
 }
 
 static void index_remove(veskstrman_t sm, uint16_t id, const char *text) {
   sm->index->byid[id] = NULL;
   sm->index->bytext.erase(text);
   set_id_used(sm, id, false);
+  set_bit(sm->index->collectable, id, false);
+}
+
+static void protect_id(veskstrman_t sm, uint16_t id) {
+  record_of(sm, id)->protect = 1;
+  set_bit(sm->index->collectable, id, false);
 }
 
 void veskid2strdata_destroy(const void *key, void *data, void *) {
@@ -137,10 +223,10 @@ void veskstrman_destroy(veskstrman_t *sm) {
 
 uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
   if (!str) return VESKSTRMAN_NOID;
-  auto found = sm->index->bytext.find(str);
-  if (found != sm->index->bytext.end()) {
-    if (protect) record_of(sm, found->second)->protect = 1;
-    return found->second;
+  uint16_t found = sm->index->bytext.find(str);
+  if (found != VESKSTRMAN_NOID) {
+    if (protect) protect_id(sm, found);
+    return found;
   }
   uint16_t id = take_id(sm);
   if (id == VESKSTRMAN_NOID) return VESKSTRMAN_NOID;
@@ -168,19 +254,20 @@ static veskidtree *build_balanced(veskidtree *nodes, size_t lo, size_t hi) {
   return &nodes[mid];
 }
 
+/* The collectable ids in ascending order, read off the bitmap. */
+static std::vector<uint16_t> collectable_ids(veskstrman_t sm) {
+  std::vector<uint16_t> ids;
+  size_t words = (sm->index->byid.size() + 63) / 64;
+  for (size_t w = 0; w < words; ++w)
+    for (uint64_t bits = sm->index->collectable[w]; bits; bits &= bits - 1)
+      ids.push_back((uint16_t)(w * 64 + (size_t)__builtin_ctzll(bits)));
+  return ids;
+}
+
 void veskstrman_gc_clear(veskstrman_t sm) {
   end_collection(sm);
-  std::vector<uint16_t> ids;
-  ids.reserve(sm->id2str->size);
-  for (uint32_t b = 0; b < sm->id2str->num_buckets; ++b) {
-    veskdarray_t bucket = sm->id2str->buckets[b];
-    for (int64_t i = 0; bucket && i < bucket->size; ++i) {
-      veskdict_entry_t *e = &veskdarray_get(bucket, i, veskdict_entry_t);
-      if (!(*(veskid2strdata **)e->data)->protect) ids.push_back(*(uint16_t *)e->key);
-    }
-  }
+  std::vector<uint16_t> ids = collectable_ids(sm);
   if (ids.empty()) return;
-  std::sort(ids.begin(), ids.end());
   sm->gcnodes = (veskidtree *)checked(malloc(ids.size() * sizeof(veskidtree)));
   for (size_t i = 0; i < ids.size(); ++i)
     sm->gcnodes[i].id = ids[i];

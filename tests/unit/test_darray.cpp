@@ -244,4 +244,30 @@ TEST_F(DarrayTest, SortHandlesEqualAndOrderedInputs) {
   EXPECT_EQ(r.front(), 1);
 }
 
+// Small arrays start with their storage inside their record and move it out
+// on the first resize: contents must survive every kind of resize, for
+// elements both below and above the inline limit.
+TEST_F(DarrayTest, ContentsSurviveEveryResizeOfSmallAndLargeArrays) {
+  for (uint32_t cap : {1u, 4u, 32u, 33u, 1000u}) {
+    Array a(cap);
+    for (int32_t i = 0; i < 100; ++i)
+      a.push(i);
+    for (int32_t i = 0; i < 90; ++i)
+      veskdarray_remove(a.da, 0);
+    std::vector<int32_t> expected;
+    for (int32_t i = 90; i < 100; ++i)
+      expected.push_back(i);
+    EXPECT_EQ(a.values(), expected) << "capacity " << cap;
+    veskdarray_clear(a.da, 1);
+    a.push(5);
+    EXPECT_EQ(a.values(), std::vector<int32_t>{5});
+  }
+  Array shrunk(4);
+  for (int32_t v : {1, 2, 3})
+    shrunk.push(v);
+  veskdarray_remove(shrunk.da, 0); // halves while the storage is still inline
+  veskdarray_truncate(shrunk.da, 1);
+  EXPECT_EQ(shrunk.values(), std::vector<int32_t>{2});
+}
+
 } // namespace

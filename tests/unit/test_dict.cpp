@@ -184,4 +184,28 @@ TEST(DictHashTest, IntegerHashesAndComparisons) {
   EXPECT_EQ(veskdict_int32keycmp(&s32, &s32), 0);
 }
 
+// With the stock destroy callback an entry's key and data share one block:
+// the data stays aligned for any value type and writable in place, and
+// removals and destruction release the blocks (the sanitizer build checks).
+TEST(DictEntryTest, StockEntriesKeepDataAlignedAndIndependent) {
+  veskdict_t dt = veskdict_new(10, sizeof(uint16_t), sizeof(double),
+                               veskdict_uint16keyhash, veskdict_uint16keycmp, nullptr);
+  for (uint16_t k = 0; k < 50; ++k) {
+    double v = k * 0.5;
+    veskdict_set(dt, &k, &v);
+  }
+  for (uint16_t k = 0; k < 50; ++k) {
+    double *v = veskdict_get(dt, &k, double);
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(v) % alignof(double), 0u);
+    *v += 1;
+  }
+  for (uint16_t k = 0; k < 50; k += 2)
+    EXPECT_EQ(veskdict_remove(dt, &k), 1);
+  for (uint16_t k = 1; k < 50; k += 2)
+    EXPECT_EQ(*veskdict_get(dt, &k, double), k * 0.5 + 1);
+  EXPECT_EQ(dt->size, 25u);
+  veskdict_destroy(&dt);
+}
+
 } // namespace

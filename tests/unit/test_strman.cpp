@@ -1,6 +1,7 @@
 // String manager: interning, protection, mark-and-prune, id reuse after wrap.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -175,6 +176,38 @@ TEST(StrmanTest, FullManagerRefusesNewStringsWithoutDamage) {
   EXPECT_EQ(veskstrman_get(m.sm, VESKSTRMAN_NOID), nullptr);
   EXPECT_EQ(m.reg("123"), 123); // existing texts still resolve
   EXPECT_EQ(m.sm->id2str->size, (uint32_t)VESKSTRMAN_NOID);
+}
+
+// Random registrations, protections and collections against a plain model:
+// many short texts collide in the text lookup, and disposals remove entries
+// from the middle of its probe runs.
+TEST(StrmanTest, AgreesWithAModelOverRandomCollections) {
+  Manager m;
+  std::map<std::string, std::pair<uint16_t, bool>> model; // text -> id, protected
+  std::mt19937 rng(7);
+  for (int round = 0; round < 60; ++round) {
+    for (int i = 0; i < 200; ++i) {
+      std::string text = "t" + std::to_string(rng() % 700);
+      bool protect = rng() % 10 == 0;
+      uint16_t id = m.reg(text, protect);
+      auto [it, fresh] = model.try_emplace(text, id, protect);
+      if (!fresh) {
+        ASSERT_EQ(it->second.first, id) << text;
+      }
+      it->second.second = it->second.second || protect;
+    }
+    std::vector<uint16_t> live;
+    for (auto it = model.begin(); it != model.end();) {
+      bool keep = it->second.second || rng() % 3 == 0;
+      if (keep && !it->second.second) live.push_back(it->second.first);
+      it = keep ? std::next(it) : model.erase(it);
+    }
+    m.collect(live);
+    ASSERT_EQ(m.sm->id2str->size, model.size());
+    for (const auto &[text, entry] : model)
+      ASSERT_STREQ(veskstrman_get(m.sm, entry.first), text.c_str());
+    m.expect_consistent();
+  }
 }
 
 } // namespace
