@@ -347,9 +347,9 @@ void *veskdict_rawget(veskdict_t dt, const void *key) {
 
 static void append_to(veskdict_t dt, veskdarray_t *bucket, const void *key,
                       const void *data) {
-  /* Room for three entries before the first growth: most buckets of small
-     tables never grow. */
-  if (!*bucket) *bucket = veskdarray_new(4, sizeof(veskdict_entry_t), NULL);
+  /* Room for one entry before the first growth: most buckets of small tables
+     hold one entry and never grow. */
+  if (!*bucket) *bucket = veskdarray_new(2, sizeof(veskdict_entry_t), NULL);
   veskdict_entry_t e = copy_entry(dt, key, data);
   veskdarray_push(*bucket, &e);
   ++dt->size;

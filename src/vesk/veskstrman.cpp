@@ -111,18 +111,24 @@ private:
 };
 
 struct veskstrman_index_s {
-  uint64_t used[ID_WORDS] = {};        /* bitmap of the ids in use */
-  uint64_t collectable[ID_WORDS] = {}; /* the unprotected ones among them */
-  std::vector<veskid2strdata *> byid;  /* record of each id, null if free */
+  /* Bitmaps over the ids, as long as the highest id set needs. */
+  std::vector<uint64_t> used;         /* ids in use */
+  std::vector<uint64_t> collectable;  /* the unprotected ones among them */
+  std::vector<veskid2strdata *> byid; /* record of each id, null if free */
   TextTable bytext;
 };
 
-static void set_bit(uint64_t *bits, uint16_t id, bool on) {
+static void set_bit(std::vector<uint64_t> &bits, uint16_t id, bool on) {
+  size_t word = id / 64;
+  if (word >= bits.size()) {
+    if (!on) return;
+    bits.resize(word + 1, 0);
+  }
   uint64_t bit = (uint64_t)1 << (id % 64);
   if (on)
-    bits[id / 64] |= bit;
+    bits[word] |= bit;
   else
-    bits[id / 64] &= ~bit;
+    bits[word] &= ~bit;
 }
 
 static void set_id_used(veskstrman_t sm, uint16_t id, bool used) {
@@ -132,7 +138,7 @@ static void set_id_used(veskstrman_t sm, uint16_t id, bool used) {
 /* Lowest id that is not in use, or VESKSTRMAN_NOID when all are. */
 static uint16_t lowest_free_id(veskstrman_t sm) {
   for (uint32_t w = 0; w < ID_WORDS; ++w) {
-    uint64_t word = sm->index->used[w];
+    uint64_t word = w < sm->index->used.size() ? sm->index->used[w] : 0;
     if (word != UINT64_MAX) {
       uint32_t id = w * 64 + (uint32_t)__builtin_ctzll(~word);
       return id < VESKSTRMAN_NOID ? (uint16_t)id : VESKSTRMAN_NOID;
@@ -257,8 +263,7 @@ static veskidtree *build_balanced(veskidtree *nodes, size_t lo, size_t hi) {
 /* The collectable ids in ascending order, read off the bitmap. */
 static std::vector<uint16_t> collectable_ids(veskstrman_t sm) {
   std::vector<uint16_t> ids;
-  size_t words = (sm->index->byid.size() + 63) / 64;
-  for (size_t w = 0; w < words; ++w)
+  for (size_t w = 0; w < sm->index->collectable.size(); ++w)
     for (uint64_t bits = sm->index->collectable[w]; bits; bits &= bits - 1)
       ids.push_back((uint16_t)(w * 64 + (size_t)__builtin_ctzll(bits)));
   return ids;
