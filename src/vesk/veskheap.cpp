@@ -159,15 +159,17 @@ static void mark_string_id(veskvm_t vm, uint16_t id) {
 }
 
 /* Stamps an object. A string keeps its text at once; tables and closures are
-   queued for a walk over their children; numbers, nil and userdata have
-   none, so the stamp is all they need. */
+   queued for a walk over their children (native functions and lambdas
+   capturing nothing have none); numbers, nil and userdata have none, so the
+   stamp is all they need. */
 static void reach(veskvm_t vm, veskheap_t h, veskobj_t o) {
   if (!o || o->o.marker == h->marker) return;
   o->o.marker = h->marker;
   uint16_t type = veskobj_type(o);
   if (type == VESKTYPE_STRING)
     mark_string_id(vm, o->s.id);
-  else if (type == VESKTYPE_TABLE || type == VESKTYPE_CLOSURE)
+  else if (type == VESKTYPE_TABLE ||
+           (type == VESKTYPE_CLOSURE && o->c.actrec && o->c.actrec->size > 0))
     h->impl->work.push_back(o);
 }
 

@@ -114,6 +114,7 @@ struct veskstrman_index_s {
   /* Bitmaps over the ids, as long as the highest id set needs. */
   std::vector<uint64_t> used;         /* ids in use */
   std::vector<uint64_t> collectable;  /* the unprotected ones among them */
+  std::vector<uint64_t> candidates;   /* ids still in the candidate tree */
   std::vector<veskid2strdata *> byid; /* record of each id, null if free */
   TextTable bytext;
 };
@@ -210,6 +211,7 @@ static void free_text(const void *key, void *, void *) {
 }
 
 static void end_collection(veskstrman_t sm) {
+  if (sm->index) sm->index->candidates.clear();
   free(sm->gcnodes);
   sm->gcnodes = NULL;
   sm->gcdata = NULL;
@@ -273,6 +275,7 @@ void veskstrman_gc_clear(veskstrman_t sm) {
   end_collection(sm);
   std::vector<uint16_t> ids = collectable_ids(sm);
   if (ids.empty()) return;
+  sm->index->candidates = sm->index->collectable;
   sm->gcnodes = (veskidtree *)checked(malloc(ids.size() * sizeof(veskidtree)));
   for (size_t i = 0; i < ids.size(); ++i)
     sm->gcnodes[i].id = ids[i];
@@ -281,6 +284,13 @@ void veskstrman_gc_clear(veskstrman_t sm) {
 
 /* Binary search tree deletion; a node with two children takes its successor's id. */
 void veskstrman_gc_mark(veskstrman_t sm, uint16_t id) {
+  /* Most marks name protected strings or ones already marked: the bitmap
+     answers those without a search. */
+  std::vector<uint64_t> &candidates = sm->index->candidates;
+  size_t word = id / 64;
+  uint64_t bit = (uint64_t)1 << (id % 64);
+  if (word >= candidates.size() || !(candidates[word] & bit)) return;
+  candidates[word] &= ~bit;
   veskidtree **link = &sm->gcdata;
   while (*link && (*link)->id != id)
     link = id < (*link)->id ? &(*link)->left : &(*link)->right;
