@@ -150,6 +150,14 @@ veskobj_t veskheap_newobj(veskheap_t h, uint16_t type) {
   return o;
 }
 
+static veskobj_t make_heap_object(const veskobj_t src, void *h) {
+  return veskheap_newobj((veskheap_t)h, veskobj_type(src));
+}
+
+veskobj_t veskheap_copyobj(veskheap_t h, const veskobj_t o) {
+  return veskobj_deepcopy(o, make_heap_object, h);
+}
+
 /*
  * Marking.
  */

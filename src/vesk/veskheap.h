@@ -12,9 +12,9 @@ VESK_BEGIN_DECLS
 struct veskheap_impl_s;
 
 struct veskheap_s {
-  veskdarray_t objs;  /* every live object, in creation order */
-  uint32_t marklimit; /* collect when the object count reaches this */
-  uint16_t marker;    /* current generation stamp */
+  veskdarray_t objs;            /* every live object, in creation order */
+  uint32_t marklimit;           /* collect when the object count reaches this */
+  uint16_t marker;              /* current generation stamp */
   struct veskheap_impl_s *impl; /* object pool and the collector's work list */
 };
 typedef struct veskheap_s *veskheap_t;
@@ -24,6 +24,8 @@ struct veskvm_s;
 VESK_API veskheap_t veskheap_new(void);
 VESK_API void veskheap_destroy(veskheap_t *h);
 VESK_API veskobj_t veskheap_newobj(veskheap_t h, uint16_t type);
+/* Deep copy of a value into new objects of the heap (veskobj_deepcopy). */
+VESK_API veskobj_t veskheap_copyobj(veskheap_t h, const veskobj_t o);
 /* Collection check and, when due, a full collection. */
 VESK_API void veskheap_gc(struct veskvm_s *vm);
 /* Marks one object and everything reachable from it (no recursion). Objects

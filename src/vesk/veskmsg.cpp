@@ -192,40 +192,6 @@ float as_float(const veskobj_t o) {
   return veskobj_isint(o) ? static_cast<float>(o->i.value) : o->f.value;
 }
 
-veskobj_t toheap(veskvm_t vm, const veskobj_t o) {
-  veskobj_t c = veskheap_newobj(vm->heap, veskobj_type(o));
-  switch (veskobj_type(o)) {
-  case VESKTYPE_INT:
-    c->i.value = o->i.value;
-    break;
-  case VESKTYPE_FLOAT:
-    c->f.value = o->f.value;
-    break;
-  case VESKTYPE_STRING:
-    c->s.id = o->s.id;
-    c->s.str = o->s.str;
-    break;
-  case VESKTYPE_TABLE:
-    for (const auto &[k, v] : table_entries(o)) {
-      veskobj_t hk = toheap(vm, k), hv = toheap(vm, v);
-      veskdict_set(c->t.value, &hk, &hv);
-    }
-    break;
-  case VESKTYPE_CLOSURE:
-    c->c.ref = o->c.ref;
-    c->c.isscript = o->c.isscript;
-    veskdarray_destroy(&c->c.actrec);
-    c->c.actrec = veskdarray_clone(o->c.actrec);
-    break;
-  case VESKTYPE_USERDATA:
-    c->u.value = o->u.value;
-    break;
-  default:
-    break;
-  }
-  return c;
-}
-
 } // namespace
 
 void veskmsg_serialize_u8(veskdarray_t payload, uint8_t v) {
@@ -389,7 +355,7 @@ int veskmsg_key_valid(const veskobj_t k) {
 }
 
 veskobj_t veskmsg_obj_toheap(struct veskvm_s *vm, const veskobj_t o) {
-  return toheap(vm, o);
+  return veskheap_copyobj(vm->heap, o);
 }
 
 void veskmsg_warn(struct veskvm_s *vm, const char *fmt, ...) {

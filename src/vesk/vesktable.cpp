@@ -4,7 +4,6 @@
  */
 #include "vesktable.h"
 
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -80,76 +79,6 @@ bool callback(veskvm_t vm, veskobj_t f, veskobj_t k, veskobj_t v, veskobj_t extr
   return veskvm_closure_call(vm, extra ? 3 : 2) == VESKVM_STATE_READY;
 }
 
-/*
- * Deep copy into heap objects. Tables are copied once each, through a work
- * list rather than recursion, so cycles, shared sub-tables and deep nesting
- * are all safe.
- */
-class Cloner {
-public:
-  explicit Cloner(veskvm_t vm) : vm_(vm) {}
-
-  veskobj_t run(veskobj_t o) {
-    veskobj_t r = copy(o);
-    while (!work_.empty()) {
-      auto [src, dst] = work_.back();
-      work_.pop_back();
-      std::pair<Cloner *, veskobj_t> target(this, dst);
-      veskdict_foreach(src->t.value, fill, &target);
-    }
-    return r;
-  }
-
-private:
-  static void fill(const void *key, void *value, void *param) {
-    auto *p = static_cast<std::pair<Cloner *, veskobj_t> *>(param);
-    veskobj_t k = p->first->copy(*static_cast<const veskobj_t *>(key));
-    veskobj_t v = p->first->copy(*static_cast<veskobj_t *>(value));
-    veskdict_set(p->second->t.value, &k, &v);
-  }
-
-  veskobj_t copy(veskobj_t o) {
-    if (veskobj_istable(o)) {
-      auto it = tables_.find(o->t.value);
-      if (it != tables_.end()) return it->second;
-    }
-    veskobj_t c = veskheap_newobj(vm_->heap, veskobj_type(o));
-    switch (veskobj_type(o)) {
-    case VESKTYPE_INT:
-      c->i.value = o->i.value;
-      break;
-    case VESKTYPE_FLOAT:
-      c->f.value = o->f.value;
-      break;
-    case VESKTYPE_STRING:
-      c->s.id = o->s.id;
-      c->s.str = o->s.str;
-      break;
-    case VESKTYPE_TABLE:
-      tables_[o->t.value] = c;
-      work_.emplace_back(o, c);
-      break;
-    case VESKTYPE_CLOSURE:
-      /* Captured values are shared, as in any copy of a closure. */
-      c->c.ref = o->c.ref;
-      c->c.isscript = o->c.isscript;
-      veskdarray_destroy(&c->c.actrec);
-      c->c.actrec = veskdarray_clone(o->c.actrec);
-      break;
-    case VESKTYPE_USERDATA:
-      c->u.value = o->u.value;
-      break;
-    default:
-      break;
-    }
-    return c;
-  }
-
-  veskvm_t vm_;
-  std::unordered_map<veskdict_t, veskobj_t> tables_;
-  std::vector<std::pair<veskobj_t, veskobj_t>> work_;
-};
-
 } // namespace
 
 int(veskobj_type)(veskvm_t vm) {
@@ -160,7 +89,7 @@ int(veskobj_type)(veskvm_t vm) {
 
 int veskobj_clone(veskvm_t vm) {
   if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskvm_push(vm, Cloner(vm).run(arg(vm, 1)));
+  veskvm_push(vm, veskheap_copyobj(vm->heap, arg(vm, 1)));
   return veskvm_ret1(vm);
 }
 

@@ -108,6 +108,8 @@ void veskobj_destroy(veskobj_t *o) {
 namespace {
 class Cloner {
 public:
+  Cloner(veskobj_makef make, void *params) : make_(make), params_(params) {}
+
   veskobj_t run(veskobj_t root) {
     veskobj_t copy = copy_of(root);
     while (!pending_.empty()) {
@@ -125,20 +127,16 @@ private:
       auto it = copies_.find(src);
       if (it != copies_.end()) return it->second;
     }
-    veskobj_t dst = shallow_copy(src);
+    veskobj_t dst = make_(src, params_);
+    copy_payload(src, dst);
     if (shared) copies_.emplace(src, dst);
     if (veskobj_istable(src)) pending_.emplace_back(src, dst);
     return dst;
   }
 
-  /* Copies the payload; a table gets an empty dictionary like the source's. */
-  static veskobj_t shallow_copy(veskobj_t src) {
-    veskobj_t dst = (veskobj_t)calloc(1, sizeof(union veskobj_u));
-    if (!dst) fatal("[FATAL] Can't allocate Vesk object.\n");
-    dst->o = src->o;
+  /* Copies what the object holds by value; a table's entries come later. */
+  static void copy_payload(veskobj_t src, veskobj_t dst) {
     switch (veskobj_type(src)) {
-    case VESKTYPE_NIL:
-      break;
     case VESKTYPE_INT:
       dst->i.value = src->i.value;
       break;
@@ -149,28 +147,19 @@ private:
       dst->s.id = src->s.id;
       dst->s.str = src->s.str;
       break;
-    case VESKTYPE_TABLE: {
-      veskdict_t s = src->t.value;
-      dst->t.value = veskdict_new(s->num_buckets, s->keysize, s->datasize, s->hashf,
-                                  s->keycmpf, s->dstryf);
-      if (s->hashf == veskobj_table_hash)
-        veskdict_set_keyclass(dst->t.value, table_key_class);
-      break;
-    }
     case VESKTYPE_CLOSURE:
+      /* Captured values are shared, as in any copy of a closure. */
       dst->c.ref = src->c.ref;
       dst->c.isscript = src->c.isscript;
+      veskdarray_destroy(&dst->c.actrec);
       dst->c.actrec = veskdarray_clone(src->c.actrec);
       break;
     case VESKTYPE_USERDATA:
       dst->u.value = src->u.value;
       break;
-    default:
-      fprintf(stderr, "[BUG] %s:%d: Clone for Vesk object type %d\n", __FILE__, __LINE__,
-              veskobj_type(src));
-      abort();
+    default: /* nil has no payload; tables are filled from the work list */
+      break;
     }
-    return dst;
   }
 
   void fill(veskobj_t src, veskobj_t dst) {
@@ -186,13 +175,40 @@ private:
     }
   }
 
+  veskobj_makef make_;
+  void *params_;
   std::unordered_map<veskobj_t, veskobj_t> copies_;
   std::vector<std::pair<veskobj_t, veskobj_t>> pending_;
 };
+
+/* An object outside any heap with the source's header; a table gets an
+   empty dictionary made like the source's. */
+veskobj_t make_free_object(const veskobj_t src, void *) {
+  uint16_t type = veskobj_type(src);
+  if (type > VESKTYPE_USERDATA) {
+    fprintf(stderr, "[BUG] %s:%d: Clone for Vesk object type %d\n", __FILE__, __LINE__,
+            type);
+    abort();
+  }
+  veskobj_t dst = veskobj_new(type == VESKTYPE_TABLE ? VESKTYPE_NIL : type);
+  dst->o = src->o;
+  if (type == VESKTYPE_TABLE) {
+    veskdict_t s = src->t.value;
+    dst->t.value = veskdict_new(s->num_buckets, s->keysize, s->datasize, s->hashf,
+                                s->keycmpf, s->dstryf);
+    if (s->hashf == veskobj_table_hash)
+      veskdict_set_keyclass(dst->t.value, table_key_class);
+  }
+  return dst;
+}
 } // namespace
 
+veskobj_t veskobj_deepcopy(const veskobj_t o, veskobj_makef make, void *params) {
+  return Cloner(make, params).run(o);
+}
+
 veskobj_t veskobj_iclone(const veskobj_t o) {
-  return Cloner().run(o);
+  return veskobj_deepcopy(o, make_free_object, NULL);
 }
 
 void veskobj_idestroy(veskobj_t *o) {

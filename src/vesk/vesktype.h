@@ -28,22 +28,36 @@ typedef struct {
   uint16_t marker; /* generation stamp of the last collection that reached it */
 } veskobj_header_t;
 
-typedef struct { veskobj_header_t hdr; } veskobj_nil_t;
-typedef struct { veskobj_header_t hdr; int32_t value; } veskobj_int_t;
-typedef struct { veskobj_header_t hdr; float value; } veskobj_float_t;
+typedef struct {
+  veskobj_header_t hdr;
+} veskobj_nil_t;
+typedef struct {
+  veskobj_header_t hdr;
+  int32_t value;
+} veskobj_int_t;
+typedef struct {
+  veskobj_header_t hdr;
+  float value;
+} veskobj_float_t;
 typedef struct {
   veskobj_header_t hdr;
   uint16_t id;
   const char *str; /* owned by the string manager */
 } veskobj_string_t;
-typedef struct { veskobj_header_t hdr; veskdict_t value; } veskobj_table_t;
+typedef struct {
+  veskobj_header_t hdr;
+  veskdict_t value;
+} veskobj_table_t;
 typedef struct {
   veskobj_header_t hdr;
   int32_t ref;         /* code address (script) or native function id */
   veskdarray_t actrec; /* element 0 is self, then captured locals */
   uint8_t isscript;
 } veskobj_closure_t;
-typedef struct { veskobj_header_t hdr; void *value; } veskobj_userdata_t;
+typedef struct {
+  veskobj_header_t hdr;
+  void *value;
+} veskobj_userdata_t;
 
 union veskobj_u {
   veskobj_header_t o;
@@ -64,6 +78,13 @@ VESK_API void veskobj_destroy(veskobj_t *o);
  * copy keeps the sharing. Closures share their captured objects.
  */
 VESK_API veskobj_t veskobj_iclone(const veskobj_t o);
+/*
+ * The same deep copy with objects from another allocator: make returns a new
+ * empty object of the source object's type (a table with an empty
+ * dictionary, a closure with an empty record); the payload is copied after.
+ */
+typedef veskobj_t (*veskobj_makef)(const veskobj_t src, void *params);
+VESK_API veskobj_t veskobj_deepcopy(const veskobj_t o, veskobj_makef make, void *params);
 /*
  * Frees a value made by veskobj_iclone together with every copy nested in its
  * tables (not the objects captured by closures), without recursion; sets the

@@ -309,6 +309,25 @@ TEST_F(TableTest, CloneOfAValueIsANewHeapObject) {
   EXPECT_NE(top()->c.actrec, g("dbl")->c.actrec);
 }
 
+// A closure held twice (a host can store one directly) is copied once, so
+// the copies are one closure, as the originals are; it is a new closure.
+TEST_F(TableTest, CloneKeepsAClosureHeldTwiceAsOneClosure) {
+  veskobj_t t = make_t({});
+  veskobj_t f = g("dbl");
+  for (int32_t k : {1, 2}) {
+    veskobj_t key = integer(k);
+    veskdict_set(t->t.value, &key, &f);
+  }
+  ASSERT_EQ(call("clone", {t}), VESKVM_STATE_READY) << err();
+  veskobj_t c = top();
+  veskobj_t k1 = integer(1), k2 = integer(2);
+  veskobj_t f1 = *veskdict_get(c->t.value, &k1, veskobj_t);
+  veskobj_t f2 = *veskdict_get(c->t.value, &k2, veskobj_t);
+  EXPECT_EQ(f1, f2);
+  EXPECT_NE(f1, g("dbl"));
+  EXPECT_EQ(f1->c.ref, g("dbl")->c.ref);
+}
+
 TEST_F(TableTest, CallbackFailureStopsTheWalkWhereItHappened) {
   veskobj_t t = make_t({{1, 1}, {2, 2}, {3, 3}});
   EXPECT_EQ(call("foreach", {t, g("bad")}), VESKVM_STATE_ERROR);
