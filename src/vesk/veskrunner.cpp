@@ -164,10 +164,14 @@ int veskrunner_run(const char *name, const uint8_t *bcode, uint32_t size, veskde
   veskvm_t vm = veskvm_new(1);
   veskvm_set_bcode(vm, bcode, size);
   veskrunner_register_print(vm);
-  do {
-    if (trace) veskdebug_stack_dump(vm, 1, stdout);
-  } while (veskvm_step(vm) == VESKVM_STATE_READY);
-  if (trace) veskdebug_stack_dump(vm, 1, stdout);
+  if (trace) {
+    do {
+      veskdebug_stack_dump(vm, 1, stdout);
+    } while (veskvm_step(vm) == VESKVM_STATE_READY);
+    veskdebug_stack_dump(vm, 1, stdout);
+  } else {
+    veskvm_execute_script(vm);
+  }
   int status = 0;
   if (vm->state == VESKVM_STATE_DONE) {
     printf("%s: execution terminated correctly\n\n", name);

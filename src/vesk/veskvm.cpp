@@ -291,9 +291,7 @@ int veskvm_set_bcode(veskvm_t vm, const uint8_t *bcode, uint32_t bcode_size) {
 }
 
 int veskvm_execute_script(veskvm_t vm) {
-  while (veskvm_step(vm) == VESKVM_STATE_READY) {
-  }
-  return vm->state;
+  return veskvm_run(vm, -1);
 }
 
 /****************************************/
@@ -463,8 +461,7 @@ int veskvm_closure_call_ext(veskvm_t vm, uint32_t argc, int isswarm) {
   int64_t depth = veskdarray_size(vm->stacks);
   int32_t entry = vm->oldpc;
   veskvm_call(vm, isswarm);
-  while (veskdarray_size(vm->stacks) > depth && vm->state == VESKVM_STATE_READY)
-    veskvm_step(vm);
+  veskvm_run(vm, depth);
   if (vm->state != VESKVM_STATE_ERROR) vm->oldpc = entry;
   return vm->state;
 }

@@ -451,12 +451,13 @@ static void exec_plain(veskvm_t vm, uint8_t op) {
   }
 }
 
-int veskvm_step(veskvm_t vm) {
-  if (vm->state != VESKVM_STATE_READY) return vm->state;
+/* One instruction of a VM in "ready": collection check, then the
+   instruction at pc. Inlined into both the single step and the run loop. */
+[[gnu::always_inline]] static inline void step_ready(veskvm_t vm) {
   if (static_cast<uint64_t>(veskdarray_size(vm->heap->objs)) >= vm->heap->marklimit)
     veskheap_gc(vm);
   /* pc was checked by whatever moved it; this guards hosts that set it. */
-  if (!veskvm_pc_ok(vm)) return vm->state;
+  if (!veskvm_pc_ok(vm)) return;
   vm->oldpc = vm->pc;
   uint8_t op = vm->bcode[vm->pc];
   if (op < VESKVM_INSTR_ARGFIRST) {
@@ -466,6 +467,23 @@ int veskvm_step(veskvm_t vm) {
     if (fetch_arg(vm, &arg)) exec_with_arg(vm, op, arg);
   } else {
     veskvm_seterror(vm, VESKVM_ERROR_INSTR, nullptr);
+  }
+}
+
+int veskvm_step(veskvm_t vm) {
+  if (vm->state == VESKVM_STATE_READY) step_ready(vm);
+  return vm->state;
+}
+
+/* The same steps as calling veskvm_step in a loop, without a call per
+   instruction. */
+int veskvm_run(veskvm_t vm, int64_t depth) {
+  if (depth < 0) {
+    while (vm->state == VESKVM_STATE_READY)
+      step_ready(vm);
+  } else {
+    while (vm->state == VESKVM_STATE_READY && veskdarray_size(vm->stacks) > depth)
+      step_ready(vm);
   }
   return vm->state;
 }

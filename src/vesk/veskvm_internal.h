@@ -45,4 +45,8 @@ inline veskobj_t veskvm_newobj(veskvm_t vm, uint16_t type) {
 /* Leaves the innermost call, with the callee's top as result if withvalue. */
 int veskvm_return(veskvm_t vm, bool withvalue);
 
+/* Steps while the VM is "ready" and, for depth >= 0, while it has more than
+   depth operand stacks (a call made from native code is still running). */
+int veskvm_run(veskvm_t vm, int64_t depth);
+
 #endif
