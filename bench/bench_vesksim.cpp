@@ -6,9 +6,12 @@
  * (grid queries) or not (all pairs). Modes:
  *   world:     a minimal C++ controller with the proximity ring on (the cost
  *              of the world: kinematics, collisions, radio, ring);
- *   vesk:      the foot-bot controller running a Vesk script that
- *              broadcasts a value with neighbors.broadcast and counts what
- *              it hears (radio and wheels only);
+ *   vesk-send: the foot-bot controller running a Vesk script that only
+ *              broadcasts a value with neighbors.broadcast every step (the
+ *              controller still builds the neighbour table from what each
+ *              robot hears; the messages find no listener);
+ *   vesk:      the same script also listening to the topic and counting
+ *              what it hears (one callback per message; radio and wheels);
  *   vesk-ring: the same with the proximity ring, whose table of 24 readings
  *              the controller rebuilds for the script every step.
  *   bench_vesksim MODE [STEPS [N...]]   defaults: 1000 steps; 100 1000 5000
@@ -35,7 +38,9 @@ namespace {
 const char *const SCRIPT = R"(
 received = 0
 function init() {
-  neighbors.listen("ping", function(topic, value, robot) { received = received + 1 })
+  if (listening) {
+    neighbors.listen("ping", function(topic, value, robot) { received = received + 1 })
+  }
   set_wheels(5.0, 4.0)
 }
 function step() {
@@ -67,9 +72,9 @@ private:
 };
 
 // Writes the script and builds bench.vo and bench.vdb in dir, as vsk build does.
-bool Build(const std::filesystem::path &c_dir) {
+bool Build(const std::filesystem::path &c_dir, bool b_listening) {
   const std::string strSource = (c_dir / "bench.vsk").string();
-  std::ofstream(strSource) << SCRIPT;
+  std::ofstream(strSource) << "listening = " << (b_listening ? 1 : 0) << SCRIPT;
   std::string strVasm = (c_dir / "bench.vasm").string();
   char pchProg[] = "bench_vesksim";
   char *apchArgv[] = {pchProg, const_cast<char *>(strSource.c_str()), strVasm.data(),
@@ -126,9 +131,11 @@ double Run(const std::string &str_label, bool b_ring, const std::filesystem::pat
 
 int main(int argc, char **argv) {
   const std::string strMode = argc > 1 ? argv[1] : "";
-  if (strMode != "world" && strMode != "vesk" && strMode != "vesk-ring") {
-    std::fprintf(stderr,
-                 "Usage: bench_vesksim world|vesk|vesk-ring [STEPS [ROBOTS...]]\n");
+  if (strMode != "world" && strMode != "vesk-send" && strMode != "vesk" &&
+      strMode != "vesk-ring") {
+    std::fprintf(
+        stderr,
+        "Usage: bench_vesksim world|vesk-send|vesk|vesk-ring [STEPS [ROBOTS...]]\n");
     return 2;
   }
   const std::string strLabel =
@@ -141,7 +148,7 @@ int main(int argc, char **argv) {
   const std::filesystem::path cDir = std::filesystem::temp_directory_path() /
                                      ("bench-vesksim-" + std::to_string(getpid()));
   std::filesystem::create_directories(cDir);
-  if (!Build(cDir)) {
+  if (!Build(cDir, strMode != "vesk-send")) {
     std::fprintf(stderr, "bench_vesksim: the benchmark script does not build\n");
     return 1;
   }
@@ -150,7 +157,8 @@ int main(int argc, char **argv) {
   for (size_t unRobots : vecSizes) {
     double fPackets = 0, fSeconds = 0;
     try {
-      fSeconds = Run(strLabel, strMode != "vesk", cDir, unRobots, unSteps, fPackets);
+      const bool bRing = strMode == "world" || strMode == "vesk-ring";
+      fSeconds = Run(strLabel, bRing, cDir, unRobots, unSteps, fPackets);
     } catch (std::exception &ex) {
       std::fprintf(stderr, "bench_vesksim: %s\n", ex.what());
       std::filesystem::remove_all(cDir);

@@ -292,7 +292,9 @@ static void mark_listeners(veskvm_t vm) {
 
 /* Frees unmarked objects from the last down. The survivors are packed
    towards the end as the walk goes, keeping their order, then moved to the
-   front in one block. */
+   front in one block. The list keeps its capacity: the heap grows back to
+   twice the survivors before the next collection, and shrinking it now would
+   only make it reallocate and copy again. */
 static void sweep(veskheap_t h) {
   veskdarray_t objs = h->objs;
   veskobj_t *all = (veskobj_t *)objs->data;
@@ -305,8 +307,7 @@ static void sweep(veskheap_t h) {
       all[--w] = o;
   }
   memmove(all, all + w, (size_t)(n - w) * sizeof(veskobj_t));
-  objs->size = n; /* truncate drops the tail without callbacks (none are set) */
-  veskdarray_truncate(objs, (uint32_t)(n - w));
+  objs->size = n - w;
 }
 
 static uint16_t next_marker(uint16_t m) {
