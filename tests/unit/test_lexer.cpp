@@ -13,31 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace {
-
-/* A fresh directory under the system's temporary directory, removed at the
-   end of the test. */
-class TempDir {
-public:
-  TempDir() {
-    char tmpl[] = "/tmp/vesk-lexer-XXXXXX";
-    const char *d = mkdtemp(tmpl);
-    EXPECT_NE(d, nullptr);
-    char *real = realpath(tmpl, nullptr);
-    path_ = real ? real : tmpl;
-    free(real);
-  }
-  ~TempDir() { (void)!system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string write(const std::string &name, const std::string &content) const {
-    std::string p = path_ + "/" + name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
-  }
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
 
 struct Tok {
   int kind;

@@ -14,29 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
+
 namespace {
-
-class TempDir {
-public:
-  TempDir() {
-    char tmpl[] = "/tmp/vesk-parser-XXXXXX";
-    const char *d = mkdtemp(tmpl);
-    EXPECT_NE(d, nullptr);
-    char *real = realpath(tmpl, nullptr);
-    path_ = real ? real : tmpl;
-    free(real);
-  }
-  ~TempDir() { (void)!system(("rm -rf '" + path_ + "'").c_str()); }
-  std::string write(const std::string &name, const std::string &content) const {
-    std::string p = path_ + "/" + name;
-    std::ofstream(p, std::ios::binary) << content;
-    return p;
-  }
-  const std::string &path() const { return path_; }
-
-private:
-  std::string path_;
-};
 
 struct Compiled {
   bool ok = false;
