@@ -110,6 +110,42 @@ private:
   }
 };
 
+/*
+ * Protected names registered again and again (a native library's table keys,
+ * registered afresh every control step) are remembered by the address of the
+ * caller's text. A hit needs the same address and the same text, compared
+ * with the copy kept in the slot, so a caller reusing a buffer is safe; and
+ * a protected id keeps its text for good, so a hit is never stale.
+ */
+class NameCache {
+public:
+  uint16_t find(const char *text) const {
+    const Slot &slot = slots_[slot_of(text)];
+    if (slot.text == text && strcmp(slot.copy, text) == 0) return slot.id;
+    return VESKSTRMAN_NOID;
+  }
+
+  /* Remembers a protected id; only short texts fit. */
+  void remember(const char *text, uint16_t id) {
+    size_t len = strlen(text);
+    if (len >= sizeof(Slot::copy)) return;
+    Slot &slot = slots_[slot_of(text)];
+    slot.text = text;
+    slot.id = id;
+    memcpy(slot.copy, text, len + 1);
+  }
+
+private:
+  struct Slot {
+    const char *text = nullptr;
+    uint16_t id = VESKSTRMAN_NOID;
+    char copy[22] = {};
+  };
+  Slot slots_[64];
+
+  static size_t slot_of(const char *text) { return ((uintptr_t)text >> 3) % 64; }
+};
+
 struct veskstrman_index_s {
   /* Bitmaps over the ids, as long as the highest id set needs. */
   std::vector<uint64_t> used;         /* ids in use */
@@ -117,6 +153,7 @@ struct veskstrman_index_s {
   std::vector<uint64_t> candidates;   /* ids still in the candidate tree */
   std::vector<veskid2strdata *> byid; /* record of each id, null if free */
   TextTable bytext;
+  NameCache names;
 };
 
 static void set_bit(std::vector<uint64_t> &bits, uint16_t id, bool on) {
@@ -231,9 +268,12 @@ void veskstrman_destroy(veskstrman_t *sm) {
 
 uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
   if (!str) return VESKSTRMAN_NOID;
-  uint16_t found = sm->index->bytext.find(str);
+  uint16_t found = sm->index->names.find(str);
+  if (found != VESKSTRMAN_NOID) return found;
+  found = sm->index->bytext.find(str);
   if (found != VESKSTRMAN_NOID) {
     if (protect) protect_id(sm, found);
+    if (record_of(sm, found)->protect) sm->index->names.remember(str, found);
     return found;
   }
   uint16_t id = take_id(sm);
@@ -245,6 +285,7 @@ uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
   veskdict_append(sm->str2id, &copy, &id);
   veskdict_append(sm->id2str, &id, &rec);
   index_add(sm, id, rec);
+  if (protect) sm->index->names.remember(str, id);
   return id;
 }
 

@@ -1,6 +1,7 @@
 // String manager: interning, protection, mark-and-prune, id reuse after wrap.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <random>
 #include <set>
@@ -208,6 +209,24 @@ TEST(StrmanTest, AgreesWithAModelOverRandomCollections) {
       ASSERT_STREQ(veskstrman_get(m.sm, entry.first), text.c_str());
     m.expect_consistent();
   }
+}
+
+// Protected names are looked up again by the address of the caller's text:
+// a buffer reused for another text must still get that text's own id.
+TEST(StrmanTest, AReusedBufferIsLookedUpByItsNewText) {
+  Manager m;
+  char buf[32] = "alpha";
+  uint16_t alpha = veskstrman_register(m.sm, buf, 1);
+  EXPECT_EQ(veskstrman_register(m.sm, buf, 1), alpha);
+  strcpy(buf, "beta");
+  uint16_t beta = veskstrman_register(m.sm, buf, 1);
+  EXPECT_NE(beta, alpha);
+  EXPECT_STREQ(veskstrman_get(m.sm, beta), "beta");
+  strcpy(buf, "alpha");
+  EXPECT_EQ(veskstrman_register(m.sm, buf, 0), alpha);
+  m.collect();
+  EXPECT_STREQ(veskstrman_get(m.sm, alpha), "alpha");
+  EXPECT_STREQ(veskstrman_get(m.sm, beta), "beta");
 }
 
 } // namespace
