@@ -21,7 +21,7 @@ if [ -d "$real" ]; then
     [ -f "$real/$p" ] && mv -f "$real/$p" "$bin/$p"
   done
 fi
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_JEMALLOC=OFF >/dev/null
 # Only the programs this tree has (the simulator is optional).
 targets=$(cmake --build "$build" --target help)
 present=()
