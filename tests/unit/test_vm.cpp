@@ -231,15 +231,12 @@ TEST_F(VmTest, IntegerArithmeticWraps) {
 TEST_F(VmTest, RuleAKeepsOperandsRulesBAndCPopThem) {
   for (uint8_t op : {VESKVM_INSTR_ADD, VESKVM_INSTR_SUB, VESKVM_INSTR_MUL,
                      VESKVM_INSTR_DIV, VESKVM_INSTR_MOD, VESKVM_INSTR_POW}) {
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP).pushi(1).pushs("s").op(op).op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    EXPECT_EQ(run_fresh([&](BcodeBuilder &b) { b.pushi(1).pushs("s").op(op); }),
+              VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), "type mismatch") << veskvm_instr_desc[op];
     bool keeps = op != VESKVM_INSTR_MOD && op != VESKVM_INSTR_POW;
     EXPECT_EQ(depth(), keeps ? 2 : 0) << veskvm_instr_desc[op];
-    EXPECT_EQ(veskvm_error_offset(vm), b.at(11));
+    EXPECT_EQ(veskvm_error_offset(vm), fresh.at(11));
   }
 }
 
@@ -258,11 +255,8 @@ TEST_F(VmTest, IntegerDivisionFaultsAreVmErrors) {
        "type mismatch: integer overflow (-2147483648 mod -1)", 0},
   };
   for (const auto &c : cases) {
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP).pushi(c.a).pushi(c.b).op(c.op).op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    EXPECT_EQ(run_fresh([&](BcodeBuilder &b) { b.pushi(c.a).pushi(c.b).op(c.op); }),
+              VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), c.msg);
     EXPECT_EQ(depth(), c.left);
   }
@@ -357,13 +351,11 @@ TEST_F(VmTest, ComparingValuesWithoutOrderIsAnError) {
        "type mismatch: cannot compare table with integer"},
   };
   for (auto &c : cases) {
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP);
-    c.push(b);
-    b.op(I::VESKVM_INSTR_EQ).op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    EXPECT_EQ(run_fresh([&](BcodeBuilder &b) {
+                c.push(b);
+                b.op(I::VESKVM_INSTR_EQ);
+              }),
+              VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), c.msg);
     EXPECT_EQ(depth(), 2);
   }
@@ -372,11 +364,7 @@ TEST_F(VmTest, ComparingValuesWithoutOrderIsAnError) {
 TEST_F(VmTest, BinaryInstructionsNeedTwoOperands) {
   for (uint8_t op = VESKVM_INSTR_ADD; op <= VESKVM_INSTR_LTE; ++op) {
     if (op == VESKVM_INSTR_UNM || op == VESKVM_INSTR_NOT) continue;
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP).pushi(1).op(op).op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    EXPECT_EQ(run_fresh([&](BcodeBuilder &b) { b.pushi(1).op(op); }), VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), "stack error: stack idx 2 out of bounds") << veskvm_instr_desc[op];
     EXPECT_EQ(depth(), 1) << veskvm_instr_desc[op];
   }
@@ -384,11 +372,7 @@ TEST_F(VmTest, BinaryInstructionsNeedTwoOperands) {
 
 TEST_F(VmTest, PopAndDupOnEmptyStack) {
   for (uint8_t op : {VESKVM_INSTR_POP, VESKVM_INSTR_DUP}) {
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP).op(op).op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    EXPECT_EQ(run_fresh([&](BcodeBuilder &b) { b.op(op); }), VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), "stack error: empty stack");
   }
 }
@@ -482,13 +466,7 @@ TEST_F(VmTest, TableInstructionsCheckTableAndKey) {
        "stack error: stack idx 3 out of bounds", 2},
   };
   for (auto &c : cases) {
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP);
-    c.prog(b);
-    b.op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    EXPECT_EQ(run_fresh(c.prog), VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), c.msg);
     EXPECT_EQ(depth(), c.left) << c.msg;
   }
@@ -512,13 +490,7 @@ TEST_F(VmTest, LocalSymbolsNeedAnActiveCall) {
        "stack error: return outside of a function call"},
   };
   for (auto &c : cases) {
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP);
-    c.prog(b);
-    b.op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    EXPECT_EQ(run_fresh(c.prog), VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), c.msg);
     EXPECT_EQ(veskdarray_size(vm->stacks), 1);
   }

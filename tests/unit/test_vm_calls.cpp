@@ -188,16 +188,14 @@ TEST_F(CallTest, CallSequenceErrors) {
        "function id out of range"},
   };
   for (auto &c : cases) {
-    TearDown();
-    SetUp();
-    BcodeBuilder b;
-    b.op(I::VESKVM_INSTR_NOP);
-    c.prog(b);
-    size_t at = b.code_size() - 1;
-    b.op(I::VESKVM_INSTR_DONE);
-    EXPECT_EQ(run(b), VESKVM_STATE_ERROR);
+    size_t at = 0;
+    EXPECT_EQ(run_fresh([&](BcodeBuilder &b) {
+                c.prog(b);
+                at = b.code_size() - 1;
+              }),
+              VESKVM_STATE_ERROR);
     EXPECT_EQ(err(), c.msg);
-    EXPECT_EQ(veskvm_error_offset(vm), b.at(at)) << c.msg;
+    EXPECT_EQ(veskvm_error_offset(vm), fresh.at(at)) << c.msg;
     EXPECT_EQ(frames(), 0);
     EXPECT_EQ(stacks(), 1);
   }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,17 @@ protected:
   int run(BcodeBuilder &b) {
     if (load(b) != VESKVM_STATE_READY) return vm->state;
     return veskvm_execute_script(vm);
+  }
+  /* Runs, in a fresh VM, a main script of nop, what body adds, done (for
+     tables of cases); the script stays in `fresh` for offset lookups. */
+  int run_fresh(const std::function<void(BcodeBuilder &)> &body) {
+    TearDown();
+    SetUp();
+    fresh = BcodeBuilder();
+    fresh.op(VESKVM_INSTR_NOP);
+    body(fresh);
+    fresh.op(VESKVM_INSTR_DONE);
+    return run(fresh);
   }
 
   veskobj_t top(int64_t i = 1) { return veskvm_stack_at(vm, i); }
@@ -63,6 +75,7 @@ protected:
 
   veskvm_t vm = nullptr;
   std::vector<uint8_t> code;
+  BcodeBuilder fresh;
 };
 
 #endif
