@@ -27,8 +27,18 @@ static uint8_t *slot(veskdarray_t da, uint64_t pos) {
 /* Largest storage kept inline with the record. */
 static const size_t INLINE_BYTES = 128;
 
+/* Every record is allocated with at least one byte after it, so that the
+   address just past the record lies inside the record's own block: storage
+   allocated separately can never start there, whatever the allocator packs
+   next to what. */
 static bool storage_inline(const veskdarray_s *da) {
   return da->data == (const uint8_t *)(da + 1);
+}
+
+static veskdarray_t new_record(size_t room) {
+  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s) + (room ? room : 1));
+  if (!da) fatal("[FATAL] Can't allocate dynamic array.\n");
+  return da;
 }
 
 /* Reallocates the storage to the current capacity. */
@@ -70,8 +80,7 @@ veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
   if (cap == 0) fatal("[FATAL] Can't initialize a dynamic array with zero capacity.");
   size_t bytes = (size_t)cap * (elsize ? elsize : 1);
   size_t room = bytes <= INLINE_BYTES ? bytes : 0;
-  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s) + room);
-  if (!da) fatal("[FATAL] Can't allocate dynamic array.\n");
+  veskdarray_t da = new_record(room);
   if (room) {
     da->data = (uint8_t *)(da + 1);
     memset(da->data, 0, room);
@@ -96,8 +105,7 @@ veskdarray_t veskdarray_clone(const veskdarray_t da) {
 
 veskdarray_t veskdarray_frombuffer(const void *buf, uint32_t buf_size, uint32_t elsize,
                                    veskdarray_elem_funp eldestroy) {
-  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s));
-  if (!da) fatal("[FATAL] Can't allocate dynamic array.\n");
+  veskdarray_t da = new_record(0);
   uint32_t n = elsize ? buf_size / elsize : 0;
   da->data = (uint8_t *)malloc(buf_size ? buf_size : 1);
   if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
