@@ -327,7 +327,7 @@ static inline bool advance(veskvm_t vm) {
 
 /* Reads the 4-byte argument after the opcode; at least one byte must follow
    it. */
-static bool fetch_arg(veskvm_t vm, int32_t *arg) {
+[[gnu::always_inline]] static inline bool fetch_arg(veskvm_t vm, int32_t *arg) {
   ++vm->pc;
   int64_t pc = vm->pc;
   if (pc >= vm->bcode_size || pc + 4 >= vm->bcode_size) {
@@ -342,7 +342,8 @@ static bool fetch_arg(veskvm_t vm, int32_t *arg) {
   return true;
 }
 
-static void exec_with_arg(veskvm_t vm, uint8_t op, int32_t arg) {
+[[gnu::always_inline]] static inline void exec_with_arg(veskvm_t vm, uint8_t op,
+                                                        int32_t arg) {
   switch (op) {
   case VESKVM_INSTR_PUSHF: {
     float f;
@@ -386,7 +387,7 @@ static void exec_with_arg(veskvm_t vm, uint8_t op, int32_t arg) {
 
 /* Instructions without argument. Depending on the instruction, pc moves
    before it runs (it runs only if pc is still valid) or after it succeeded. */
-static void exec_plain(veskvm_t vm, uint8_t op) {
+[[gnu::always_inline]] static inline void exec_plain(veskvm_t vm, uint8_t op) {
   switch (op) {
   case VESKVM_INSTR_NOP:
     advance(vm);
