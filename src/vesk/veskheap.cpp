@@ -162,10 +162,8 @@ veskobj_t veskheap_copyobj(veskheap_t h, const veskobj_t o) {
  * Marking.
  */
 
-/* Nothing to withdraw once no candidate is left (or none was: programs
-   whose strings are all protected). */
 static void mark_string_id(veskvm_t vm, uint16_t id) {
-  if (vm->strings && vm->strings->gcdata) veskstrman_gc_mark(vm->strings, id);
+  if (vm->strings) veskstrman_gc_mark(vm->strings, id);
 }
 
 /* Stamps an object. A string keeps its text at once; tables and closures are

@@ -9,10 +9,11 @@
  * stays logarithmic however many strings a program makes. Its nodes live in
  * one array that is released when the collection ends.
  *
- * The two maps are the manager's record of its strings. An index beside them
- * answers the frequent questions (text of an id, id of a text, lowest free
- * id, which ids are collectable) in constant time or one pass over a
- * bitmap, since the maps' few buckets grow long.
+ * The two maps are the manager's record of its strings; the text -> id map
+ * answers lookups in constant time through the dictionary's own index once
+ * it is large. An index beside them answers the other frequent questions
+ * (text of an id, lowest free id, which ids are collectable) in constant
+ * time or one pass over a bitmap, since the maps' few buckets grow long.
  */
 #include "veskstrman.h"
 
@@ -33,82 +34,6 @@ static void *checked(void *p) {
 }
 
 static const uint32_t ID_WORDS = 65536 / 64;
-
-/*
- * Text -> id: open addressing with linear probing over slots that point at
- * the manager's own copies of the texts. A lookup touches one slot and one
- * text, where a node-based map would chase three pointers.
- */
-class TextTable {
-public:
-  /* Id of the text, or VESKSTRMAN_NOID. */
-  uint16_t find(const char *text) const {
-    uint32_t hash = hash_of(text);
-    for (size_t i = hash & mask(); slots_[i].text; i = (i + 1) & mask())
-      if (slots_[i].hash == hash && strcmp(slots_[i].text, text) == 0)
-        return slots_[i].id;
-    return VESKSTRMAN_NOID;
-  }
-
-  /* Adds a text known to be absent; the table keeps the pointer. */
-  void insert(const char *text, uint16_t id) {
-    if ((used_ + 1) * 2 > slots_.size()) grow();
-    put({text, hash_of(text), id});
-    ++used_;
-  }
-
-  /* Removes the slot holding this very copy of a text. */
-  void erase(const char *text) {
-    size_t gap = hash_of(text) & mask();
-    while (slots_[gap].text && slots_[gap].text != text)
-      gap = (gap + 1) & mask();
-    if (!slots_[gap].text) return;
-    /* Backward shift: later slots of the run move into the gap when their
-       home is not between the gap and them. */
-    for (size_t j = (gap + 1) & mask(); slots_[j].text; j = (j + 1) & mask()) {
-      size_t home = slots_[j].hash & mask();
-      bool stays = gap <= j ? (gap < home && home <= j) : (gap < home || home <= j);
-      if (stays) continue;
-      slots_[gap] = slots_[j];
-      gap = j;
-    }
-    slots_[gap].text = nullptr;
-    --used_;
-  }
-
-private:
-  struct Slot {
-    const char *text; /* null: free */
-    uint32_t hash;
-    uint16_t id;
-  };
-  std::vector<Slot> slots_ = std::vector<Slot>(64);
-  size_t used_ = 0;
-
-  size_t mask() const { return slots_.size() - 1; }
-
-  /* FNV-1a. */
-  static uint32_t hash_of(const char *text) {
-    uint32_t h = 2166136261u;
-    for (const unsigned char *c = (const unsigned char *)text; *c; ++c)
-      h = (h ^ *c) * 16777619u;
-    return h;
-  }
-
-  void put(Slot slot) {
-    size_t i = slot.hash & mask();
-    while (slots_[i].text)
-      i = (i + 1) & mask();
-    slots_[i] = slot;
-  }
-
-  void grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    for (const Slot &slot : old)
-      if (slot.text) put(slot);
-  }
-};
 
 /*
  * Protected names registered again and again (a native library's table keys,
@@ -152,7 +77,6 @@ struct veskstrman_index_s {
   std::vector<uint64_t> collectable;  /* the unprotected ones among them */
   std::vector<uint64_t> candidates;   /* ids still in the candidate tree */
   std::vector<veskid2strdata *> byid; /* record of each id, null if free */
-  TextTable bytext;
   NameCache names;
 };
 
@@ -209,14 +133,12 @@ static void index_add(veskstrman_t sm, uint16_t id, veskid2strdata *rec) {
   std::vector<veskid2strdata *> &byid = sm->index->byid;
   if (id >= byid.size()) byid.resize((size_t)id + 1, NULL);
   byid[id] = rec;
-  sm->index->bytext.insert(rec->str, id);
   set_id_used(sm, id, true);
   set_bit(sm->index->collectable, id, !rec->protect);
 }
 
-static void index_remove(veskstrman_t sm, uint16_t id, const char *text) {
+static void index_remove(veskstrman_t sm, uint16_t id) {
   sm->index->byid[id] = NULL;
-  sm->index->bytext.erase(text);
   set_id_used(sm, id, false);
   set_bit(sm->index->collectable, id, false);
 }
@@ -270,7 +192,8 @@ uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
   if (!str) return VESKSTRMAN_NOID;
   uint16_t found = sm->index->names.find(str);
   if (found != VESKSTRMAN_NOID) return found;
-  found = sm->index->bytext.find(str);
+  const uint16_t *known = veskdict_get(sm->str2id, &str, uint16_t);
+  found = known ? *known : VESKSTRMAN_NOID;
   if (found != VESKSTRMAN_NOID) {
     if (protect) protect_id(sm, found);
     if (record_of(sm, found)->protect) sm->index->names.remember(str, found);
@@ -356,7 +279,7 @@ static void dispose(veskstrman_t sm, uint16_t id) {
   /* A string protected after the collection began is kept. */
   if (!rec || rec->protect) return;
   char *text = rec->str;
-  index_remove(sm, id, text);
+  index_remove(sm, id);
   veskdict_remove(sm->str2id, &text);
   veskdict_remove(sm->id2str, &id);
   free(text);

@@ -180,8 +180,8 @@ TEST(StrmanTest, FullManagerRefusesNewStringsWithoutDamage) {
 }
 
 // Random registrations, protections and collections against a plain model:
-// many short texts collide in the text lookup, and disposals remove entries
-// from the middle of its probe runs.
+// hundreds of texts share the maps' buckets and their lookup index, and
+// disposals remove entries from the middle of both.
 TEST(StrmanTest, AgreesWithAModelOverRandomCollections) {
   Manager m;
   std::map<std::string, std::pair<uint16_t, bool>> model; // text -> id, protected
