@@ -44,31 +44,38 @@ static const uint32_t ID_WORDS = 65536 / 64;
  */
 class NameCache {
 public:
-  uint16_t find(const char *text) const {
+  /* The id of a remembered name, and the manager's own text in *interned. */
+  uint16_t find(const char *text, const char **interned) const {
     const Slot &slot = slots_[slot_of(text)];
-    if (slot.text == text && strcmp(slot.copy, text) == 0) return slot.id;
-    return VESKSTRMAN_NOID;
+    if (slot.text != text || strcmp(slot.copy, text) != 0) return VESKSTRMAN_NOID;
+    *interned = slot.interned;
+    return slot.id;
   }
 
   /* Remembers a protected id; only short texts fit. */
-  void remember(const char *text, uint16_t id) {
+  void remember(const char *text, uint16_t id, const char *interned) {
     size_t len = strlen(text);
     if (len >= sizeof(Slot::copy)) return;
     Slot &slot = slots_[slot_of(text)];
     slot.text = text;
+    slot.interned = interned;
     slot.id = id;
     memcpy(slot.copy, text, len + 1);
   }
 
 private:
   struct Slot {
-    const char *text = nullptr;
+    const char *text = nullptr;     /* the caller's address */
+    const char *interned = nullptr; /* the manager's copy */
     uint16_t id = VESKSTRMAN_NOID;
     char copy[22] = {};
   };
   Slot slots_[64];
 
-  static size_t slot_of(const char *text) { return ((uintptr_t)text >> 3) % 64; }
+  /* Literals sit side by side, a few bytes apart: mix every address bit in. */
+  static size_t slot_of(const char *text) {
+    return (size_t)(((uint64_t)(uintptr_t)text * 0x9E3779B97F4A7C15u) >> 58);
+  }
 };
 
 struct veskstrman_index_s {
@@ -188,15 +195,19 @@ void veskstrman_destroy(veskstrman_t *sm) {
   *sm = NULL;
 }
 
-uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
+uint16_t veskstrman_intern(veskstrman_t sm, const char *str, int protect,
+                           const char **text) {
+  *text = NULL;
   if (!str) return VESKSTRMAN_NOID;
-  uint16_t found = sm->index->names.find(str);
+  uint16_t found = sm->index->names.find(str, text);
   if (found != VESKSTRMAN_NOID) return found;
   const uint16_t *known = veskdict_get(sm->str2id, &str, uint16_t);
   found = known ? *known : VESKSTRMAN_NOID;
   if (found != VESKSTRMAN_NOID) {
     if (protect) protect_id(sm, found);
-    if (record_of(sm, found)->protect) sm->index->names.remember(str, found);
+    veskid2strdata *rec = record_of(sm, found);
+    if (rec->protect) sm->index->names.remember(str, found, rec->str);
+    *text = rec->str;
     return found;
   }
   uint16_t id = take_id(sm);
@@ -208,8 +219,14 @@ uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
   veskdict_append(sm->str2id, &copy, &id);
   veskdict_append(sm->id2str, &id, &rec);
   index_add(sm, id, rec);
-  if (protect) sm->index->names.remember(str, id);
+  if (protect) sm->index->names.remember(str, id, copy);
+  *text = copy;
   return id;
+}
+
+uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
+  const char *text;
+  return veskstrman_intern(sm, str, protect, &text);
 }
 
 const char *veskstrman_get(veskstrman_t sm, uint16_t id) {

@@ -39,9 +39,9 @@ struct veskstrman_s {
   veskdict_t id2str;
   uint16_t nextid;
   veskidtree *gcdata;
-  uint8_t wrapped;     /* the counter has wrapped: reuse the lowest free id */
+  uint8_t wrapped; /* the counter has wrapped: reuse the lowest free id */
   struct veskstrman_index_s *index; /* ids in use; fast lookup by id and text */
-  veskidtree *gcnodes; /* storage of the candidate tree's nodes */
+  veskidtree *gcnodes;              /* storage of the candidate tree's nodes */
 };
 typedef struct veskstrman_s *veskstrman_t;
 
@@ -50,6 +50,10 @@ VESK_API void veskstrman_destroy(veskstrman_t *sm);
 /* Id of str, registering a copy if new; VESKSTRMAN_NOID when no id is left. */
 VESK_API uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect);
 VESK_API const char *veskstrman_get(veskstrman_t sm, uint16_t id);
+/* Like veskstrman_register, also giving the manager's copy of the text (null
+   when no id is left); a name seen before costs one cache probe. */
+VESK_API uint16_t veskstrman_intern(veskstrman_t sm, const char *str, int protect,
+                                    const char **text);
 VESK_API void veskstrman_gc_clear(veskstrman_t sm);
 VESK_API void veskstrman_gc_mark(veskstrman_t sm, uint16_t id);
 VESK_API void veskstrman_gc_prune(veskstrman_t sm);

@@ -519,16 +519,20 @@ int veskvm_pushu(veskvm_t vm, void *v) {
   return veskvm_push(vm, o);
 }
 
+static int push_string(veskvm_t vm, uint16_t strid, const char *text) {
+  veskobj_t o = veskvm_newobj(vm, VESKTYPE_STRING);
+  o->s.id = strid;
+  o->s.str = text;
+  return veskvm_push(vm, o);
+}
+
 int veskvm_pushs(veskvm_t vm, uint16_t strid) {
   const char *text = veskstrman_get(vm->strings, strid);
   if (!text) {
     veskvm_seterror(vm, VESKVM_ERROR_STRING, "id read = %u", strid);
     return vm->state;
   }
-  veskobj_t o = veskvm_newobj(vm, VESKTYPE_STRING);
-  o->s.id = strid;
-  o->s.str = text;
-  return veskvm_push(vm, o);
+  return push_string(vm, strid, text);
 }
 
 /* New closure whose activation record holds self = nil. */
@@ -585,12 +589,13 @@ const char *veskvm_string_get(veskvm_t vm, uint16_t id) {
 }
 
 int veskvm_pushstr(veskvm_t vm, const char *str, int protect) {
-  uint16_t id = veskstrman_register(vm->strings, str, protect);
-  if (!veskstrman_get(vm->strings, id)) {
+  const char *text;
+  uint16_t id = veskstrman_intern(vm->strings, str, protect, &text);
+  if (!text) {
     veskvm_seterror(vm, VESKVM_ERROR_STRING, "no string id left for '%s'", str);
     return vm->state;
   }
-  return veskvm_pushs(vm, id);
+  return push_string(vm, id, text);
 }
 
 veskobj_t veskvm_stack_at(veskvm_t vm, int64_t idx) {
