@@ -303,6 +303,9 @@ veskdict_t veskdict_new(uint32_t buckets, uint32_t keysize, uint32_t datasize,
 void veskdict_destroy(veskdict_t *dt) {
   if (!dt || !*dt) return;
   veskdict_t d = *dt;
+  /* A dead dictionary is usually cold: ask for all its buckets at once. */
+  for (uint32_t b = 0; b < d->num_buckets; ++b)
+    if (d->buckets[b]) __builtin_prefetch(d->buckets[b]);
   for (uint32_t b = 0; b < d->num_buckets; ++b) {
     veskdarray_t bucket = d->buckets[b];
     if (!bucket) continue;

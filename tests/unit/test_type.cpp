@@ -3,6 +3,7 @@
 
 #include <math.h>
 
+#include <string>
 #include <vector>
 
 #include "vesktype.h"
@@ -182,6 +183,23 @@ TEST_F(Values, IntegerAndFloatKeysAddressTheSameEntry) {
   EXPECT_STREQ(get(t, i(1))->s.str, "uno");
   put(t, i(-13), v);
   EXPECT_EQ(get(t, f(-13.0f)), v);
+}
+
+// String keys of one table are interned: their ids tell them apart, and a
+// key object made again for the same text and id finds the same entry.
+TEST_F(Values, StringKeysSharingABucketStayApart) {
+  veskobj_t t = table(), a = s("a", 3), b = s("b", 13), c = s("c", 23);
+  put(t, a, i(1));
+  put(t, b, i(2));
+  put(t, c, i(3));
+  EXPECT_EQ(veskdict_size(t->t.value), 3u);
+  std::string again = "b";
+  EXPECT_EQ(get(t, s(again.c_str(), 13))->i.value, 2);
+  EXPECT_EQ(get(t, s("d", 33)), nullptr);
+  put(t, s(again.c_str(), 13), i(20));
+  EXPECT_EQ(veskdict_size(t->t.value), 3u);
+  EXPECT_EQ(get(t, b)->i.value, 20);
+  EXPECT_EQ(get(t, a)->i.value, 1);
 }
 
 TEST_F(Values, Equality) {
