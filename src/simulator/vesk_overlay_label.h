@@ -15,8 +15,9 @@
 /* The label from its parts. */
 inline std::string VeskOverlayLabel(argos::UInt16 un_robot_id,
                                     const std::string &str_debug) {
-  std::string strLabel = "R" + argos::ToString(un_robot_id);
-  if (!str_debug.empty()) strLabel += ": " + str_debug;
+  std::string strLabel("R");
+  strLabel += argos::ToString(un_robot_id);
+  if (!str_debug.empty()) strLabel.append(": ").append(str_debug);
   return strLabel;
 }
 
