@@ -68,13 +68,15 @@ private:
     const char *text = nullptr;     /* the caller's address */
     const char *interned = nullptr; /* the manager's copy */
     uint16_t id = VESKSTRMAN_NOID;
-    char copy[22] = {};
+    char copy[14] = {}; /* a slot fills half a cache line */
   };
-  Slot slots_[64];
+  /* Roomy enough that a script's and its libraries' usual names rarely
+     share a slot. */
+  Slot slots_[256];
 
   /* Literals sit side by side, a few bytes apart: mix every address bit in. */
   static size_t slot_of(const char *text) {
-    return (size_t)(((uint64_t)(uintptr_t)text * 0x9E3779B97F4A7C15u) >> 58);
+    return (size_t)(((uint64_t)(uintptr_t)text * 0x9E3779B97F4A7C15u) >> 56);
   }
 };
 
