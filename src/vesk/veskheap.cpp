@@ -163,19 +163,35 @@ static void mark_string_id(veskvm_t vm, uint16_t id) {
   if (vm->strings) veskstrman_gc_mark(vm->strings, id);
 }
 
-/* Stamps an object. A string keeps its text at once; tables and closures are
-   queued for a walk over their children (native functions and lambdas
-   capturing nothing have none); numbers, nil and userdata have none, so the
-   stamp is all they need. */
+static void reach(veskvm_t vm, veskheap_t h, veskobj_t o);
+
+/* A closure whose record holds only its self (a method or plain function)
+   marks that self at once, as a rule the table being walked: no need to
+   queue the closure. A self that is a closure is queued, so that a chain of
+   closures cannot deepen the C stack. */
+static void reach_closure(veskvm_t vm, veskheap_t h, veskobj_t c) {
+  veskdarray_t rec = c->c.actrec;
+  if (!rec || rec->size == 0) return;
+  veskobj_t self = veskdarray_get(rec, 0, veskobj_t);
+  if (rec->size > 1 || (self && veskobj_isclosure(self)))
+    h->impl->work.push_back(c);
+  else if (self && self->o.marker != h->marker)
+    reach(vm, h, self);
+}
+
+/* Stamps an object. A string keeps its text at once; tables, and closures
+   with more than their self, are queued for a walk over their children;
+   numbers, nil and userdata have none, so the stamp is all they need. */
 static void reach(veskvm_t vm, veskheap_t h, veskobj_t o) {
   if (!o || o->o.marker == h->marker) return;
   o->o.marker = h->marker;
   uint16_t type = veskobj_type(o);
   if (type == VESKTYPE_STRING)
     mark_string_id(vm, o->s.id);
-  else if (type == VESKTYPE_TABLE ||
-           (type == VESKTYPE_CLOSURE && o->c.actrec && o->c.actrec->size > 0))
+  else if (type == VESKTYPE_TABLE)
     h->impl->work.push_back(o);
+  else if (type == VESKTYPE_CLOSURE)
+    reach_closure(vm, h, o);
 }
 
 static void reach_dict(veskvm_t vm, veskheap_t h, veskdict_t d) {

@@ -245,6 +245,27 @@ TEST_F(Heap, MillionDeepChainIsMarkedAndFreed) {
   EXPECT_EQ(count(), 0);
 }
 
+// Closures whose only element (self) is the next closure: all stay
+// reachable through the first, however long the chain.
+TEST_F(Heap, MillionClosuresEachTheSelfOfTheLastAreMarked) {
+  const int depth = 1000000;
+  veskobj_t root = obj(VESKTYPE_CLOSURE), cur = root;
+  for (int i = 0; i < depth; ++i) {
+    veskobj_t next = obj(VESKTYPE_CLOSURE);
+    veskdarray_push(cur->c.actrec, &next);
+    cur = next;
+  }
+  veskobj_t last = obj(VESKTYPE_TABLE);
+  veskdarray_push(cur->c.actrec, &last);
+  set_global("chain", root);
+  collect();
+  EXPECT_EQ(count(), depth + 2);
+  EXPECT_TRUE(alive(last));
+  drop_global("chain");
+  collect();
+  EXPECT_EQ(count(), 0);
+}
+
 TEST_F(Heap, SeventyThousandStringsInOneVM) {
   for (int i = 0; i < 70000; ++i) {
     std::string text = "s" + std::to_string(i);
