@@ -38,16 +38,39 @@ void veskdebug_entry_destroy(veskdebug_entry_t *e) {
   *e = NULL;
 }
 
+/* Writes ":" and the decimal digits of n at p; returns the end. */
+static char *put_number(char *p, uint64_t n) {
+  char digits[20];
+  int len = 0;
+  do {
+    digits[len++] = (char)('0' + n % 10);
+    n /= 10;
+  } while (n);
+  *p++ = ':';
+  while (len > 0)
+    *p++ = digits[--len];
+  return p;
+}
+
+/* The string-key hash of the text "fname:line:col". The text is built by
+   hand, on the stack when it fits: a large program hashes a million of them
+   while it is assembled, and formatting each through printf dominated. */
 uint32_t veskdebug_entryhash(const void *key) {
   const veskdebug_entry_t e = *(const veskdebug_entry_t *)key;
-  char *text = NULL;
-  if (asprintf(&text, "%s:%lu:%lu", e->fname, (unsigned long)e->line,
-               (unsigned long)e->col) < 0) {
+  size_t len = strlen(e->fname);
+  char local[256];
+  /* two separators, two 20-digit numbers, the terminator */
+  size_t need = len + 2 + 2 * 20 + 1;
+  char *text = need <= sizeof local ? local : (char *)malloc(need);
+  if (!text) {
     fprintf(stderr, "[FATAL] Can't allocate debug entry text.\n");
     abort();
   }
+  memcpy(text, e->fname, len);
+  char *end = put_number(put_number(text + len, e->line), e->col);
+  *end = '\0';
   uint32_t h = veskdict_strkeyhash(&text);
-  free(text);
+  if (text != local) free(text);
   return h;
 }
 

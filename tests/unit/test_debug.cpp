@@ -8,6 +8,7 @@
 #include "veskrunner.h"
 
 #include <cstring>
+#include <tuple>
 
 using namespace toolchain_test;
 
@@ -76,6 +77,23 @@ TEST(DebugInfo, EntryCompareOrdersByFileThenLineThenColumn) {
   for (veskdebug_entry_t *e : {&a, &b, &c, &a2})
     veskdebug_entry_destroy(e);
   EXPECT_EQ(a, nullptr);
+}
+
+/* The text "file:line:column" is hashed as printf would write it, for zero,
+   the largest numbers, and names too long for a short buffer. */
+TEST(DebugInfo, EntryHashIsThatOfTheFormattedText) {
+  const std::string long_name(300, 'x');
+  const uint64_t big = UINT64_MAX;
+  for (auto [line, col, name] : {std::tuple<uint64_t, uint64_t, std::string>{0, 0, ""},
+                                 {1, 10, "dir/main.vsk"},
+                                 {big, big, "m.vsk"},
+                                 {1234567, 89, long_name}}) {
+    veskdebug_entry_t e = veskdebug_entry_new(line, col, name.c_str());
+    std::string text = name + ":" + std::to_string(line) + ":" + std::to_string(col);
+    const char *p = text.c_str();
+    EXPECT_EQ(veskdebug_entryhash(&e), veskdict_strkeyhash(&p)) << text;
+    veskdebug_entry_destroy(&e);
+  }
 }
 
 class DebugFile : public ::testing::Test {
