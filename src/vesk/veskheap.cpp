@@ -31,14 +31,14 @@
 
 namespace {
 
-/* Object-sized blocks carved from chunks, and the stack of free ones. */
+/* Free list of object-sized blocks carved from chunks. */
 class Pool {
 public:
   Pool() = default;
   Pool(const Pool &) = delete;
   Pool &operator=(const Pool &) = delete;
   ~Pool() {
-    for (veskobj_t c : chunks_)
+    for (Block *c : chunks_)
       free(c);
   }
 
@@ -46,14 +46,14 @@ public:
 #ifdef VESK_SANITIZE
     return (veskobj_t)checked(calloc(1, sizeof(union veskobj_u)));
 #else
-    if (free_.empty()) refill();
-    veskobj_t o = free_.back();
-    free_.pop_back();
+    if (!free_) refill();
+    Block *b = free_;
+    free_ = b->next;
     /* The next block is likely cold by now (other VMs ran since the last
        sweep): start fetching it while this one is filled in. */
-    if (!free_.empty()) __builtin_prefetch(free_.back(), 1);
-    memset(o, 0, sizeof *o);
-    return o;
+    __builtin_prefetch(free_, 1);
+    memset(&b->obj, 0, sizeof b->obj);
+    return &b->obj;
 #endif
   }
 
@@ -61,11 +61,17 @@ public:
 #ifdef VESK_SANITIZE
     free(o);
 #else
-    free_.push_back(o);
+    Block *b = reinterpret_cast<Block *>(o);
+    b->next = free_;
+    free_ = b;
 #endif
   }
 
 private:
+  union Block {
+    Block *next;
+    union veskobj_u obj;
+  };
   static const size_t CHUNK_BLOCKS = 1024;
 
   static void *checked(void *p) {
@@ -74,16 +80,16 @@ private:
   }
 
   [[gnu::noinline]] void refill() {
-    veskobj_t chunk = (veskobj_t)checked(malloc(CHUNK_BLOCKS * sizeof *chunk));
+    Block *chunk = (Block *)checked(malloc(CHUNK_BLOCKS * sizeof(Block)));
     chunks_.push_back(chunk);
-    for (size_t i = CHUNK_BLOCKS; i > 0; --i)
-      free_.push_back(&chunk[i - 1]);
+    for (size_t i = 0; i < CHUNK_BLOCKS; ++i) {
+      chunk[i].next = free_;
+      free_ = &chunk[i];
+    }
   }
 
-  std::vector<veskobj_t> chunks_;
-  /* Free blocks, last freed on top. Kept apart from the blocks themselves so
-     that taking one does not wait for a cold block to say where the next is. */
-  std::vector<veskobj_t> free_;
+  std::vector<Block *> chunks_;
+  Block *free_ = nullptr;
 };
 
 } // namespace
@@ -303,20 +309,6 @@ static void mark_listeners(veskvm_t vm) {
  * Sweeping.
  */
 
-/* The objects a sweep visits are cold when many VMs share the caches. Two
-   stages ahead of the walk: fetch an object, then, once it has arrived,
-   the dictionary or captured array a free would walk. */
-static inline void prefetch_for_sweep(veskobj_t *all, int64_t i) {
-  const int64_t FAR = 16, NEAR = 8;
-  if (i >= FAR) __builtin_prefetch(all[i - FAR]);
-  if (i < NEAR) return;
-  veskobj_t o = all[i - NEAR];
-  if (veskobj_istable(o))
-    __builtin_prefetch(o->t.value);
-  else if (veskobj_isclosure(o))
-    __builtin_prefetch(o->c.actrec);
-}
-
 /* Frees unmarked objects from the last down. The survivors are packed
    towards the end as the walk goes, keeping their order, then moved to the
    front in one block. The list keeps its capacity: the heap grows back to
@@ -327,7 +319,6 @@ static void sweep(veskheap_t h) {
   veskobj_t *all = (veskobj_t *)objs->data;
   int64_t n = objs->size, w = n;
   for (int64_t i = n - 1; i >= 0; --i) {
-    prefetch_for_sweep(all, i);
     veskobj_t o = all[i];
     if (o->o.marker != h->marker)
       free_object(h, o);
