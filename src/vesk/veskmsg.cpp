@@ -385,6 +385,46 @@ int veskmsg_tget(struct veskvm_s *vm, veskobj_t t, const char *key) {
   return veskvm_tget(vm);
 }
 
+/* The id of a protected name, or -1 when no id is left. */
+static int32_t name_id(struct veskvm_s *vm, const char *name) {
+  const char *text;
+  uint16_t id = veskstrman_intern(vm->strings, name, 1, &text);
+  return text ? id : -1;
+}
+
+/* Natives and hosts read fields and globals by name every control step: a
+   probe key on the C stack finds them without making string objects. */
+veskobj_t veskmsg_tpeek(struct veskvm_s *vm, veskobj_t t, const char *key) {
+  if (!t || !veskobj_istable(t)) return NULL;
+  union veskobj_u probe;
+  memset(&probe, 0, sizeof probe);
+  probe.s.hdr.type = VESKTYPE_STRING;
+  probe.s.id = veskstrman_intern(vm->strings, key, 1, &probe.s.str);
+  if (!probe.s.str) return NULL;
+  veskobj_t k = &probe;
+  veskobj_t *v = veskdict_get(t->t.value, &k, veskobj_t);
+  return v ? *v : NULL;
+}
+
+veskobj_t veskmsg_global(struct veskvm_s *vm, const char *name) {
+  int32_t id = name_id(vm, name);
+  if (id < 0) return NULL;
+  veskobj_t *v = veskdict_get(vm->gsyms, &id, veskobj_t);
+  return v ? *v : NULL;
+}
+
+int veskmsg_gset(struct veskvm_s *vm, const char *name) {
+  if (veskvm_stack_size(vm) < 1) return veskvm_pop(vm); /* the stack error */
+  veskobj_t v = veskvm_stack_at(vm, 1);
+  int32_t id = name_id(vm, name);
+  if (id < 0) {
+    veskvm_seterror(vm, VESKVM_ERROR_STRING, "no string id left for '%s'", name);
+    return vm->state;
+  }
+  veskdict_set(vm->gsyms, &id, &v);
+  return veskvm_pop(vm);
+}
+
 void veskmsg_pop_to(struct veskvm_s *vm, int64_t size) {
   while (veskvm_stack_size(vm) > size && vm->state == VESKVM_STATE_READY)
     veskvm_pop(vm);
@@ -394,9 +434,11 @@ int veskmsg_self_id(struct veskvm_s *vm, int32_t *id) {
   veskvm_lload(vm, 0);
   veskobj_t self = veskvm_stack_at(vm, 1);
   if (!self || !veskobj_istable(self)) return veskvm_type_assert(vm, 1, VESKTYPE_TABLE);
-  veskmsg_tget(vm, self, "id");
-  if (veskvm_type_assert(vm, 1, VESKTYPE_INT) != VESKVM_STATE_READY) return vm->state;
-  *id = veskvm_stack_at(vm, 1)->i.value;
-  veskvm_pop(vm);
+  veskobj_t value = veskmsg_tpeek(vm, self, "id");
+  if (!value || !veskobj_isint(value)) {
+    veskmsg_tget(vm, self, "id"); /* the value, for the type error */
+    return veskvm_type_assert(vm, 1, VESKTYPE_INT);
+  }
+  *id = value->i.value;
   return veskvm_pop(vm);
 }

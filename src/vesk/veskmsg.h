@@ -118,6 +118,13 @@ VESK_API int veskmsg_pusht(struct veskvm_s *vm);
 VESK_API int veskmsg_tset(struct veskvm_s *vm, const char *key);
 /* Pushes t[key] for a (protected) string key; nil when absent. */
 VESK_API int veskmsg_tget(struct veskvm_s *vm, veskobj_t t, const char *key);
+/* t[key] for a (protected) string key, or null when absent or t is not a
+   table; makes no object. */
+VESK_API veskobj_t veskmsg_tpeek(struct veskvm_s *vm, veskobj_t t, const char *key);
+/* The global named name (protected), or null; makes no object. */
+VESK_API veskobj_t veskmsg_global(struct veskvm_s *vm, const char *name);
+/* Stack v -> (empty): stores v as the global named name (protected). */
+VESK_API int veskmsg_gset(struct veskvm_s *vm, const char *name);
 /* Pops until the current stack holds size elements. */
 VESK_API void veskmsg_pop_to(struct veskvm_s *vm, int64_t size);
 /*

@@ -28,11 +28,8 @@ bool ready(veskvm_t vm) {
 
 /* The "data" table of a neighbour table, or null. */
 veskobj_t data_of(veskvm_t vm, veskobj_t self) {
-  if (!self || !veskobj_istable(self)) return nullptr;
-  veskmsg_tget(vm, self, "data");
-  veskobj_t d = veskvm_stack_at(vm, 1);
-  veskvm_pop(vm);
-  return veskobj_istable(d) ? d : nullptr;
+  veskobj_t d = veskmsg_tpeek(vm, self, "data");
+  return d && veskobj_istable(d) ? d : nullptr;
 }
 
 /* Entries of a table, also pushed so that they stay reachable. */
@@ -291,12 +288,11 @@ int nb_ignore(veskvm_t vm) {
 int veskneighbors_reset(struct veskvm_s *vm) {
   if (!ready(vm)) return vm->state;
   int64_t base = veskvm_stack_size(vm);
-  veskvm_pushstr(vm, "neighbors", 1);
   push_derived(vm);
   veskvm_table_put_function(vm, "broadcast", nb_broadcast);
   veskvm_table_put_function(vm, "listen", nb_listen);
   veskvm_table_put_function(vm, "ignore", nb_ignore);
-  veskvm_gstore(vm);
+  veskmsg_gset(vm, "neighbors");
   veskmsg_pop_to(vm, base);
   return vm->state;
 }
@@ -305,8 +301,11 @@ int veskneighbors_add(struct veskvm_s *vm, uint16_t robot, float distance, float
                       float elevation) {
   if (!ready(vm)) return vm->state;
   int64_t base = veskvm_stack_size(vm);
-  veskvm_pushstr(vm, "neighbors", 1);
-  veskvm_gload(vm);
+  veskobj_t table = veskmsg_global(vm, "neighbors");
+  if (table)
+    veskvm_push(vm, table);
+  else
+    veskvm_pushnil(vm);
   if (veskvm_type_assert(vm, 1, VESKTYPE_TABLE) != VESKVM_STATE_READY) return vm->state;
   veskobj_t data = data_of(vm, veskvm_stack_at(vm, 1));
   if (!data) data = push_new_data(vm);

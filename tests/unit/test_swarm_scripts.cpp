@@ -344,6 +344,19 @@ s.join()
 s.exec(3)
 )");
   EXPECT_EQ(notclosure.error(), "type mismatch: expected closure, got integer");
+  // a swarm object's id must stay an integer
+  ScriptVm textid(R"(
+var s = swarm.create(5)
+s.id = "five"
+s.join()
+)");
+  EXPECT_EQ(textid.error(), "type mismatch: expected integer, got string");
+  ScriptVm noid(R"(
+var s = swarm.create(5)
+s.id = nil
+s.leave()
+)");
+  EXPECT_EQ(noid.error(), "type mismatch: expected integer, got nil");
 }
 
 TEST(SwarmScript, StigmergyLocalOperations) {
@@ -489,6 +502,11 @@ function run() { m = neighbors.map(function(r, rec) { x = 1 }) }
   EXPECT_EQ(
       noreturn.error(),
       "stack error: neighbors.map(function) expects the function to return a value");
+  // a script that replaced the table makes the host's next record fail
+  ScriptVm replaced(R"(neighbors = 5)");
+  ready(replaced);
+  veskneighbors_add(replaced, 2, 1, 0, 0);
+  EXPECT_EQ(replaced.error(), "type mismatch: expected table, got integer");
   ScriptVm badtopic(R"(neighbors.listen(5, function(t, v, s) { }))");
   EXPECT_EQ(badtopic.error(), "type mismatch: expected string, got integer");
   ScriptVm arity(R"(neighbors.broadcast("t"))");
