@@ -383,8 +383,8 @@ void CVeskController::ProcessOutMsgs() {
 }
 
 void CVeskController::SendPacket(CByteArray &c_packet) {
-  while (c_packet.Size() < m_pcRABA->GetSize())
-    c_packet << static_cast<UInt8>(0);
+  /* Zeros up to the payload size: they read as the end of the packet. */
+  if (c_packet.Size() < m_pcRABA->GetSize()) c_packet.Resize(m_pcRABA->GetSize(), 0);
   m_pcRABA->SetData(c_packet);
 }
 
