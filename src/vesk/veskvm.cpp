@@ -647,10 +647,16 @@ int veskvm_register_global_function(veskvm_t vm, const char *name, veskvm_funp f
   return veskvm_gstore(vm);
 }
 
+/* Stores what tput would make of a new closure of fun: the method whose self
+   is the table. The closure itself would be garbage at once, so it is not
+   made; hosts build tables of natives every control step. */
 int veskvm_table_put_function(veskvm_t vm, const char *key, veskvm_funp fun) {
   if (veskvm_type_assert(vm, 1, VESKTYPE_TABLE) != VESKVM_STATE_READY) return vm->state;
-  veskvm_dup(vm);
-  veskvm_pushstr(vm, key, 1);
-  veskvm_pushc(vm, static_cast<int32_t>(veskvm_function_register(vm, fun)), 0);
-  return veskvm_tput(vm);
+  veskobj_t t = veskvm_stack_at(vm, 1);
+  if (veskvm_pushstr(vm, key, 1) != VESKVM_STATE_READY) return vm->state;
+  veskobj_t k = veskvm_stack_at(vm, 1);
+  int32_t ref = static_cast<int32_t>(veskvm_function_register(vm, fun));
+  veskobj_t m = veskvm_method(vm, t, ref, 0, nullptr);
+  veskdict_set(t->t.value, &k, &m);
+  return veskvm_pop(vm);
 }

@@ -220,15 +220,20 @@ static bool do_tget(veskvm_t vm) {
   return true;
 }
 
+veskobj_t veskvm_method(veskvm_t vm, veskobj_t t, int32_t ref, uint8_t isscript,
+                        veskdarray_t captured) {
+  veskobj_t m = veskvm_newobj(vm, VESKTYPE_CLOSURE);
+  m->c.ref = ref;
+  m->c.isscript = isscript;
+  veskdarray_push(m->c.actrec, &t);
+  for (int64_t i = 1; captured && i < veskdarray_size(captured); ++i)
+    veskdarray_push(m->c.actrec, &veskdarray_get(captured, i, veskobj_t));
+  return m;
+}
+
 /* A closure stored into a table becomes a method: its self is the table. */
 static veskobj_t method_of(veskvm_t vm, veskobj_t t, veskobj_t c) {
-  veskobj_t m = veskvm_newobj(vm, VESKTYPE_CLOSURE);
-  m->c.ref = c->c.ref;
-  m->c.isscript = c->c.isscript;
-  veskdarray_push(m->c.actrec, &t);
-  for (int64_t i = 1; i < veskdarray_size(c->c.actrec); ++i)
-    veskdarray_push(m->c.actrec, &veskdarray_get(c->c.actrec, i, veskobj_t));
-  return m;
+  return veskvm_method(vm, t, c->c.ref, c->c.isscript, c->c.actrec);
 }
 
 static bool do_tput(veskvm_t vm) {

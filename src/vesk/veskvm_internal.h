@@ -42,6 +42,11 @@ inline veskobj_t veskvm_newobj(veskvm_t vm, uint16_t type) {
   return veskheap_newobj(vm->heap, type);
 }
 
+/* A new closure (ref, isscript) whose record is t as self followed by the
+   elements after self of captured (none when captured is null). */
+veskobj_t veskvm_method(veskvm_t vm, veskobj_t t, int32_t ref, uint8_t isscript,
+                        veskdarray_t captured);
+
 /* Leaves the innermost call, with the callee's top as result if withvalue. */
 int veskvm_return(veskvm_t vm, bool withvalue);
 
