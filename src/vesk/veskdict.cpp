@@ -50,20 +50,55 @@ static uint32_t data_offset(veskdict_t dt) {
   return (dt->keysize + 7u) & ~7u;
 }
 
+/*
+ * Entry slab. A packed dictionary whose entries fit in 16 bytes keeps its
+ * first SLAB_SLOTS entries in its own block, after the bucket array: most
+ * tables are small, and their entries then cost no allocation and sit next
+ * to the record that leads to them. Slots are handed out in order and
+ * never reused (a removed entry leaves a hole); later entries get blocks
+ * of their own.
+ */
+static const uint32_t SLAB_SLOTS = 4;
+static const uint32_t SLAB_SLOT_SIZE = 16;
+
+struct entry_slab {
+  uint32_t used; /* slots handed out */
+  uint32_t pad;
+  uint8_t slots[SLAB_SLOTS][SLAB_SLOT_SIZE];
+};
+
+static bool slab_fits(uint32_t keysize, uint32_t datasize) {
+  return ((keysize + 7u) & ~7u) + datasize <= SLAB_SLOT_SIZE;
+}
+
+static entry_slab *slab_of(veskdict_t dt) {
+  if (!packed(dt) || !slab_fits(dt->keysize, dt->datasize)) return NULL;
+  return (entry_slab *)(dt->buckets + dt->num_buckets);
+}
+
+static bool in_slab(veskdict_t dt, const void *p) {
+  entry_slab *slab = slab_of(dt);
+  const uint8_t *b = (const uint8_t *)p;
+  return slab && b >= slab->slots[0] && b < slab->slots[0] + sizeof slab->slots;
+}
+
 static veskdict_entry_t copy_entry(veskdict_t dt, const void *key, const void *data) {
   if (!packed(dt)) return {copy_bytes(key, dt->keysize), copy_bytes(data, dt->datasize)};
   uint32_t off = data_offset(dt);
-  uint8_t *block = (uint8_t *)checked(malloc(off + dt->datasize + 1));
+  entry_slab *slab = slab_of(dt);
+  uint8_t *block = slab && slab->used < SLAB_SLOTS
+                       ? slab->slots[slab->used++]
+                       : (uint8_t *)checked(malloc(off + dt->datasize + 1));
   memcpy(block, key, dt->keysize);
   memcpy(block + off, data, dt->datasize);
   return {block, block + off};
 }
 
 static void release_entry(veskdict_t dt, const veskdict_entry_t *e) {
-  if (packed(dt))
-    free(e->key);
-  else
+  if (!packed(dt))
     dt->dstryf(e->key, e->data, dt);
+  else if (!in_slab(dt, e->key))
+    free(e->key);
 }
 
 /*
@@ -282,12 +317,16 @@ veskdict_t veskdict_new(uint32_t buckets, uint32_t keysize, uint32_t datasize,
                         veskdict_hashfunp hashf, veskdict_keycmpp keycmpf,
                         veskdict_elem_funp dstryf) {
   if (buckets == 0) buckets = 1; /* a modulo by zero would be undefined */
-  /* The bucket array never changes size: it lives in the record's block. */
+  /* The bucket array never changes size: it lives in the record's block,
+     followed by the entry slab when there is one. */
   size_t room = (size_t)buckets * sizeof(veskdarray_t);
-  veskdict_t dt = (veskdict_t)malloc(sizeof(struct veskdict_s) + room);
+  bool slab =
+      !dstryf || dstryf == veskdict_entry_destroy ? slab_fits(keysize, datasize) : false;
+  size_t extra = slab ? sizeof(entry_slab) : 0;
+  veskdict_t dt = (veskdict_t)malloc(sizeof(struct veskdict_s) + room + extra);
   if (!dt) fatal("[FATAL] Can't allocate dictionary.\n");
   dt->buckets = (veskdarray_t *)(dt + 1);
-  memset(dt->buckets, 0, room);
+  memset(dt->buckets, 0, room + extra);
   dt->size = 0;
   dt->num_buckets = buckets;
   dt->hashf = hashf;

@@ -85,6 +85,29 @@ TEST(DictIndex, RandomOperationsMatchTheBucketModel) {
   veskdict_destroy(&d);
 }
 
+/* Small dictionaries keep their first entries inside their own block; sets,
+   replacements and removals around that boundary behave as in the model,
+   and destroying frees only what was allocated (checked by the sanitizers). */
+TEST(DictIndex, SmallDictionariesMatchTheBucketModel) {
+  srand(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    veskdict_t d = veskdict_new(10, sizeof(int32_t), sizeof(int32_t),
+                                veskdict_int32keyhash, veskdict_int32keycmp, NULL);
+    Model m;
+    for (int op = 0; op < 12; ++op) {
+      int32_t k = rand() % 3 + 10 * (rand() % 3), v = rand(); /* three buckets of three */
+      if (rand() % 3 == 0) {
+        EXPECT_EQ(veskdict_remove(d, &k), m.remove(k) ? 1 : 0);
+      } else {
+        veskdict_set(d, &k, &v);
+        m.set(k, v);
+      }
+      ASSERT_EQ(walk(d), m.walk()) << "trial " << trial << ", operation " << op;
+    }
+    veskdict_destroy(&d);
+  }
+}
+
 TEST(DictIndex, StringKeysAreFoundAfterReplacementsAndRemovals) {
   veskdict_t d = veskdict_new(10, sizeof(char *), sizeof(int32_t), veskdict_strkeyhash,
                               veskdict_strkeycmp, NULL);
