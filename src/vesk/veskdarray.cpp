@@ -75,23 +75,30 @@ static void grow_for(veskdarray_t da, uint64_t needed) {
 
 void veskdarray_elem_destroy(uint32_t, void *, void *) {}
 
-veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
-                            veskdarray_elem_funp eldestroy) {
-  if (cap == 0) fatal("[FATAL] Can't initialize a dynamic array with zero capacity.");
-  size_t bytes = (size_t)cap * (elsize ? elsize : 1);
-  size_t room = bytes <= INLINE_BYTES ? bytes : 0;
-  veskdarray_t da = new_record(room);
-  if (room) {
-    da->data = (uint8_t *)(da + 1);
-    memset(da->data, 0, room);
-  } else {
-    da->data = (uint8_t *)calloc(cap, elsize ? elsize : 1);
-    if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
-  }
+veskdarray_t veskdarray_new_in(void *mem, uint32_t cap, uint32_t elsize,
+                               veskdarray_elem_funp eldestroy) {
+  if (cap == 0) cap = 1;
+  veskdarray_t da = (veskdarray_t)mem;
+  da->data = (uint8_t *)(da + 1);
+  memset(da->data, 0, (size_t)cap * (elsize ? elsize : 1));
   da->size = 0;
   da->elsize = elsize;
   da->capacity = cap;
   da->eldestroy = eldestroy ? eldestroy : veskdarray_elem_destroy;
+  return da;
+}
+
+veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
+                            veskdarray_elem_funp eldestroy) {
+  if (cap == 0) fatal("[FATAL] Can't initialize a dynamic array with zero capacity.");
+  size_t bytes = (size_t)cap * (elsize ? elsize : 1);
+  if (bytes <= INLINE_BYTES)
+    return veskdarray_new_in(new_record(bytes), cap, elsize, eldestroy);
+  veskdarray_t da = veskdarray_new_in(new_record(0), 1, 0, eldestroy);
+  da->data = (uint8_t *)calloc(cap, elsize ? elsize : 1);
+  if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
+  da->elsize = elsize;
+  da->capacity = cap;
   return da;
 }
 
@@ -129,12 +136,18 @@ static void destroy_elements(veskdarray_t da) {
   destroy_from(da, 0);
 }
 
-void veskdarray_destroy(veskdarray_t *da) {
+void veskdarray_release_in(veskdarray_t *da) {
   if (!da || !*da) return;
   destroy_elements(*da);
   if (!storage_inline(*da)) free((*da)->data);
-  free(*da);
   *da = NULL;
+}
+
+void veskdarray_destroy(veskdarray_t *da) {
+  if (!da || !*da) return;
+  veskdarray_t record = *da;
+  veskdarray_release_in(da);
+  free(record);
 }
 
 /*

@@ -51,43 +51,50 @@ static uint32_t data_offset(veskdict_t dt) {
 }
 
 /*
- * Entry slab. A packed dictionary whose entries fit in 16 bytes keeps its
- * first SLAB_SLOTS entries in its own block, after the bucket array: most
- * tables are small, and their entries then cost no allocation and sit next
- * to the record that leads to them. Slots are handed out in order and
- * never reused (a removed entry leaves a hole); later entries get blocks
- * of their own.
+ * Slab. A packed dictionary whose entries fit in 16 bytes (every table's)
+ * keeps its first SLAB_ENTRIES entries and its first SLAB_BUCKETS bucket
+ * arrays in its own block, after the bucket array: most tables are small,
+ * and their entries and buckets then cost no allocation and sit next to the
+ * record that leads to them. Places are handed out in order and never
+ * reused (a removed entry or an emptied bucket leaves a hole); later ones
+ * are allocated as usual.
  */
-static const uint32_t SLAB_SLOTS = 4;
-static const uint32_t SLAB_SLOT_SIZE = 16;
+static const uint32_t SLAB_ENTRIES = 4;
+static const uint32_t SLAB_ENTRY_SIZE = 16;
+static const uint32_t SLAB_BUCKETS = 4;
+/* Room for one entry before the first growth: most buckets of small tables
+   hold one entry and never grow. */
+static const uint32_t BUCKET_START_CAP = 2;
+static const size_t SLAB_BUCKET_SIZE =
+    (VESKDARRAY_SIZE_IN(BUCKET_START_CAP, sizeof(veskdict_entry_t)) + 7) / 8 * 8;
 
-struct entry_slab {
-  uint32_t used; /* slots handed out */
-  uint32_t pad;
-  uint8_t slots[SLAB_SLOTS][SLAB_SLOT_SIZE];
+struct dict_slab {
+  uint32_t entries_used;
+  uint32_t buckets_used;
+  uint8_t entries[SLAB_ENTRIES][SLAB_ENTRY_SIZE];
+  alignas(8) uint8_t buckets[SLAB_BUCKETS][SLAB_BUCKET_SIZE];
 };
 
 static bool slab_fits(uint32_t keysize, uint32_t datasize) {
-  return ((keysize + 7u) & ~7u) + datasize <= SLAB_SLOT_SIZE;
+  return ((keysize + 7u) & ~7u) + datasize <= SLAB_ENTRY_SIZE;
 }
 
-static entry_slab *slab_of(veskdict_t dt) {
+static dict_slab *slab_of(veskdict_t dt) {
   if (!packed(dt) || !slab_fits(dt->keysize, dt->datasize)) return NULL;
-  return (entry_slab *)(dt->buckets + dt->num_buckets);
+  return (dict_slab *)(dt->buckets + dt->num_buckets);
 }
 
-static bool in_slab(veskdict_t dt, const void *p) {
-  entry_slab *slab = slab_of(dt);
-  const uint8_t *b = (const uint8_t *)p;
-  return slab && b >= slab->slots[0] && b < slab->slots[0] + sizeof slab->slots;
+static bool inside(const void *p, const void *begin, size_t bytes) {
+  const uint8_t *b = (const uint8_t *)p, *start = (const uint8_t *)begin;
+  return b >= start && b < start + bytes;
 }
 
 static veskdict_entry_t copy_entry(veskdict_t dt, const void *key, const void *data) {
   if (!packed(dt)) return {copy_bytes(key, dt->keysize), copy_bytes(data, dt->datasize)};
   uint32_t off = data_offset(dt);
-  entry_slab *slab = slab_of(dt);
-  uint8_t *block = slab && slab->used < SLAB_SLOTS
-                       ? slab->slots[slab->used++]
+  dict_slab *slab = slab_of(dt);
+  uint8_t *block = slab && slab->entries_used < SLAB_ENTRIES
+                       ? slab->entries[slab->entries_used++]
                        : (uint8_t *)checked(malloc(off + dt->datasize + 1));
   memcpy(block, key, dt->keysize);
   memcpy(block + off, data, dt->datasize);
@@ -95,10 +102,27 @@ static veskdict_entry_t copy_entry(veskdict_t dt, const void *key, const void *d
 }
 
 static void release_entry(veskdict_t dt, const veskdict_entry_t *e) {
+  dict_slab *slab;
   if (!packed(dt))
     dt->dstryf(e->key, e->data, dt);
-  else if (!in_slab(dt, e->key))
+  else if (!(slab = slab_of(dt)) || !inside(e->key, slab->entries, sizeof slab->entries))
     free(e->key);
+}
+
+static veskdarray_t new_bucket(veskdict_t dt) {
+  dict_slab *slab = slab_of(dt);
+  if (!slab || slab->buckets_used == SLAB_BUCKETS)
+    return veskdarray_new(BUCKET_START_CAP, sizeof(veskdict_entry_t), NULL);
+  return veskdarray_new_in(slab->buckets[slab->buckets_used++], BUCKET_START_CAP,
+                           sizeof(veskdict_entry_t), NULL);
+}
+
+static void release_bucket(veskdict_t dt, veskdarray_t *bucket) {
+  dict_slab *slab = slab_of(dt);
+  if (slab && inside(*bucket, slab->buckets, sizeof slab->buckets))
+    veskdarray_release_in(bucket);
+  else
+    veskdarray_destroy(bucket);
 }
 
 /*
@@ -318,15 +342,19 @@ veskdict_t veskdict_new(uint32_t buckets, uint32_t keysize, uint32_t datasize,
                         veskdict_elem_funp dstryf) {
   if (buckets == 0) buckets = 1; /* a modulo by zero would be undefined */
   /* The bucket array never changes size: it lives in the record's block,
-     followed by the entry slab when there is one. */
+     followed by the slab when there is one. */
   size_t room = (size_t)buckets * sizeof(veskdarray_t);
   bool slab =
       !dstryf || dstryf == veskdict_entry_destroy ? slab_fits(keysize, datasize) : false;
-  size_t extra = slab ? sizeof(entry_slab) : 0;
+  size_t extra = slab ? sizeof(dict_slab) : 0;
   veskdict_t dt = (veskdict_t)malloc(sizeof(struct veskdict_s) + room + extra);
   if (!dt) fatal("[FATAL] Can't allocate dictionary.\n");
   dt->buckets = (veskdarray_t *)(dt + 1);
-  memset(dt->buckets, 0, room + extra);
+  memset(dt->buckets, 0, room);
+  if (slab) {
+    dict_slab *counts = (dict_slab *)(dt->buckets + buckets);
+    counts->entries_used = counts->buckets_used = 0;
+  }
   dt->size = 0;
   dt->num_buckets = buckets;
   dt->hashf = hashf;
@@ -363,7 +391,7 @@ void veskdict_destroy(veskdict_t *dt) {
       if (!packed(d)) prefetch_later_entry(bucket, i);
       release_entry(d, &veskdarray_get(bucket, i, veskdict_entry_t));
     }
-    veskdarray_destroy(&d->buckets[b]);
+    release_bucket(d, &d->buckets[b]);
   }
   index_free(d);
   free(d);
@@ -402,9 +430,7 @@ void *veskdict_rawget(veskdict_t dt, const void *key) {
 
 static void append_to(veskdict_t dt, veskdarray_t *bucket, const void *key,
                       const void *data) {
-  /* Room for one entry before the first growth: most buckets of small tables
-     hold one entry and never grow. */
-  if (!*bucket) *bucket = veskdarray_new(2, sizeof(veskdict_entry_t), NULL);
+  if (!*bucket) *bucket = new_bucket(dt);
   veskdict_entry_t e = copy_entry(dt, key, data);
   veskdarray_push(*bucket, &e);
   ++dt->size;
@@ -429,7 +455,7 @@ int veskdict_remove(veskdict_t dt, const void *key) {
   int64_t pos = find_in(dt, *bucket, key);
   if (pos < 0) return 0;
   drop_entry(dt, *bucket, pos);
-  if ((*bucket)->size == 0) veskdarray_destroy(bucket);
+  if ((*bucket)->size == 0) release_bucket(dt, bucket);
   return 1;
 }
 
