@@ -142,6 +142,25 @@ TEST_F(DarrayTest, DestroyAndClearCallBackInPositionOrder) {
   EXPECT_EQ(g_destroyed, (std::vector<std::pair<uint32_t, int32_t>>{{0, 7}}));
 }
 
+// An array whose record lives in the caller's memory grows out of its
+// inline storage like any other; releasing it calls back for its elements
+// and frees the storage it allocated (the sanitizers check), not the memory
+// it was given, which stays untouched past the array's own bytes.
+TEST_F(DarrayTest, ArrayInTheCallersMemoryGrowsAndIsReleased) {
+  const size_t bytes = VESKDARRAY_SIZE_IN(2, sizeof(int32_t));
+  std::vector<uint8_t> mem(bytes + 8, 0xAB);
+  veskdarray_t da = veskdarray_new_in(mem.data(), 2, sizeof(int32_t), record_destroy);
+  for (int32_t i = 0; i < 20; ++i)
+    veskdarray_push(da, &i);
+  for (int32_t i = 0; i < 20; ++i)
+    EXPECT_EQ(veskdarray_get(da, i, int32_t), i);
+  veskdarray_release_in(&da);
+  EXPECT_EQ(da, nullptr);
+  EXPECT_EQ(g_destroyed.size(), 20u);
+  for (size_t i = bytes; i < mem.size(); ++i)
+    EXPECT_EQ(mem[i], 0xAB) << "byte " << i;
+}
+
 TEST_F(DarrayTest, ArraysWithZeroCapacityGrowAgain) {
   Array a(4);
   veskdarray_clear(a.da, 0);
