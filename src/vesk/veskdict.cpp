@@ -46,8 +46,13 @@ static bool packed(veskdict_t dt) {
   return dt->dstryf == veskdict_entry_destroy;
 }
 
+/* Bytes from a packed entry's key to its data. */
+static uint32_t key_room(uint32_t keysize) {
+  return (keysize + 7u) & ~7u;
+}
+
 static uint32_t data_offset(veskdict_t dt) {
-  return (dt->keysize + 7u) & ~7u;
+  return key_room(dt->keysize);
 }
 
 /*
@@ -76,7 +81,7 @@ struct dict_slab {
 };
 
 static bool slab_fits(uint32_t keysize, uint32_t datasize) {
-  return ((keysize + 7u) & ~7u) + datasize <= SLAB_ENTRY_SIZE;
+  return key_room(keysize) + datasize <= SLAB_ENTRY_SIZE;
 }
 
 static dict_slab *slab_of(veskdict_t dt) {
@@ -102,11 +107,12 @@ static veskdict_entry_t copy_entry(veskdict_t dt, const void *key, const void *d
 }
 
 static void release_entry(veskdict_t dt, const veskdict_entry_t *e) {
-  dict_slab *slab;
-  if (!packed(dt))
+  if (!packed(dt)) {
     dt->dstryf(e->key, e->data, dt);
-  else if (!(slab = slab_of(dt)) || !inside(e->key, slab->entries, sizeof slab->entries))
-    free(e->key);
+    return;
+  }
+  dict_slab *slab = slab_of(dt);
+  if (!slab || !inside(e->key, slab->entries, sizeof slab->entries)) free(e->key);
 }
 
 static veskdarray_t new_bucket(veskdict_t dt) {
