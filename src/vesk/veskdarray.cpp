@@ -35,10 +35,13 @@ static bool storage_inline(const veskdarray_s *da) {
   return da->data == (const uint8_t *)(da + 1);
 }
 
+static void *checked(void *p) {
+  if (!p) fatal("[FATAL] Can't allocate dynamic array.\n");
+  return p;
+}
+
 static veskdarray_t new_record(size_t room) {
-  veskdarray_t da = (veskdarray_t)malloc(sizeof(struct veskdarray_s) + (room ? room : 1));
-  if (!da) fatal("[FATAL] Can't allocate dynamic array.\n");
-  return da;
+  return (veskdarray_t)checked(malloc(sizeof(struct veskdarray_s) + (room ? room : 1)));
 }
 
 /* Reallocates the storage to the current capacity. */
@@ -75,17 +78,23 @@ static void grow_for(veskdarray_t da, uint64_t needed) {
 
 void veskdarray_elem_destroy(uint32_t, void *, void *) {}
 
-veskdarray_t veskdarray_new_in(void *mem, uint32_t cap, uint32_t elsize,
-                               veskdarray_elem_funp eldestroy) {
-  if (cap == 0) cap = 1;
-  veskdarray_t da = (veskdarray_t)mem;
-  da->data = (uint8_t *)(da + 1);
-  memset(da->data, 0, (size_t)cap * (elsize ? elsize : 1));
+/* Fills in a record whose storage (capacity elements) is data. */
+static veskdarray_t init_record(veskdarray_t da, uint8_t *data, uint32_t cap,
+                                uint32_t elsize, veskdarray_elem_funp eldestroy) {
+  da->data = data;
   da->size = 0;
   da->elsize = elsize;
   da->capacity = cap;
   da->eldestroy = eldestroy ? eldestroy : veskdarray_elem_destroy;
   return da;
+}
+
+veskdarray_t veskdarray_new_in(void *mem, uint32_t cap, uint32_t elsize,
+                               veskdarray_elem_funp eldestroy) {
+  if (cap == 0) cap = 1;
+  veskdarray_t da = (veskdarray_t)mem;
+  memset(da + 1, 0, (size_t)cap * (elsize ? elsize : 1));
+  return init_record(da, (uint8_t *)(da + 1), cap, elsize, eldestroy);
 }
 
 veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
@@ -94,12 +103,8 @@ veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
   size_t bytes = (size_t)cap * (elsize ? elsize : 1);
   if (bytes <= INLINE_BYTES)
     return veskdarray_new_in(new_record(bytes), cap, elsize, eldestroy);
-  veskdarray_t da = veskdarray_new_in(new_record(0), 1, 0, eldestroy);
-  da->data = (uint8_t *)calloc(cap, elsize ? elsize : 1);
-  if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
-  da->elsize = elsize;
-  da->capacity = cap;
-  return da;
+  uint8_t *data = (uint8_t *)checked(calloc(cap, elsize ? elsize : 1));
+  return init_record(new_record(0), data, cap, elsize, eldestroy);
 }
 
 veskdarray_t veskdarray_clone(const veskdarray_t da) {
@@ -112,15 +117,11 @@ veskdarray_t veskdarray_clone(const veskdarray_t da) {
 
 veskdarray_t veskdarray_frombuffer(const void *buf, uint32_t buf_size, uint32_t elsize,
                                    veskdarray_elem_funp eldestroy) {
-  veskdarray_t da = new_record(0);
   uint32_t n = elsize ? buf_size / elsize : 0;
-  da->data = (uint8_t *)malloc(buf_size ? buf_size : 1);
-  if (!da->data) fatal("[FATAL] Can't allocate dynamic array.\n");
-  if (buf_size) memcpy(da->data, buf, buf_size);
+  uint8_t *data = (uint8_t *)checked(malloc(buf_size ? buf_size : 1));
+  if (buf_size) memcpy(data, buf, buf_size);
+  veskdarray_t da = init_record(new_record(0), data, n, elsize, eldestroy);
   da->size = n;
-  da->elsize = elsize;
-  da->capacity = n;
-  da->eldestroy = eldestroy ? eldestroy : veskdarray_elem_destroy;
   return da;
 }
 

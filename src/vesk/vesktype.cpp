@@ -287,9 +287,10 @@ uint32_t veskobj_table_hash(const void *key) {
    reading the texts, which are cold when many VMs share the caches. */
 int veskobj_table_keycmp(const void *a, const void *b) {
   const veskobj_t x = *(const veskobj_t *)a, y = *(const veskobj_t *)b;
-  if (veskobj_isstring(x) && veskobj_isstring(y) && x->s.id != y->s.id)
-    return x->s.id < y->s.id ? -1 : 1;
-  if (veskobj_isstring(x) && veskobj_isstring(y) && x->s.str == y->s.str) return 0;
+  if (veskobj_isstring(x) && veskobj_isstring(y)) {
+    if (x->s.id != y->s.id) return x->s.id < y->s.id ? -1 : 1;
+    if (x->s.str == y->s.str) return 0;
+  }
   return veskobj_cmp(x, y);
 }
 
