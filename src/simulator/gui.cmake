@@ -10,15 +10,8 @@ if(Qt5Widgets_FOUND)
     ${CMAKE_CURRENT_SOURCE_DIR}/vesk_qt_statetree_model.cpp)
   set_target_properties(vesk_qt_widgets PROPERTIES AUTOMOC ON)
   target_include_directories(vesk_qt_widgets PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(vesk_qt_widgets PUBLIC Qt5::Widgets vesk)
-  # The state tree models read the VM of a robot's controller; without the
-  # controller they still work on any VM handed to them.
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/vesk_controller.h AND TARGET vesk_argos)
-    target_compile_definitions(vesk_qt_widgets PRIVATE VESK_QT_WITH_CONTROLLER=1)
-    target_link_libraries(vesk_qt_widgets PRIVATE vesk_argos)
-    # The controller's type information (needed by sanitized builds).
-    if(TARGET argos3plugin_simulator_vesk)
-      target_link_libraries(vesk_qt_widgets PRIVATE argos3plugin_simulator_vesk)
-    endif()
-  endif()
+  # The state tree models read the VM of a robot's controller: whoever links
+  # these widgets links the controllers too (the plug-in, or a program
+  # beside it), so that the plug-in can hold the widgets without a cycle.
+  target_link_libraries(vesk_qt_widgets PUBLIC Qt5::Widgets vesk vesk_argos)
 endif()

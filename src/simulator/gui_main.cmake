@@ -5,7 +5,7 @@
 # With ARGoS installed the user functions join the plug-in itself. With the
 # stand-in they form their own library, argos3plugin_simulator_vesk_qt, built
 # on the stand-in's Qt/OpenGL layer, so that the plug-in and vesksim stay
-# free of Qt.
+# free of Qt there.
 if(NOT TARGET vesk_qt_widgets OR NOT TARGET veskcompiler)
   return()
 endif()
@@ -43,4 +43,7 @@ elseif(ARGOS_QTOPENGL_FOUND)
   target_sources(argos3plugin_simulator_vesk PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/vesk_qt.cpp)
   target_link_libraries(argos3plugin_simulator_vesk PRIVATE vesk_qt_gui
                         argos3plugin_simulator_qtopengl ${ARGOS_QTOPENGL_LIBRARIES})
+  # The editor's classes stay inside the plug-in: vskedit, which links the
+  # plug-in for its controllers, brings its own copy of the editor.
+  target_link_options(argos3plugin_simulator_vesk PRIVATE "LINKER:--exclude-libs,ALL")
 endif()

@@ -7,6 +7,9 @@
 #include "vesk_qt_main_window.h"
 
 #include <argos3/core/simulator/entity/controllable_entity.h>
+#include <argos3/core/simulator/simulator.h>
+#include <argos3/core/simulator/space/space.h>
+#include <argos3/core/utility/datatypes/any.h>
 #include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
 #include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
 
@@ -19,10 +22,32 @@ CVeskQT::CVeskQT() : m_pcMainWindow(nullptr) {
 
 CVeskQT::~CVeskQT() {}
 
+namespace {
+
+/* The Vesk controllers of the simulator's space, in the space's order (by
+ * robot id); none when the space holds no robot. */
+QVector<CVeskController *> SpaceControllers() {
+  QVector<CVeskController *> vecControllers;
+  try {
+    for (auto &tEntry :
+         CSimulator::GetInstance().GetSpace().GetEntitiesByType("controller")) {
+      auto *pcEntity = any_cast<CControllableEntity *>(tEntry.second);
+      if (auto *pcVesk = dynamic_cast<CVeskController *>(&pcEntity->GetController()))
+        vecControllers.append(pcVesk);
+    }
+  } catch (CARGoSException &) {
+    /* no entity of that type, or an entity without controller */
+  }
+  return vecControllers;
+}
+
+} // namespace
+
 void CVeskQT::Init(TConfigurationNode &) {
   /* A window parented to the simulator's main window is deleted with it,
    * unless Destroy() deletes it first. */
   m_pcMainWindow = new CVeskQTMainWindow(&GetMainWindow());
+  m_pcMainWindow->SetControllerSource(&SpaceControllers);
   CQTOpenGLWidget *pcView = &GetQTOpenGLWidget();
   QObject::connect(pcView, &CQTOpenGLWidget::StepDone, m_pcMainWindow,
                    &CVeskQTMainWindow::CheckVeskStatus);
@@ -32,6 +57,9 @@ void CVeskQT::Init(TConfigurationNode &) {
                    qOverload<CEntity *>(&CVeskQTMainWindow::HandleEntityDeselection));
   QObject::connect(&GetMainWindow(), &CQTOpenGLMainWindow::ExperimentReset,
                    m_pcMainWindow, [this] { m_pcMainWindow->CheckVeskStatus(0); });
+  /* The robots exist by now: the simulator builds its space before its view. */
+  m_pcMainWindow->OpenScriptsOf(m_pcMainWindow->GetControllerScripts());
+  m_pcMainWindow->PlaceBeside(GetMainWindow());
   m_pcMainWindow->show();
 }
 

@@ -14,11 +14,7 @@
 #include "veskdebug.h"
 #include "veskparser.h"
 
-#include <argos3/core/simulator/entity/composable_entity.h>
-#include <argos3/core/simulator/entity/controllable_entity.h>
-#include <argos3/core/simulator/simulator.h>
-#include <argos3/core/simulator/space/space.h>
-#include <argos3/core/utility/datatypes/any.h>
+#include <argos3/core/simulator/entity/entity.h>
 
 #include <QAction>
 #include <QApplication>
@@ -33,6 +29,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -152,26 +149,6 @@ QString RobotName(CVeskController &c_controller) {
   veskvm_t tVM = c_controller.GetVeskVM();
   return QString::fromStdString(VeskOverlayLabel(
       tVM != nullptr ? tVM->robot : c_controller.GetRobotId(), std::string()));
-}
-
-/* Every controllable entity of the simulator's space (none when the space
- * holds no robot). */
-template <typename F> void ForEachControllable(F f_visit) {
-  try {
-    argos::CSpace::TMapPerType &tMap =
-        argos::CSimulator::GetInstance().GetSpace().GetEntitiesByType("controller");
-    for (auto &tEntry : tMap)
-      f_visit(*argos::any_cast<argos::CControllableEntity *>(tEntry.second));
-  } catch (argos::CARGoSException &) {
-  }
-}
-
-CVeskController *VeskControllerOf(argos::CControllableEntity &c_entity) {
-  try {
-    return dynamic_cast<CVeskController *>(&c_entity.GetController());
-  } catch (argos::CARGoSException &) {
-    return nullptr; /* an entity without controller */
-  }
 }
 
 } // namespace
@@ -628,24 +605,66 @@ void CVeskQTMainWindow::UpdateSetMainScriptActions() {
 
 /****************************************/
 
-QVector<CVeskController *> CVeskQTMainWindow::GetControllers() {
-  QVector<CVeskController *> vecControllers;
-  ForEachControllable([&](argos::CControllableEntity &c_entity) {
-    if (CVeskController *pcController = VeskControllerOf(c_entity))
-      vecControllers.append(pcController);
-  });
-  return vecControllers;
+void CVeskQTMainWindow::SetControllerSource(TControllerSource fn_source) {
+  m_fnControllers = std::move(fn_source);
 }
 
-CVeskController *CVeskQTMainWindow::ControllerOf(argos::CEntity &c_entity) {
-  argos::CEntity *pcRobot = &c_entity.GetRootEntity();
-  CVeskController *pcFound = nullptr;
-  ForEachControllable([&](argos::CControllableEntity &c_controllable) {
-    if (c_controllable.HasParent() &&
-        static_cast<argos::CEntity *>(&c_controllable.GetParent()) == pcRobot)
-      pcFound = VeskControllerOf(c_controllable);
-  });
-  return pcFound;
+QVector<CVeskController *> CVeskQTMainWindow::GetControllers() const {
+  return m_fnControllers ? m_fnControllers() : QVector<CVeskController *>();
+}
+
+void CVeskQTMainWindow::OpenScriptsOf(const QStringList &list_bytecode_files) {
+  bool bMainSet = false;
+  for (const QString &strBytecode : list_bytecode_files) {
+    if (!strBytecode.endsWith(".vo")) continue;
+    const QString strScript = strBytecode.chopped(3) + ".vsk";
+    if (QFileInfo::exists(strScript) && OpenFile(strScript) && !bMainSet) {
+      SetMain();
+      bMainSet = true;
+    }
+  }
+}
+
+QStringList CVeskQTMainWindow::GetControllerScripts() const {
+  QStringList listFiles;
+  for (CVeskController *pcController : GetControllers()) {
+    const QString strFile = QString::fromStdString(pcController->GetBytecodeFile());
+    if (!strFile.isEmpty() && !listFiles.contains(strFile)) listFiles.append(strFile);
+  }
+  return listFiles;
+}
+
+QRect CVeskQTMainWindow::Placement(const QRect &c_occupied, const QSize &c_wanted,
+                                   const QRect &c_screen) {
+  const int nRight = c_screen.right() - c_occupied.right(); /* free strips */
+  const int nLeft = c_occupied.left() - c_screen.left();
+  const int nHeight = qMin(c_wanted.height(), c_screen.height());
+  const int nTop = qBound(c_screen.top(), c_occupied.top(),
+                          c_screen.top() + c_screen.height() - nHeight);
+  if (nRight >= c_wanted.width() || (nRight >= nLeft && nLeft < c_wanted.width())) {
+    const int nWidth = qMax(MIN_PLACED_WIDTH, qMin(c_wanted.width(), nRight));
+    const int nX = qMin(c_occupied.right() + 1, c_screen.right() + 1 - nWidth);
+    return QRect(nX, nTop, nWidth, nHeight);
+  }
+  const int nWidth = qMax(MIN_PLACED_WIDTH, qMin(c_wanted.width(), nLeft));
+  return QRect(qMax(c_screen.left(), c_occupied.left() - nWidth), nTop, nWidth, nHeight);
+}
+
+void CVeskQTMainWindow::PlaceBeside(const QWidget &c_other) {
+  QScreen *pcScreen = c_other.screen();
+  if (pcScreen == nullptr) return;
+  const QRect cPlace =
+      Placement(c_other.frameGeometry(), size(), pcScreen->availableGeometry());
+  resize(cPlace.size());
+  move(cPlace.topLeft());
+}
+
+/* The simulator gives every controller its robot's id. */
+CVeskController *CVeskQTMainWindow::ControllerOf(argos::CEntity &c_entity) const {
+  const std::string &strRobot = c_entity.GetRootEntity().GetId();
+  for (CVeskController *pcController : GetControllers())
+    if (pcController->GetId() == strRobot) return pcController;
+  return nullptr;
 }
 
 void CVeskQTMainWindow::CheckVeskStatus(int) {

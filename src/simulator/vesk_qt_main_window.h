@@ -4,9 +4,10 @@
  * every robot, each leading to its source position), and the state trees
  * (global variables and functions) of the selected robot.
  *
- * The window works on whatever simulator runs the robots: it finds the
- * robots' controllers in the simulator's space (entities of type
- * "controller") and is told about steps and selections through its slots:
+ * The window works on whatever simulator runs the robots: its host tells it
+ * how to list the robots' controllers (SetControllerSource: ARGoS's space
+ * in the simulator, the headless world in vskedit) and tells it about steps
+ * and selections through its slots:
  *   CheckVeskStatus(step)        after every simulation step;
  *   HandleEntitySelection(...)   a robot was selected (by entity or by its
  *                                index in GetControllers());
@@ -22,11 +23,13 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QRect>
 #include <QSet>
 #include <QString>
 #include <QVector>
 
 #include <cstddef>
+#include <functional>
 
 class CVeskController;
 class CVeskQTEditor;
@@ -96,11 +99,29 @@ public:
   /* The files of the last successful Compile. */
   const SBuild &GetLastBuild() const { return m_sBuild; }
 
-  /* The robots' Vesk controllers, ordered by robot id string; robots with
-   * other controllers are left out. */
-  static QVector<CVeskController *> GetControllers();
-  /* The Vesk controller of the robot an entity belongs to, or null. */
-  static CVeskController *ControllerOf(argos::CEntity &c_entity);
+  /* Lists the robots' Vesk controllers in the host's order (robots with
+   * other controllers are left out). Until a source is set there are none. */
+  typedef std::function<QVector<CVeskController *>()> TControllerSource;
+  void SetControllerSource(TControllerSource fn_source);
+  QVector<CVeskController *> GetControllers() const;
+  /* The Vesk controller of the robot an entity belongs to (the controller
+   * whose id is the robot's entity id), or null. */
+  CVeskController *ControllerOf(argos::CEntity &c_entity) const;
+  /* Opens the source SCRIPT.vsk of every bytecode file SCRIPT.vo that has
+   * one (each once), and makes the first the main script. */
+  void OpenScriptsOf(const QStringList &list_bytecode_files);
+  /* The bytecode files of the robots' controllers, each once. */
+  QStringList GetControllerScripts() const;
+  /* Moves (and if need be narrows) this window so that it does not cover
+   * c_other, on c_other's screen. */
+  void PlaceBeside(const QWidget &c_other);
+  /* Where a window of size c_wanted goes on c_screen without covering
+   * c_occupied: right of it, else left of it, else in the wider free strip
+   * beside it, narrowed to fit (never narrower than MIN_PLACED_WIDTH, so it
+   * may then overlap). */
+  static QRect Placement(const QRect &c_occupied, const QSize &c_wanted,
+                         const QRect &c_screen);
+  static const int MIN_PLACED_WIDTH = 320;
   /* Compiles and assembles a script in memory and writes its bytecode and
    * debug files beside it; false (with messages) on failure. */
   static bool BuildScript(const QString &str_script, SBuild &s_build);
@@ -140,6 +161,8 @@ public slots:
   void VariableTreeChanged();
   void FunctionTreeChanged();
   void ForgetRobots();
+  /* Shows the state trees of this robot (null: of none). */
+  void SelectController(CVeskController *pc_controller);
 
 protected:
   void closeEvent(QCloseEvent *pc_event) override;
@@ -150,7 +173,6 @@ private:
   void CreateDocks();
   void AddEditor(CVeskQTEditor *pc_editor);
   void UpdateTabTitle(int n_idx);
-  void SelectController(CVeskController *pc_controller);
   void ShowMessages();
   void GoTo(const SMessage &s_message);
   void LoadIntoRobots(const SBuild &s_build);
@@ -170,6 +192,7 @@ private:
   QTreeView *m_pcVariableTree;
   QTreeView *m_pcFunctionTree;
   CVeskController *m_pcSelected = nullptr;
+  TControllerSource m_fnControllers;
   CVeskQTStateTreeModel *m_pcVariableModel = nullptr;
   CVeskQTStateTreeModel *m_pcFunctionModel = nullptr;
   QSet<QString> m_setVariablesExpanded; /* paths of expanded rows, "a/b/c" */

@@ -11,9 +11,7 @@
 
 #include "veskvm.h"
 
-#ifdef VESK_QT_WITH_CONTROLLER
 #include "vesk_controller.h"
-#endif
 
 namespace {
 
@@ -141,12 +139,7 @@ void WalkGlobals(veskvm_s *pt_state, bool b_remove_empty, CVeskQTStateTreeItem *
 }
 
 veskvm_s *ControllerVM(CVeskController *pc_controller) {
-#ifdef VESK_QT_WITH_CONTROLLER
   return pc_controller ? pc_controller->GetVeskVM() : nullptr;
-#else
-  (void)pc_controller;
-  return nullptr;
-#endif
 }
 
 } // namespace

@@ -6,29 +6,27 @@
 
 #include "sim_battery.h"
 #include "sim_experiment.h"
-#include "sim/standin_robot.h"
+#include "sim_robot.h"
 #include <memory>
 #include <vector>
 
 namespace vesksim {
 
-namespace sa = argos::standin;
-
 struct SBody {
   SRobotSpec Spec;
-  std::unique_ptr<sa::CRobot> Robot;
+  std::unique_ptr<CRobot> Robot;
   Real Radius = FOOTBOT_RADIUS;
   Real Yaw = 0; // radians; kept beside the pose's quaternion to avoid converting back
 
   // Devices; null when the controller does not use them.
-  sa::CRangeAndBearingActuator *RABOut = nullptr;
-  sa::CRangeAndBearingSensor *RABIn = nullptr;
-  sa::CDifferentialSteeringActuator *Wheels = nullptr;
-  sa::CLEDsActuator *LEDs = nullptr;
-  sa::CFootBotProximitySensor *Proximity = nullptr;
-  sa::CQuadRotorPositionActuator *Flight = nullptr;
-  sa::CColoredBlobPerspectiveCameraSensor *Camera = nullptr;
-  sa::CBatterySensor *BatterySensor = nullptr;
+  CRangeAndBearingActuator *RABOut = nullptr;
+  CRangeAndBearingSensor *RABIn = nullptr;
+  CDifferentialSteeringActuator *Wheels = nullptr;
+  CLEDsActuator *LEDs = nullptr;
+  CFootBotProximitySensor *Proximity = nullptr;
+  CQuadRotorPositionActuator *Flight = nullptr;
+  CColoredBlobPerspectiveCameraSensor *Camera = nullptr;
+  CBatterySensor *BatterySensor = nullptr;
   // The extended foot-bot's ring and battery (see sim_devices.h).
   argos::CCI_Sensor *ExtProximity = nullptr;
   argos::CCI_Sensor *ExtBattery = nullptr;
@@ -40,7 +38,7 @@ struct SBody {
 
   bool HasBattery() const { return BatterySensor != nullptr || ExtBattery != nullptr; }
   bool OnGround() const { return Spec.Kind == ERobotKind::FOOT_BOT; }
-  argos::standin::SPose &Pose() { return Robot->GetPose(); }
+  SPose &Pose() { return Robot->GetPose(); }
   const argos::CVector3 &Position() const { return Robot->GetPose().Position; }
   CVector2 Floor() const { return CVector2(Position().GetX(), Position().GetY()); }
 };

@@ -1,8 +1,7 @@
 // The extended foot-bot's devices (proximity ring "efootbot_proximity" and
-// battery "battery") in the headless world, when the plug-in's extension
-// devices are built: the world registers them, feeds their readings from
-// its models and reads the battery's charging and processing switches.
-// Without the extension these find nothing and do nothing.
+// battery "battery") in the headless world: the world registers them, feeds
+// their readings from its models and reads the battery's charging and
+// processing switches.
 #ifndef VESKSIM_DEVICES_H
 #define VESKSIM_DEVICES_H
 

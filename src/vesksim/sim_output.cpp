@@ -6,9 +6,7 @@
 #include <iomanip>
 #include <sstream>
 #include <stdexcept>
-#if defined(VESKSIM_WITH_VESK)
 #include "vesk_overlay_label.h"
-#endif
 
 namespace vesksim {
 
@@ -55,10 +53,8 @@ std::string PathColour(size_t un_index) {
 
 std::string RobotLabel(SBody &s_body) {
   std::string strLabel = "R";
-#if defined(VESKSIM_WITH_VESK)
   if (auto *pcVesk = dynamic_cast<CVeskController *>(&s_body.Robot->GetController()))
     return VeskOverlayLabel(*pcVesk);
-#endif
   const std::string &strId = s_body.Spec.Id;
   return strLabel + (strId.size() > 2 ? strId.substr(2) : "");
 }

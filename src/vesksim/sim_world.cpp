@@ -92,16 +92,15 @@ SBody &CWorld::AddRobot(const SRobotSpec &s_spec,
   pcBody->Spec = s_spec;
   pcBody->Radius = RadiusOf(s_spec.Kind);
   pcBody->Yaw = s_spec.Yaw;
-  sa::SRobotSettings sSettings;
+  SRobotSettings sSettings;
   sSettings.RABDataSize = s_spec.RABDataSize;
   sSettings.RABRange = s_spec.RABRange;
   sSettings.NumLEDs = s_spec.Kind == ERobotKind::FOOT_BOT ? 13 : 0;
-  sSettings.EntityType = NameOf(s_spec.Kind);
-  sa::SPose sPose;
+  SPose sPose;
   sPose.Position = s_spec.Position;
   sPose.Orientation.FromEulerAngles(argos::CRadians(s_spec.Yaw), argos::CRadians::ZERO,
                                     argos::CRadians::ZERO);
-  pcBody->Robot = std::make_unique<sa::CRobot>(s_spec.Id, t_controller, sSettings, sPose);
+  pcBody->Robot = std::make_unique<CRobot>(s_spec.Id, t_controller, sSettings, sPose);
   FindDevices(*pcBody);
   const uint32_t unIndex = static_cast<uint32_t>(m_vecBodies.size());
   if (pcBody->OnGround()) m_cGround.Insert(unIndex, pcBody->Floor());
@@ -114,17 +113,16 @@ void CWorld::FindDevices(SBody &s_body) {
   argos::CCI_Controller &cController = s_body.Robot->GetController();
   auto &tActuators = cController.GetAllActuators();
   auto &tSensors = cController.GetAllSensors();
-  s_body.RABOut = Device<sa::CRangeAndBearingActuator>(tActuators, "range_and_bearing");
+  s_body.RABOut = Device<CRangeAndBearingActuator>(tActuators, "range_and_bearing");
   s_body.Wheels =
-      Device<sa::CDifferentialSteeringActuator>(tActuators, "differential_steering");
-  s_body.LEDs = Device<sa::CLEDsActuator>(tActuators, "leds");
-  s_body.Flight =
-      Device<sa::CQuadRotorPositionActuator>(tActuators, "quadrotor_position");
-  s_body.RABIn = Device<sa::CRangeAndBearingSensor>(tSensors, "range_and_bearing");
-  s_body.Proximity = Device<sa::CFootBotProximitySensor>(tSensors, "footbot_proximity");
-  s_body.Camera = Device<sa::CColoredBlobPerspectiveCameraSensor>(
+      Device<CDifferentialSteeringActuator>(tActuators, "differential_steering");
+  s_body.LEDs = Device<CLEDsActuator>(tActuators, "leds");
+  s_body.Flight = Device<CQuadRotorPositionActuator>(tActuators, "quadrotor_position");
+  s_body.RABIn = Device<CRangeAndBearingSensor>(tSensors, "range_and_bearing");
+  s_body.Proximity = Device<CFootBotProximitySensor>(tSensors, "footbot_proximity");
+  s_body.Camera = Device<CColoredBlobPerspectiveCameraSensor>(
       tSensors, "colored_blob_perspective_camera");
-  s_body.BatterySensor = Device<sa::CBatterySensor>(tSensors, "battery");
+  s_body.BatterySensor = Device<CBatterySensor>(tSensors, "battery");
   s_body.ExtProximity = FindExtProximity(cController);
   s_body.ExtBattery = FindExtBattery(cController);
   if (s_body.ExtBattery != nullptr)

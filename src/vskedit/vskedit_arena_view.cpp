@@ -46,21 +46,12 @@ void CVskEditArenaView::Select(int n_index) {
     n_index = -1;
   if (n_index == m_nSelected) return;
   if (m_nSelected >= 0) {
-    argos::CEntity *pcOld = EntityOf(m_nSelected);
     m_nSelected = -1;
-    emit EntityDeselected(pcOld);
+    emit RobotDeselected();
   }
   m_nSelected = n_index;
-  if (n_index >= 0) emit EntitySelected(EntityOf(n_index));
+  if (n_index >= 0) emit RobotSelected(n_index);
   update();
-}
-
-argos::CEntity *CVskEditArenaView::EntityOf(int n_index) const {
-  try {
-    return &m_pcWorld->GetBody(static_cast<size_t>(n_index)).Robot->GetEntity();
-  } catch (argos::CARGoSException &) {
-    return nullptr; /* a robot built without entity */
-  }
 }
 
 double CVskEditArenaView::Scale() const {

@@ -13,10 +13,6 @@
 #include <QPointF>
 #include <QWidget>
 
-namespace argos {
-class CEntity;
-}
-
 class CVskEditArenaView : public QWidget {
   Q_OBJECT
 
@@ -41,8 +37,9 @@ public:
   QSize sizeHint() const override { return QSize(640, 640); }
 
 signals:
-  void EntitySelected(argos::CEntity *pc_entity);
-  void EntityDeselected(argos::CEntity *pc_entity);
+  /* Robot n_index of the world was selected, or the selection cleared. */
+  void RobotSelected(int n_index);
+  void RobotDeselected();
 
 protected:
   void paintEvent(QPaintEvent *pc_event) override;
@@ -51,7 +48,6 @@ protected:
 private:
   /* Pixels per metre and the view position of the arena's centre. */
   double Scale() const;
-  argos::CEntity *EntityOf(int n_index) const;
 
   vesksim::CWorld *m_pcWorld = nullptr;
   int m_nSelected = -1;

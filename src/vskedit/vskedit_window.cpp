@@ -4,6 +4,7 @@
 #include "vskedit_window.h"
 #include "vskedit_arena_view.h"
 
+#include "vesk_controller.h"
 #include "vesk_qt_main_window.h"
 
 #include <argos3/core/utility/configuration/argos_configuration.h>
@@ -62,10 +63,11 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
   connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Step);
   connect(this, &CVskEditWindow::StepDone, m_pcEditor,
           &CVeskQTMainWindow::CheckVeskStatus);
-  connect(m_pcView, &CVskEditArenaView::EntitySelected, m_pcEditor,
-          qOverload<argos::CEntity *>(&CVeskQTMainWindow::HandleEntitySelection));
-  connect(m_pcView, &CVskEditArenaView::EntityDeselected, m_pcEditor,
-          qOverload<argos::CEntity *>(&CVeskQTMainWindow::HandleEntityDeselection));
+  connect(m_pcView, &CVskEditArenaView::RobotSelected, this,
+          [this](int n_index) { m_pcEditor->SelectController(VeskController(n_index)); });
+  connect(m_pcView, &CVskEditArenaView::RobotDeselected, m_pcEditor,
+          [this] { m_pcEditor->SelectController(nullptr); });
+  m_pcEditor->SetControllerSource([this] { return VeskControllers(); });
   connect(m_pcEditor, &CVeskQTMainWindow::ScriptExecuted, this,
           &CVskEditWindow::UseExecutedScript);
   UpdateActions();
@@ -96,21 +98,18 @@ bool CVskEditWindow::LoadExperiment(const QString &str_path) {
   m_sExperiment = sExperiment;
   setWindowTitle(tr("vskedit - %1").arg(QFileInfo(str_path).fileName()));
   const bool bBuilt = BuildWorld();
-  bool bMainSet = false;
+  /* From the experiment rather than the robots: scripts open even when the
+   * robots could not be built. */
+  QStringList listBytecode;
   for (const auto &tEntry : m_sExperiment.Controllers) {
     argos::TConfigurationNode *ptParams = ParamsOf(tEntry.second);
     std::string strBytecode;
     if (ptParams == nullptr) continue;
     argos::GetNodeAttributeOrDefault(*ptParams, "bytecode_file", strBytecode,
                                      std::string());
-    QString strScript = QString::fromStdString(strBytecode);
-    if (!strScript.endsWith(".vo")) continue;
-    strScript = strScript.chopped(3) + ".vsk";
-    if (QFileInfo::exists(strScript) && m_pcEditor->OpenFile(strScript) && !bMainSet) {
-      m_pcEditor->SetMain();
-      bMainSet = true;
-    }
+    listBytecode.append(QString::fromStdString(strBytecode));
   }
+  m_pcEditor->OpenScriptsOf(listBytecode);
   return bBuilt;
 }
 
@@ -186,6 +185,25 @@ void CVskEditWindow::UseExecutedScript() {
     argos::SetNodeAttribute(*ptParams, "debug_file", LocalPath(sBuild.DebugFile));
   }
   m_pcView->update();
+}
+
+/* The Vesk controller of robot n_index, or null. */
+CVeskController *CVskEditWindow::VeskController(int n_index) {
+  if (m_pcWorld == nullptr || n_index < 0 ||
+      static_cast<size_t>(n_index) >= m_pcWorld->GetNumRobots())
+    return nullptr;
+  return dynamic_cast<CVeskController *>(
+      &m_pcWorld->GetBody(static_cast<size_t>(n_index)).Robot->GetController());
+}
+
+/* The world's Vesk controllers in robot order. */
+QVector<CVeskController *> CVskEditWindow::VeskControllers() {
+  QVector<CVeskController *> vecControllers;
+  for (int i = 0; m_pcWorld != nullptr && i < static_cast<int>(m_pcWorld->GetNumRobots());
+       ++i)
+    if (CVeskController *pcController = VeskController(i))
+      vecControllers.append(pcController);
+  return vecControllers;
 }
 
 void CVskEditWindow::UpdateActions() {

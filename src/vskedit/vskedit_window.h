@@ -17,9 +17,11 @@
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
+#include <QVector>
 
 #include <memory>
 
+class CVeskController;
 class CVeskQTMainWindow;
 class CVskEditArenaView;
 class QAction;
@@ -61,6 +63,8 @@ private slots:
 
 private:
   bool BuildWorld();
+  CVeskController *VeskController(int n_index);
+  QVector<CVeskController *> VeskControllers();
   void UpdateActions();
 
   vesksim::SExperiment m_sExperiment;

@@ -1,7 +1,8 @@
 /*
  * Helpers for the simulator controller tests: Vesk scripts compiled at test
- * time into .vo/.vdb files, robots built from XML controller definitions on
- * the ARGoS stand-in, and access to a controller VM's globals and natives.
+ * time into .vo/.vdb files, robots built from XML controller definitions by
+ * the headless world's robot harness, and access to a controller VM's globals and
+ * natives.
  */
 #ifndef CONTROLLER_TEST_UTIL_H
 #define CONTROLLER_TEST_UTIL_H
@@ -19,7 +20,7 @@
 #include <variant>
 #include <vector>
 
-#include "sim/standin_robot.h"
+#include "sim_robot.h"
 #include "vesk_controller.h"
 #include "veskparser.h"
 #include "veskrunner.h"
@@ -109,19 +110,18 @@ inline std::string ScriptParams(const SScript &s_script) {
 const char RAB_ACTUATOR[] = "<range_and_bearing implementation=\"default\"/>";
 const char RAB_SENSOR[] = "<range_and_bearing implementation=\"medium\" medium=\"rab\"/>";
 
-/* One robot built by the stand-in harness from an XML definition. */
+/* One robot built by the robot harness from an XML definition. */
 class CTestRobot {
 public:
   CTestRobot(const std::string &str_id, const std::string &str_xml,
-             size_t un_payload = 32, const std::string &str_entity = "foot-bot") {
+             size_t un_payload = 32) {
     m_cDocument.Parse(str_xml);
-    argos::standin::SRobotSettings sSettings;
+    vesksim::SRobotSettings sSettings;
     sSettings.RABDataSize = un_payload;
-    sSettings.EntityType = str_entity;
     m_pcRobot.reset(
-        new argos::standin::CRobot(str_id, *m_cDocument.FirstChildElement(), sSettings));
+        new vesksim::CRobot(str_id, *m_cDocument.FirstChildElement(), sSettings));
   }
-  argos::standin::CRobot &Robot() { return *m_pcRobot; }
+  vesksim::CRobot &Robot() { return *m_pcRobot; }
   CVeskController &Controller() {
     return dynamic_cast<CVeskController &>(m_pcRobot->GetController());
   }
@@ -135,13 +135,12 @@ public:
   }
   /* The packet the robot sends next. */
   const argos::CByteArray &Packet() {
-    return Actuator<argos::standin::CRangeAndBearingActuator>("range_and_bearing")
-        .GetData();
+    return Actuator<vesksim::CRangeAndBearingActuator>("range_and_bearing").GetData();
   }
 
 private:
   ticpp::Document m_cDocument;
-  std::unique_ptr<argos::standin::CRobot> m_pcRobot;
+  std::unique_ptr<vesksim::CRobot> m_pcRobot;
 };
 
 /* The global str_name of the VM (a nil object when undefined). */

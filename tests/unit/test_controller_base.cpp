@@ -8,12 +8,12 @@
 
 #include <argos3/core/utility/math/angles.h>
 
-#include "sim/standin_arena.h"
+#include "sim_world.h"
 #include "vesk_controller_footbot.h"
 #include "veskoutmsg.h"
 
 using namespace argos;
-using namespace argos::standin;
+using namespace vesksim;
 using namespace ctrl_test;
 
 namespace {
@@ -344,7 +344,7 @@ TEST(ControllerPackets, MalformedPacketsNeverCrash) {
   EXPECT_EQ(Global(tVM, "heard")->i.value, 5);
 }
 
-TEST(ControllerPackets, TwoRobotsTalkThroughTheArenaMedium) {
+TEST(ControllerPackets, TwoRobotsTalkThroughTheWorldsRadio) {
   const SScript sScript = Compile(R"(var got = nil
 function init() {
   neighbors.listen("hello", function(topic, value, rid) {
@@ -357,19 +357,22 @@ function step() {
 )");
   ticpp::Document cDocument;
   cDocument.Parse(FootBotXml(ScriptParams(sScript)));
-  CArena cArena;
-  SRobotSettings sSettings;
-  sSettings.RABDataSize = 64;
-  SPose sPose;
-  cArena.AddRobot("fb1", *cDocument.FirstChildElement(), sSettings, sPose);
-  sPose.Position.SetX(0.5);
-  cArena.AddRobot("fb2", *cDocument.FirstChildElement(), sSettings, sPose);
+  vesksim::CWorld cWorld(10, CVector3(10, 10, 3), CVector3(0, 0, 1.5), {});
+  vesksim::SRobotSpec sSpec;
+  sSpec.RABDataSize = 64;
+  for (const char *pchId : {"fb1", "fb2"}) {
+    sSpec.Id = pchId;
+    cWorld.AddRobot(sSpec, *cDocument.FirstChildElement());
+    sSpec.Position.SetX(0.5);
+  }
   for (int i = 0; i < 3; ++i)
-    cArena.Step();
+    cWorld.Step();
   veskvm_t tVM1 =
-      dynamic_cast<CVeskController &>(cArena.GetRobot("fb1").GetController()).GetVeskVM();
+      dynamic_cast<CVeskController &>(cWorld.GetBody(0).Robot->GetController())
+          .GetVeskVM();
   veskvm_t tVM2 =
-      dynamic_cast<CVeskController &>(cArena.GetRobot("fb2").GetController()).GetVeskVM();
+      dynamic_cast<CVeskController &>(cWorld.GetBody(1).Robot->GetController())
+          .GetVeskVM();
   EXPECT_EQ(Global(tVM1, "got")->i.value, 20);
   EXPECT_EQ(Global(tVM2, "got")->i.value, 10);
 }

@@ -9,13 +9,13 @@
 #include <argos3/core/utility/math/angles.h>
 #include <argos3/core/utility/math/vector2.h>
 
-#include "extensions/standin_efootbot_devices.h"
+#include "sim_efootbot_devices.h"
 #include "vesk_controller_base_station.h"
 #include "vesk_controller_efootbot.h"
 #include "vesk_controller_footbot.h"
 
 using namespace argos;
-using namespace argos::standin;
+using namespace vesksim;
 using namespace ctrl_test;
 
 namespace {

@@ -10,7 +10,7 @@
 #include "vesk_controller_spiri.h"
 
 using namespace argos;
-using namespace argos::standin;
+using namespace vesksim;
 using namespace ctrl_test;
 
 namespace {
@@ -29,8 +29,7 @@ std::string SpiriXml(const std::string &str_actuators, const std::string &str_se
 class Spiri : public testing::Test {
 protected:
   Spiri()
-      : m_cRobot("sp100", SpiriXml(PROPELLERS, std::string(POSITIONING) + CAMERA), 32,
-                 "spiri") {}
+      : m_cRobot("sp100", SpiriXml(PROPELLERS, std::string(POSITIONING) + CAMERA), 32) {}
 
   /* Places the robot and lets the positioning sensor see it. */
   void PlaceAt(const CVector3 &c_position) {
@@ -108,7 +107,7 @@ TEST_F(Spiri, GoToAndRotateCheckTheirArguments) {
   EXPECT_EQ(Call(tVM, "goto", {1.0f, std::string("n")}), VESKVM_STATE_ERROR);
   EXPECT_EQ(ErrorText(tVM), "type mismatch: expected float, got string");
   EXPECT_TRUE(Propellers().GetCommands().empty());
-  CTestRobot cOther("sp101", SpiriXml(PROPELLERS, ""), 32, "spiri");
+  CTestRobot cOther("sp101", SpiriXml(PROPELLERS, ""), 32);
   EXPECT_EQ(Call(cOther.VM(), "rotate", {}), VESKVM_STATE_ERROR);
   EXPECT_EQ(ErrorText(cOther.VM()),
             "wrong number of local variables: expected 1 parameters, got 0");
@@ -170,7 +169,7 @@ TEST_F(Spiri, BlobsTableListsWhatTheEnabledCameraSees) {
 }
 
 TEST(SpiriDevices, MissingDevicesRemoveTheirNativesAndTables) {
-  CTestRobot cNoPositioning("sp1", SpiriXml(PROPELLERS, ""), 32, "spiri");
+  CTestRobot cNoPositioning("sp1", SpiriXml(PROPELLERS, ""), 32);
   veskvm_t tVM = cNoPositioning.VM();
   for (const char *pchName :
        {"takeoff", "land", "position", "orientation", "blobs", "camera_enable"})
@@ -178,8 +177,7 @@ TEST(SpiriDevices, MissingDevicesRemoveTheirNativesAndTables) {
   EXPECT_TRUE(veskobj_isclosure(Global(tVM, "goto")));
   EXPECT_TRUE(veskobj_isclosure(Global(tVM, "rotate")));
 
-  CTestRobot cSensorsOnly("sp2", SpiriXml("", std::string(POSITIONING) + CAMERA), 32,
-                          "spiri");
+  CTestRobot cSensorsOnly("sp2", SpiriXml("", std::string(POSITIONING) + CAMERA), 32);
   tVM = cSensorsOnly.VM();
   for (const char *pchName : {"takeoff", "land", "goto", "rotate"})
     EXPECT_TRUE(veskobj_isnil(Global(tVM, pchName))) << pchName;
@@ -191,7 +189,7 @@ TEST(SpiriDevices, MissingDevicesRemoveTheirNativesAndTables) {
 TEST(SpiriDevices, InitFailuresNameTheSpiri) {
   const std::string strText = ThrownText([] {
     CTestRobot cRobot("sp1", ControllerXml("vesk_controller_spiri", "", RAB_SENSOR, ""),
-                      32, "spiri");
+                      32);
   });
   EXPECT_NE(strText.find("[FATAL] Error initializing the Vesk controller for the spiri\n"
                          "[FATAL] Error initializing the Vesk controller\n"

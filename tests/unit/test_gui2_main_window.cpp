@@ -2,7 +2,8 @@
  * Tests of the script editor window: compiling through the tool chain,
  * loading scripts into robots, run-time errors leading to their source,
  * robot selection and the state trees, tabs, recent files, find and undo.
- * Robots run on the ARGoS stand-in and are found in the simulator's space.
+ * Robots run in the headless world's robot harness; the window lists them
+ * through LiveControllers().
  */
 #include "test_gui2_util.h"
 
@@ -13,6 +14,7 @@
 #include "vesk_qt_tab_widget.h"
 
 #include <argos3/core/control_interface/ci_controller.h>
+#include <argos3/core/simulator/entity/entity.h>
 
 #include <QAction>
 #include <QMessageBox>
@@ -24,6 +26,12 @@
 
 using namespace gui2_test;
 using TWindow = CVeskQTMainWindow;
+
+/* The editor window as a host sets it up, seeing the tests' live robots. */
+class CWindow : public CVeskQTMainWindow {
+public:
+  CWindow() { SetControllerSource(&LiveControllers); }
+};
 
 /* A controller that is not a Vesk controller. */
 class CGui2PlainController : public argos::CCI_Controller {
@@ -139,7 +147,7 @@ TEST(Gui2Build, SyntaxErrorGivesItsPositionAndNoFiles) {
 
 TEST(Gui2Window, CompileErrorMovesTheCursorToIt) {
   QString strScript = WriteScript("syntax_window.vsk", SYNTAX_ERROR);
-  TWindow cWindow;
+  CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(strScript));
   EXPECT_FALSE(cWindow.Compile());
   EXPECT_EQ(cWindow.GetMainScript(), strScript);
@@ -156,7 +164,7 @@ TEST(Gui2Window, CompileErrorMovesTheCursorToIt) {
 
 TEST(Gui2Window, CompileSavesModifiedScriptsFirst) {
   QString strScript = WriteScript("counter_save.vsk", COUNTER);
-  TWindow cWindow;
+  CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(strScript));
   CVeskQTEditor *pcEditor = cWindow.CurrentEditor();
   pcEditor->moveCursor(QTextCursor::Start);
@@ -172,7 +180,7 @@ TEST(Gui2Window, CompileSavesModifiedScriptsFirst) {
 TEST(Gui2Window, ExecuteLoadsTheScriptIntoEveryRobot) {
   CRobot cFirst("fb1", FOOTBOT), cSecond("fb2", FOOTBOT);
   EXPECT_EQ(cFirst.Vesk()->GetVeskVM()->state, VESKVM_STATE_NOCODE);
-  TWindow cWindow;
+  CWindow cWindow;
   QSignalSpy cExecuted(&cWindow, &TWindow::ScriptExecuted);
   ASSERT_TRUE(cWindow.OpenFile(WriteScript("counter_exec.vsk", COUNTER)));
   cWindow.Execute();
@@ -182,7 +190,7 @@ TEST(Gui2Window, ExecuteLoadsTheScriptIntoEveryRobot) {
   EXPECT_EQ(VeskOverlayLabel(*cFirst.Vesk()), "R1: ready");
   EXPECT_EQ(VeskOverlayLabel(*cSecond.Vesk()), "R2: ready");
   /* The selected robot's trees follow every step. */
-  cWindow.HandleEntitySelection(&cSecond.Entity());
+  cWindow.SelectController(cSecond.Vesk());
   EXPECT_EQ(Value(*cWindow.GetVariableModel(), "x"), "10");
   cSecond.Robot().Step();
   cWindow.CheckVeskStatus(1);
@@ -197,7 +205,7 @@ TEST(Gui2Window, ExecuteLoadsTheScriptIntoEveryRobot) {
 TEST(Gui2Window, RunTimeErrorsAreListedAndLeadToTheirLine) {
   QString strScript = WriteScript("failing.vsk", FAILING);
   CRobot cRobot("fb3", FOOTBOT), cHealthy("fb4", FOOTBOT);
-  TWindow cWindow;
+  CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(strScript));
   cWindow.Execute();
   cRobot.Robot().Step();
@@ -229,18 +237,17 @@ TEST(Gui2Window, RunTimeErrorsAreListedAndLeadToTheirLine) {
 TEST(Gui2Window, SelectionByEntityOrIndex) {
   CRobot cVesk("fb1", FOOTBOT, "");
   CRobot cPlain("fb2", "gui2_plain_controller");
-  TWindow cWindow;
-  ASSERT_EQ(TWindow::GetControllers().size(), 1);
-  EXPECT_EQ(TWindow::GetControllers().first(), cVesk.Vesk());
-  cWindow.HandleEntitySelection(&cVesk.Entity());
+  CWindow cWindow;
+  ASSERT_EQ(cWindow.GetControllers().size(), 1);
+  EXPECT_EQ(cWindow.GetControllers().first(), cVesk.Vesk());
+  /* An entity selects the controller of the robot with its id. */
+  argos::CEntity cVeskRobot(nullptr, "fb1"), cPlainRobot(nullptr, "fb2");
+  cWindow.HandleEntitySelection(&cVeskRobot);
   EXPECT_EQ(cWindow.GetSelectedController(), cVesk.Vesk());
-  cWindow.HandleEntityDeselection(&cVesk.Entity());
+  cWindow.HandleEntityDeselection(&cVeskRobot);
   EXPECT_EQ(cWindow.GetSelectedController(), nullptr);
-  /* A component of the robot selects the robot. */
-  cWindow.HandleEntitySelection(&cVesk.Entity().GetComponent("controller"));
-  EXPECT_EQ(cWindow.GetSelectedController(), cVesk.Vesk());
   /* Robots with another controller have no trees. */
-  cWindow.HandleEntitySelection(&cPlain.Entity());
+  cWindow.HandleEntitySelection(&cPlainRobot);
   EXPECT_EQ(cWindow.GetSelectedController(), nullptr);
   EXPECT_EQ(cWindow.GetVariableModel()->rowCount(), 0);
   cWindow.HandleEntitySelection(size_t(0));
@@ -252,12 +259,40 @@ TEST(Gui2Window, SelectionByEntityOrIndex) {
   EXPECT_EQ(cWindow.GetSelectedController(), nullptr);
   cWindow.HandleEntitySelection(static_cast<argos::CEntity *>(nullptr));
   EXPECT_EQ(cWindow.GetSelectedController(), nullptr);
+  /* Without a source the window knows no robot. */
+  TWindow cBare;
+  EXPECT_TRUE(cBare.GetControllers().isEmpty());
+  cBare.HandleEntitySelection(&cVeskRobot);
+  EXPECT_EQ(cBare.GetSelectedController(), nullptr);
+}
+
+TEST(Gui2Window, PlacementBesideAnotherWindow) {
+  const QRect cScreen(0, 0, 1920, 1080);
+  const QSize cWanted(900, 700);
+  /* Room on the right. */
+  EXPECT_EQ(TWindow::Placement(QRect(0, 0, 640, 480), cWanted, cScreen),
+            QRect(640, 0, 900, 700));
+  /* No room on the right, enough on the left; the top stays on the screen. */
+  EXPECT_EQ(TWindow::Placement(QRect(1000, 500, 640, 480), cWanted, cScreen),
+            QRect(100, 380, 900, 700));
+  /* Neither side has room: the wider strip, narrowed to fit. */
+  EXPECT_EQ(TWindow::Placement(QRect(200, 0, 1200, 480), cWanted, cScreen),
+            QRect(1400, 0, 520, 700));
+  EXPECT_EQ(TWindow::Placement(QRect(700, 0, 1200, 480), cWanted, cScreen),
+            QRect(0, 0, 700, 700));
+  /* A screen filled by the other window: the narrowest window that is
+   * still usable, at the right edge. */
+  EXPECT_EQ(TWindow::Placement(cScreen, cWanted, cScreen),
+            QRect(1920 - TWindow::MIN_PLACED_WIDTH, 0, TWindow::MIN_PLACED_WIDTH, 700));
+  /* A screen lower than the window: the window is cut to its height. */
+  EXPECT_EQ(TWindow::Placement(QRect(0, 0, 640, 480), cWanted, QRect(0, 0, 1920, 600)),
+            QRect(640, 0, 900, 600));
 }
 
 TEST(Gui2Window, TabsShowFileStateAndMainScript) {
   const QString strPath = QDir(GuiTestDir()).filePath("fresh.vsk");
   QFile::remove(strPath);
-  TWindow cWindow;
+  CWindow cWindow;
   CVeskQTTabWidget &cTabs = cWindow.GetTabs();
   cWindow.NewFile(strPath);
   ASSERT_EQ(cTabs.count(), 1);
@@ -283,7 +318,7 @@ TEST(Gui2Window, TabsShowFileStateAndMainScript) {
 }
 
 TEST(Gui2Window, ClosingAModifiedScriptAsks) {
-  TWindow cWindow;
+  CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(WriteScript("asks.vsk", COUNTER)));
   cWindow.CurrentEditor()->insertPlainText("# more\n");
   {
@@ -302,7 +337,7 @@ TEST(Gui2Window, ClosingAModifiedScriptAsks) {
 }
 
 TEST(Gui2Window, RecentFilesMenuFollowsTheSettings) {
-  TWindow cWindow;
+  CWindow cWindow;
   QStringList listPaths;
   for (int i = 0; i < 6; ++i) {
     listPaths << WriteScript(QString("recent%1.vsk").arg(i), COUNTER);
@@ -323,7 +358,7 @@ TEST(Gui2Window, RecentFilesMenuFollowsTheSettings) {
 }
 
 TEST(Gui2Window, FindWrapsAroundAndEditingGoesThroughTheWindow) {
-  TWindow cWindow;
+  CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(WriteScript("find.vsk", "step one\nstep two\nend\n")));
   CVeskQTEditor *pcEditor = cWindow.CurrentEditor();
   pcEditor->moveCursor(QTextCursor::End);
@@ -354,8 +389,8 @@ TEST(Gui2Window, ExpandedRowsStayOpenAcrossSteps) {
                           "function init() {\n}\n"
                           "function step() {\n}\n";
   CRobot cRobot("fb1", FOOTBOT, Params(Build(WriteScript("tables.vsk", pchTables))));
-  TWindow cWindow;
-  cWindow.HandleEntitySelection(&cRobot.Entity());
+  CWindow cWindow;
+  cWindow.SelectController(cRobot.Vesk());
   const QAbstractItemModel &cModel = *cWindow.GetVariableModel();
   QTreeView *pcTree = nullptr;
   for (QTreeView *pcView : cWindow.findChildren<QTreeView *>())
@@ -377,10 +412,10 @@ TEST(Gui2Window, ExpandedRowsStayOpenAcrossSteps) {
 }
 
 TEST(Gui2Window, ARobotLeavingTheSimulationIsDeselected) {
-  TWindow cWindow;
+  CWindow cWindow;
   {
     CRobot cRobot("fb1", FOOTBOT, Params(Build(WriteScript("leaving.vsk", COUNTER))));
-    cWindow.HandleEntitySelection(&cRobot.Entity());
+    cWindow.SelectController(cRobot.Vesk());
     ASSERT_EQ(cWindow.GetSelectedController(), cRobot.Vesk());
   }
   cWindow.CheckVeskStatus(1);

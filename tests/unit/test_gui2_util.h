@@ -1,15 +1,15 @@
 /*
  * Helpers of the editor window tests: script files in the run's scratch
- * directory, robots running Vesk controllers on the ARGoS stand-in (they
- * enter the simulator's space, where the window finds them), and reading a
- * state tree model by row name.
+ * directory, robots running Vesk controllers in the headless world's robot
+ * harness (listed, while they exist, by LiveControllers(), the tests' source
+ * of controllers for the window), and reading a state tree model by row name.
  */
 #ifndef TEST_GUI2_UTIL_H
 #define TEST_GUI2_UTIL_H
 
 #include "test_gui_app.h"
 
-#include "sim/standin_robot.h"
+#include "sim_robot.h"
 #include "vesk_controller.h"
 
 #include <argos3/core/utility/configuration/argos_configuration.h>
@@ -22,6 +22,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QVector>
+
+#include <map>
 #include <memory>
 #include <string>
 
@@ -43,34 +46,48 @@ inline QString ReadFile(const QString &str_path) {
   return QTextStream(&cFile).readAll();
 }
 
-/* A foot-bot or spiri whose controller is built from XML by the stand-in
- * harness; str_params is the attribute text of <params>. */
+/* A robot whose controller is built from XML by the robot harness;
+ * str_params is the attribute text of <params>. */
 class CRobot {
 public:
   CRobot(const std::string &str_id, const std::string &str_label,
-         const std::string &str_params = "", const std::string &str_entity = "foot-bot") {
+         const std::string &str_params = "") {
     m_cDocument.Parse(
         "<" + str_label +
         " id=\"c\"><actuators><range_and_bearing implementation=\"default\"/>"
         "</actuators><sensors><range_and_bearing implementation=\"medium\" "
         "medium=\"rab\"/></sensors><params " +
         str_params + "/></" + str_label + ">");
-    argos::standin::SRobotSettings sSettings;
+    vesksim::SRobotSettings sSettings;
     sSettings.RABDataSize = 64;
-    sSettings.EntityType = str_entity;
-    m_pcRobot = std::make_unique<argos::standin::CRobot>(
+    m_pcRobot = std::make_unique<vesksim::CRobot>(
         str_id, *m_cDocument.FirstChildElement(), sSettings);
+    Live()[str_id] = this;
   }
-  argos::standin::CRobot &Robot() { return *m_pcRobot; }
-  argos::CComposableEntity &Entity() { return m_pcRobot->GetEntity(); }
+  ~CRobot() { Live().erase(m_pcRobot->GetId()); }
+  vesksim::CRobot &Robot() { return *m_pcRobot; }
   CVeskController *Vesk() {
     return dynamic_cast<CVeskController *>(&m_pcRobot->GetController());
+  }
+  /* The robots that exist, by id. */
+  static std::map<std::string, CRobot *> &Live() {
+    static std::map<std::string, CRobot *> mapLive;
+    return mapLive;
   }
 
 private:
   ticpp::Document m_cDocument;
-  std::unique_ptr<argos::standin::CRobot> m_pcRobot;
+  std::unique_ptr<vesksim::CRobot> m_pcRobot;
 };
+
+/* The Vesk controllers of the robots that exist, ordered by robot id as the
+ * simulator's space orders them. */
+inline QVector<CVeskController *> LiveControllers() {
+  QVector<CVeskController *> vecControllers;
+  for (auto &tEntry : CRobot::Live())
+    if (CVeskController *pcVesk = tEntry.second->Vesk()) vecControllers.append(pcVesk);
+  return vecControllers;
+}
 
 /* Params naming a compiled script. */
 inline std::string ScriptParams(const QString &str_bytecode, const QString &str_debug) {

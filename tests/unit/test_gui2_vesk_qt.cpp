@@ -1,21 +1,27 @@
 /*
  * Tests of the "vesk_qt" user functions inside the simulator's Qt/OpenGL
- * main window (the stand-in's): the editor window's life cycle, the robot
- * labels, and the view's signals reaching the editor window.
+ * main window (the stand-in's): the editor window's life cycle, the scripts
+ * it opens and where it goes, the robot labels, and the view's signals
+ * reaching the editor window.
  */
 #include "test_gui2_util.h"
+
+#include "sim/standin_entities.h"
 
 #include "vesk_qt.h"
 #include "vesk_qt_main_window.h"
 #include "vesk_qt_statetree_model.h"
+#include "vesk_qt_tab_widget.h"
 
 #include <argos3/core/control_interface/ci_controller.h>
 #include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
+#include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_main_window.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_user_functions.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_widget.h>
 
 #include <QPointer>
+#include <QScreen>
 
 using namespace gui2_test;
 
@@ -56,6 +62,26 @@ private:
   std::unique_ptr<argos::CQTOpenGLMainWindow> m_pcWindow;
 };
 
+/* A robot of the harness with its entity (ENTITY: a foot-bot or a spiri)
+ * in the simulator's space, where the user functions find it. */
+template <class ENTITY> class CWiredRobot : public CRobot {
+public:
+  CWiredRobot(const std::string &str_id, const std::string &str_label,
+              const std::string &str_params = "")
+      : CRobot(str_id, str_label, str_params), m_cEntity(str_id) {
+    argos::standin::CEntityWiring::SetController(m_cEntity.GetControllableEntity(),
+                                                 &Robot().GetController());
+    argos::standin::CEntityWiring::AddRobot(m_cEntity);
+  }
+  ~CWiredRobot() { argos::standin::CEntityWiring::RemoveRobot(m_cEntity); }
+  ENTITY &Entity() { return m_cEntity; }
+
+private:
+  ENTITY m_cEntity;
+};
+typedef CWiredRobot<argos::CFootBotEntity> CFootBot;
+typedef CWiredRobot<argos::CSpiriEntity> CSpiri;
+
 std::string CompiledParams(const QString &str_name, const char *pch_source) {
   CVeskQTMainWindow::SBuild sBuild;
   EXPECT_TRUE(CVeskQTMainWindow::BuildScript(WriteScript(str_name, pch_source), sBuild));
@@ -83,9 +109,9 @@ TEST(Gui2VeskQT, RegisteredAndOpensTheEditorAtInit) {
 TEST(Gui2VeskQT, LabelsAboveFootBotsAndSpiris) {
   CSimulatorGui cGui;
   const std::string strParams = CompiledParams("labels.vsk", SCRIPT);
-  CRobot cFootBot("fb5", "vesk_controller_footbot", strParams);
-  CRobot cSpiri("sp9", "vesk_controller_spiri", "", "spiri");
-  CRobot cOther("fb6", "gui2_other_controller");
+  CFootBot cFootBot("fb5", "vesk_controller_footbot", strParams);
+  CSpiri cSpiri("sp9", "vesk_controller_spiri");
+  CFootBot cOther("fb6", "gui2_other_controller");
   cGui.UserFunctions().Call(cFootBot.Entity());
   cGui.UserFunctions().Call(cSpiri.Entity());
   cGui.UserFunctions().Call(cOther.Entity());
@@ -109,7 +135,8 @@ TEST(Gui2VeskQT, LabelsAboveFootBotsAndSpiris) {
 
 TEST(Gui2VeskQT, ViewSignalsReachTheEditor) {
   CSimulatorGui cGui;
-  CRobot cRobot("fb8", "vesk_controller_footbot", CompiledParams("signals.vsk", SCRIPT));
+  CFootBot cRobot("fb8", "vesk_controller_footbot",
+                  CompiledParams("signals.vsk", SCRIPT));
   CVeskQTMainWindow *pcEditor = cGui.UserFunctions().GetEditorWindow();
   ASSERT_NE(pcEditor, nullptr);
   cGui.View().SelectEntity(cRobot.Entity());
@@ -127,4 +154,25 @@ TEST(Gui2VeskQT, ViewSignalsReachTheEditor) {
   cRobot.Robot().Reset();
   emit cGui.Window().ExperimentReset();
   EXPECT_TRUE(pcEditor->GetMessages().isEmpty());
+}
+
+TEST(Gui2VeskQT, EditorOpensTheRobotsScriptsBesideTheSimulator) {
+  CVeskQTMainWindow::SBuild sBuild;
+  ASSERT_TRUE(CVeskQTMainWindow::BuildScript(WriteScript("opened.vsk", SCRIPT), sBuild));
+  const std::string strParams = ScriptParams(sBuild.BytecodeFile, sBuild.DebugFile);
+  CFootBot cFirst("fb1", "vesk_controller_footbot", strParams);
+  CFootBot cSecond("fb2", "vesk_controller_footbot", strParams);
+  CSimulatorGui cGui;
+  CVeskQTMainWindow *pcEditor = cGui.UserFunctions().GetEditorWindow();
+  ASSERT_NE(pcEditor, nullptr);
+  ASSERT_EQ(pcEditor->GetTabs().count(), 1); /* one script shared by both robots */
+  EXPECT_EQ(pcEditor->GetTabs().tabText(0), "opened.vsk (main)");
+  /* Placed by the rule of Placement, on the simulator window's screen. */
+  const QRect cScreen = cGui.Window().screen()->availableGeometry();
+  const QRect cExpected = CVeskQTMainWindow::Placement(cGui.Window().frameGeometry(),
+                                                       QSize(900, 700), cScreen);
+  EXPECT_EQ(QRect(pcEditor->frameGeometry().topLeft(), pcEditor->size()), cExpected)
+      << "simulator " << cGui.Window().frameGeometry().width() << "x"
+      << cGui.Window().frameGeometry().height() << ", screen " << cScreen.width() << "x"
+      << cScreen.height();
 }

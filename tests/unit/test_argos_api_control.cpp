@@ -1,5 +1,6 @@
-// ARGoS stand-in: controller factory, device look-up, robot devices and the
-// headless robot harness.
+// The ARGoS control API as the plug-in relies on it (controller factory,
+// device look-up; the same assertions hold for ARGoS and its stand-in), and
+// the headless world's robot devices and harness built on it.
 #include <gtest/gtest.h>
 
 #include <argos3/core/control_interface/ci_controller.h>
@@ -7,7 +8,7 @@
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_actuator.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_sensor.h>
 
-#include "sim/standin_robot.h"
+#include "sim_robot.h"
 
 #include <string>
 #include <vector>
@@ -61,7 +62,7 @@ using testctl::CDummyController;
 REGISTER_CONTROLLER(CDummyController, "test_dummy_controller")
 
 using namespace argos;
-using namespace argos::standin;
+using namespace vesksim;
 
 namespace {
 
@@ -356,56 +357,4 @@ TEST_F(ArgosHarness, ExtraDevicesCanBeRegistered) {
   EXPECT_EQ(
       cRobot.Sensor<CFootBotProximitySensor>("test_extra_sensor").GetReadings().size(),
       24u);
-}
-
-/* Entities and the space */
-
-#include <argos3/core/simulator/entity/controllable_entity.h>
-#include <argos3/core/simulator/simulator.h>
-#include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
-#include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
-
-TEST(ArgosEntities, RobotEntitiesHaveBodyAndControllerComponents) {
-  CFootBotEntity cFootBot("fb7");
-  EXPECT_EQ(cFootBot.GetTypeDescription(), "foot-bot");
-  CControllableEntity &cControllable = cFootBot.GetControllableEntity();
-  EXPECT_EQ(&cControllable, &cFootBot.GetComponent<CControllableEntity>("controller"));
-  EXPECT_EQ(&cControllable.GetParent(), &cFootBot);
-  EXPECT_EQ(&cFootBot.GetEmbodiedEntity().GetRootEntity(), &cFootBot);
-  EXPECT_EQ(ThrownText([&] { cControllable.GetController(); }),
-            "[FATAL] Entity \"fb7\" has no controller");
-  EXPECT_THROW(cFootBot.GetComponent("camera"), CARGoSException);
-  EXPECT_THROW(cFootBot.GetComponent<CControllableEntity>("body"), CARGoSException);
-  EXPECT_THROW(cFootBot.GetParent(), CARGoSException);
-  CSpiriEntity cSpiri("sp1");
-  EXPECT_EQ(cSpiri.GetTypeDescription(), "spiri");
-  EXPECT_EQ(cSpiri.GetControllableEntity().GetTypeDescription(), "controller");
-}
-
-TEST_F(ArgosHarness, RobotsAreInTheSpaceWhileTheyExist) {
-  CSpace &cSpace = CSimulator::GetInstance().GetSpace();
-  EXPECT_THROW(cSpace.GetEntitiesByType("controller"), CARGoSException);
-  {
-    CRobot cFootBot("fb3", Config(DUMMY_CONFIG));
-    SRobotSettings sSpiriSettings;
-    sSpiriSettings.EntityType = "spiri";
-    CRobot cSpiri("sp100", Config(DUMMY_CONFIG), sSpiriSettings);
-    EXPECT_THROW(CRobot("fb3", Config(DUMMY_CONFIG)), CARGoSException);
-
-    CSpace::TMapPerType &tControllers = cSpace.GetEntitiesByType("controller");
-    ASSERT_EQ(tControllers.size(), 2u);
-    for (auto &tEntry : tControllers) {
-      CControllableEntity *pcEntity = any_cast<CControllableEntity *>(tEntry.second);
-      EXPECT_EQ(pcEntity->GetRootEntity().GetId(), tEntry.first);
-      EXPECT_NE(dynamic_cast<CDummyController *>(&pcEntity->GetController()), nullptr);
-    }
-    CFootBotEntity *pcFootBot =
-        any_cast<CFootBotEntity *>(cSpace.GetEntitiesByType("foot-bot").at("fb3"));
-    EXPECT_EQ(&pcFootBot->GetControllableEntity().GetController(),
-              &cFootBot.GetController());
-    EXPECT_EQ(&cSpiri.GetEntity(),
-              any_cast<CSpiriEntity *>(cSpace.GetEntitiesByType("spiri").at("sp100")));
-  }
-  EXPECT_THROW(cSpace.GetEntitiesByType("controller"), CARGoSException);
-  EXPECT_THROW(cSpace.GetEntitiesByType("foot-bot"), CARGoSException);
 }

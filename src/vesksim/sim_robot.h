@@ -2,28 +2,24 @@
 // simulator does (by label, with the sensors and actuators its XML
 // configuration lists) and drives its life cycle. Tests reach the simulated
 // devices through it to set readings and read commands.
-#ifndef ARGOS_STANDIN_SIM_ROBOT_H
-#define ARGOS_STANDIN_SIM_ROBOT_H
+#ifndef VESKSIM_ROBOT_H
+#define VESKSIM_ROBOT_H
 
-#include "sim/standin_devices.h"
-#include "sim/standin_entities.h"
+#include "sim_robot_devices.h"
+
 #include <argos3/core/control_interface/ci_controller.h>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
-namespace argos {
-namespace standin {
+namespace vesksim {
 
 // Per-robot settings the simulator takes from the robot entity.
 struct SRobotSettings {
   size_t RABDataSize = 10; // rab_data_size
   Real RABRange = 3;       // rab_range, metres: how far this robot's packets reach
   size_t NumLEDs = 13;     // a foot-bot's LED count
-  // Robot entity entered into CSimulator's space while the robot exists:
-  // "foot-bot", "spiri", or "" for none.
-  std::string EntityType = "foot-bot";
 };
 
 // What a device creator gets to build a device for one robot.
@@ -55,14 +51,12 @@ public:
   //     <sensors>...</sensors><params .../></vesk_controller_footbot>
   // whose tag is the registration label. The controller is created, given
   // str_id, its devices are created and initialised from their XML nodes,
-  // then the controller's Init gets <params>. Then the robot entity, with
-  // the controller attached, enters the space. Any failure throws
+  // then the controller's Init gets <params>. Any failure throws
   // CARGoSException and leaves nothing behind.
   CRobot(const std::string &str_id, TConfigurationNode &t_controller_config,
          const SRobotSettings &s_settings = SRobotSettings(),
          const SPose &s_pose = SPose());
-  // Destroy()s the robot first if that has not happened yet, then takes
-  // its entity out of the space.
+  // Destroy()s the robot first if that has not happened yet.
   ~CRobot();
   CRobot(const CRobot &) = delete;
   CRobot &operator=(const CRobot &) = delete;
@@ -78,9 +72,6 @@ public:
   const std::string &GetId() const { return m_pcController->GetId(); }
   CCI_Controller &GetController() { return *m_pcController; }
   SPose &GetPose() { return m_sPose; }
-  // The robot entity (a CFootBotEntity or CSpiriEntity); throws
-  // CARGoSException when the settings asked for none.
-  CComposableEntity &GetEntity();
   const SRobotSettings &GetSettings() const { return m_sSettings; }
 
   // The device configured under str_name as the given simulated type;
@@ -100,17 +91,14 @@ public:
 
 private:
   void AddDevices(TConfigurationNode &t_config);
-  void CreateEntity();
 
   SRobotSettings m_sSettings;
   SPose m_sInitialPose;
   SPose m_sPose; // before the controller: devices keep pointers to it
   std::unique_ptr<CCI_Controller> m_pcController;
-  std::unique_ptr<CComposableEntity> m_pcEntity; // refers to the controller
   bool m_bDestroyed = false;
 };
 
-} // namespace standin
-} // namespace argos
+} // namespace vesksim
 
 #endif

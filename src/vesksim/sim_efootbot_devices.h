@@ -1,19 +1,18 @@
 /*
- * Simulated extended foot-bot devices for the ARGoS stand-in: test-side
- * implementations of the extension interfaces, for unit tests and headless
- * runs without ARGoS. Controllers use only the CCI_ interfaces.
+ * Simulated extended foot-bot devices of the headless world: the extension
+ * interfaces' proximity ring and battery, for vesksim and the controller
+ * tests. Controllers use only the CCI_ interfaces.
  */
-#ifndef VESK_STANDIN_EFOOTBOT_DEVICES_H
-#define VESK_STANDIN_EFOOTBOT_DEVICES_H
+#ifndef VESKSIM_EFOOTBOT_DEVICES_H
+#define VESKSIM_EFOOTBOT_DEVICES_H
 
 #include "extensions/ci_efootbot_battery_sensor.h"
 #include "extensions/ci_efootbot_proximity_sensor.h"
-#include "sim/standin_devices.h"
+#include "sim_robot_devices.h"
 
 #include <vector>
 
-namespace argos {
-namespace standin {
+namespace vesksim {
 
 /* Proximity ring whose values a test sets. */
 class CEFootBotProximitySensor : public CCI_EFootBotProximitySensor {
@@ -61,7 +60,6 @@ private:
    place of ARGoS's) into the stand-in's device registry. */
 void RegisterEFootBotDevices();
 
-} // namespace standin
-} // namespace argos
+} // namespace vesksim
 
 #endif

@@ -1,14 +1,13 @@
 /*
- * Simulated extended foot-bot devices for the ARGoS stand-in.
+ * Simulated extended foot-bot devices of the headless world.
  */
-#include "extensions/standin_efootbot_devices.h"
+#include "sim_efootbot_devices.h"
 
-#include "sim/standin_robot.h"
+#include "sim_robot.h"
 
 #include <algorithm>
 
-namespace argos {
-namespace standin {
+namespace vesksim {
 
 void CEFootBotProximitySensor::SetValue(size_t un_index, Real f_value) {
   if (un_index >= m_tReadings.size())
@@ -62,5 +61,4 @@ void RegisterEFootBotDevices() {
       "battery", [](const SDeviceContext &) { return new CEFootBotBatterySensor; });
 }
 
-} // namespace standin
-} // namespace argos
+} // namespace vesksim

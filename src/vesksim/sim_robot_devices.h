@@ -1,9 +1,9 @@
-// Simulated robot devices of the ARGoS stand-in. Each implements one ARGoS
-// control interface and adds what tests and the headless harness need to
-// set its readings or read what the controller commanded. Controller code
-// uses only the argos::CCI_* interfaces; these classes are test-side only.
-#ifndef ARGOS_STANDIN_SIM_DEVICES_H
-#define ARGOS_STANDIN_SIM_DEVICES_H
+// Simulated robot devices of the headless world. Each implements one ARGoS
+// control interface and adds what the world and tests need to set its
+// readings or read what the controller commanded. Controller code uses only
+// the argos::CCI_* interfaces, so the same controllers run here and in ARGoS.
+#ifndef VESKSIM_ROBOT_DEVICES_H
+#define VESKSIM_ROBOT_DEVICES_H
 
 #include <argos3/core/utility/math/quaternion.h>
 #include <argos3/plugins/robots/foot-bot/control_interface/ci_footbot_proximity_sensor.h>
@@ -17,8 +17,9 @@
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_sensor.h>
 #include <vector>
 
-namespace argos {
-namespace standin {
+namespace vesksim {
+
+using namespace argos;
 
 // Where a robot is. The harness owns one per robot; devices that depend on
 // the robot's pose read it through a pointer.
@@ -159,7 +160,6 @@ public:
   }
 };
 
-} // namespace standin
-} // namespace argos
+} // namespace vesksim
 
 #endif

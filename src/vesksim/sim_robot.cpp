@@ -1,10 +1,8 @@
-// Headless robot harness of the ARGoS stand-in.
-#include "sim/standin_robot.h"
-#include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
-#include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
+// The headless world's robot harness: controllers built and driven as the
+// simulator does it.
+#include "sim_robot.h"
 
-namespace argos {
-namespace standin {
+namespace vesksim {
 
 namespace {
 
@@ -84,9 +82,7 @@ CRobot::CRobot(const std::string &str_id, TConfigurationNode &t_controller_confi
     m_pcController->SetId(str_id);
     AddDevices(t_controller_config);
     m_pcController->Init(GetNode(t_controller_config, "params"));
-    CreateEntity();
   } catch (CARGoSException &ex) {
-    m_pcEntity.reset();
     // The devices already added go with the controller.
     m_pcController.reset();
     THROW_ARGOSEXCEPTION_NESTED("Error creating robot \""
@@ -115,34 +111,6 @@ void CRobot::AddDevices(TConfigurationNode &t_config) {
   }
 }
 
-namespace {
-
-template <class ROBOT>
-std::unique_ptr<CComposableEntity> NewRobotEntity(const std::string &str_id,
-                                                  CCI_Controller &c_controller) {
-  std::unique_ptr<ROBOT> pcRobot(new ROBOT(str_id));
-  CEntityWiring::SetController(pcRobot->GetControllableEntity(), &c_controller);
-  CEntityWiring::AddRobot(*pcRobot);
-  return pcRobot;
-}
-
-} // namespace
-
-void CRobot::CreateEntity() {
-  const std::string &strType = m_sSettings.EntityType;
-  if (strType == "foot-bot")
-    m_pcEntity = NewRobotEntity<CFootBotEntity>(GetId(), *m_pcController);
-  else if (strType == "spiri")
-    m_pcEntity = NewRobotEntity<CSpiriEntity>(GetId(), *m_pcController);
-  else if (!strType.empty())
-    THROW_ARGOSEXCEPTION("Unknown robot entity type \"" << strType << "\"");
-}
-
-CComposableEntity &CRobot::GetEntity() {
-  if (!m_pcEntity) THROW_ARGOSEXCEPTION("Robot \"" << GetId() << "\" has no entity");
-  return *m_pcEntity;
-}
-
 CRobot::~CRobot() {
   // A destructor must not throw: a failing Destroy is only reported.
   try {
@@ -151,7 +119,6 @@ CRobot::~CRobot() {
     LOGERR << ex.what() << std::endl;
     LOGERR.Flush();
   }
-  if (m_pcEntity) CEntityWiring::RemoveRobot(*m_pcEntity);
 }
 
 void CRobot::Step() {
@@ -180,5 +147,4 @@ void CRobot::Destroy() {
   m_pcController->Destroy();
 }
 
-} // namespace standin
-} // namespace argos
+} // namespace vesksim

@@ -1,8 +1,7 @@
-// Simulated robot devices of the ARGoS stand-in.
-#include "sim/standin_devices.h"
+// Simulated robot devices of the headless world.
+#include "sim_robot_devices.h"
 
-namespace argos {
-namespace standin {
+namespace vesksim {
 
 CRadians SPose::Yaw() const {
   CRadians cZ, cY, cX;
@@ -138,5 +137,4 @@ void CColoredBlobPerspectiveCameraSensor::Reset() {
   m_sReadings.Counter = 0;
 }
 
-} // namespace standin
-} // namespace argos
+} // namespace vesksim
