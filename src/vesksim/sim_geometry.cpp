@@ -5,6 +5,10 @@
 
 namespace vesksim {
 
+Real WrappedAngle(Real f_angle) {
+  return std::remainder(f_angle, 2 * 3.14159265358979323846);
+}
+
 CVector2 SWall::ToLocal(const CVector2 &c_point) const {
   const Real fDx = c_point.GetX() - Center.GetX();
   const Real fDy = c_point.GetY() - Center.GetY();

@@ -12,6 +12,11 @@ namespace vesksim {
 using argos::CVector2;
 using argos::Real;
 
+// The angle wrapped into [-pi, pi] in one step, however large (ARGoS's
+// normalisation subtracts 2 pi until it gets there, which a script's wheel
+// speeds or yaw could make last for ever). Not finite stays not finite.
+Real WrappedAngle(Real f_angle);
+
 // A wall: a box of the experiment, seen from above.
 struct SWall {
   std::string Id;

@@ -58,6 +58,8 @@ public:
 
 class CDifferentialSteeringActuator : public CCI_DifferentialSteeringActuator {
 public:
+  // Standing still (ARGoS leaves the speeds of its interface unset).
+  CDifferentialSteeringActuator() { Reset(); }
   void SetLinearVelocity(Real f_left_velocity, Real f_right_velocity) override;
   Real GetLeftVelocity() const { return m_fCurrentVelocity[0]; }
   Real GetRightVelocity() const { return m_fCurrentVelocity[1]; }
@@ -156,7 +158,8 @@ private:
 class CBatterySensor : public CCI_BatterySensor {
 public:
   void SetReading(Real f_available_charge, Real f_time_left) {
-    m_sReading = SReading(f_available_charge, f_time_left);
+    m_sReading.AvailableCharge = f_available_charge;
+    m_sReading.TimeLeft = f_time_left;
   }
 };
 

@@ -16,6 +16,10 @@ constexpr Real EDGE_THICKNESS = 1.0;
 // A foot-bot moves in slices no longer than this fraction of its radius, so
 // that no step can carry it through a thin wall or another robot.
 constexpr Real SLICE_OF_RADIUS = 0.5;
+// More slices than this only come from absurd wheel speeds a script may set
+// (kilometres per step): such a robot moves in longer slices and stops at
+// the first wall.
+constexpr Real MAX_SLICES = 4096;
 
 CVector2 ArenaMin(const CVector3 &c_size, const CVector3 &c_center) {
   return CVector2(c_center.GetX() - c_size.GetX() / 2,
@@ -55,6 +59,11 @@ template <typename T, typename MAP> T *Device(MAP &t_map, const char *pch_name) 
 
 } // namespace
 
+void UsePlainLogs() {
+  LOG.DisableColoredOutput();
+  LOGERR.DisableColoredOutput();
+}
+
 CWorld::CWorld(Real f_ticks_per_second, const CVector3 &c_size, const CVector3 &c_center,
                const std::vector<SWall> &vec_walls)
     : m_fTick(1.0 / f_ticks_per_second), m_cArenaSize(c_size), m_cArenaCenter(c_center),
@@ -64,6 +73,7 @@ CWorld::CWorld(Real f_ticks_per_second, const CVector3 &c_size, const CVector3 &
   if (!(f_ticks_per_second > 0))
     THROW_ARGOSEXCEPTION("ticks_per_second must be positive, got " << f_ticks_per_second);
   RegisterWorldDevices();
+  UsePlainLogs();
 }
 
 CWorld::CWorld(const SExperiment &s_experiment)
@@ -154,8 +164,7 @@ void CWorld::Act(SBody &s_body, uint32_t un_index) {
 }
 
 void CWorld::SetYaw(SBody &s_body, Real f_yaw) {
-  argos::CRadians cYaw(f_yaw);
-  cYaw.SignedNormalize();
+  const argos::CRadians cYaw(WrappedAngle(f_yaw));
   s_body.Yaw = cYaw.GetValue();
   s_body.Pose().Orientation.FromEulerAngles(cYaw, argos::CRadians::ZERO,
                                             argos::CRadians::ZERO);
@@ -171,8 +180,8 @@ void CWorld::Drive(SBody &s_body, uint32_t un_index) {
   const Real fSpeed = (fLeft + fRight) / 2;
   const Real fTurn = (fRight - fLeft) / INTERWHEEL_DISTANCE;
   const Real fLength = std::abs(fSpeed) * m_fTick;
-  const int nSlices = std::max(
-      1, static_cast<int>(std::ceil(fLength / (SLICE_OF_RADIUS * s_body.Radius))));
+  const int nSlices = static_cast<int>(std::clamp(
+      std::ceil(fLength / (SLICE_OF_RADIUS * s_body.Radius)), 1.0, MAX_SLICES));
   const Real fDt = m_fTick / nSlices;
   Real fYaw = s_body.Yaw;
   CVector2 cAt = s_body.Floor();
@@ -204,6 +213,12 @@ void CWorld::Drive(SBody &s_body, uint32_t un_index) {
 // overlapping can thus still separate.
 bool CWorld::Blocked(const SBody &s_body, uint32_t un_index, const CVector2 &c_from,
                      const CVector2 &c_to) const {
+  // A slice long enough to jump over an arena edge lands outside the floor.
+  const CVector2 cMin = ArenaMin(m_cArenaSize, m_cArenaCenter);
+  const CVector2 cMax = ArenaMax(m_cArenaSize, m_cArenaCenter);
+  if (!(c_to.GetX() >= cMin.GetX() && c_to.GetX() <= cMax.GetX() &&
+        c_to.GetY() >= cMin.GetY() && c_to.GetY() <= cMax.GetY()))
+    return true;
   for (const SWall &sWall : m_vecObstacles) {
     const Real fGap = SignedDistance(sWall, c_to) - s_body.Radius;
     if (fGap < 0 && fGap < SignedDistance(sWall, c_from) - s_body.Radius) return true;
@@ -234,10 +249,8 @@ void CWorld::Fly(SBody &s_body) {
   const Real fLength = cMove.Length();
   if (fLength > FLIGHT_MAX_SPEED * m_fTick) cMove *= FLIGHT_MAX_SPEED * m_fTick / fLength;
   s_body.Pose().Position += cMove;
-  Real fTurn = argos::NormalizedDifference(s_body.Flight->GetTargetYaw(),
-                                           argos::CRadians(s_body.Yaw))
-                   .GetValue() *
-               fFraction;
+  Real fTurn =
+      WrappedAngle(s_body.Flight->GetTargetYaw().GetValue() - s_body.Yaw) * fFraction;
   fTurn =
       std::clamp(fTurn, -FLIGHT_MAX_YAW_RATE * m_fTick, FLIGHT_MAX_YAW_RATE * m_fTick);
   SetYaw(s_body, s_body.Yaw + fTurn);

@@ -14,6 +14,11 @@
 
 namespace vesksim {
 
+// Makes the simulator's logs plain text: they go to terminals and files that
+// people and tests read, and ARGoS's coloured logs would even end the
+// program's output with a colour reset.
+void UsePlainLogs();
+
 class CWorld {
 public:
   // Foot-bot wheel axis length, metres.

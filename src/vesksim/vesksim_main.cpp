@@ -136,6 +136,7 @@ int Run(const SOptions &s_opts) {
 using namespace argos;
 
 int main(int argc, char **argv) {
+  vesksim::UsePlainLogs();
   SOptions sOpts;
   const int nStatus = ParseOptions(argc, argv, sOpts);
   if (nStatus >= 0) return nStatus;

@@ -14,6 +14,7 @@
 #include <cstring>
 
 int main(int argc, char **argv) {
+  vesksim::UsePlainLogs();
   /* The command line is checked before Qt starts, so that --help needs no
    * display. */
   const bool bHelp = argc == 2 && (std::strcmp(argv[1], "--help") == 0 ||

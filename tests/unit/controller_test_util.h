@@ -116,6 +116,9 @@ public:
   CTestRobot(const std::string &str_id, const std::string &str_xml,
              size_t un_payload = 32) {
     m_cDocument.Parse(str_xml);
+    /* The log's text is under test, not ARGoS's colouring of it. */
+    argos::LOG.DisableColoredOutput();
+    argos::LOGERR.DisableColoredOutput();
     vesksim::SRobotSettings sSettings;
     sSettings.RABDataSize = un_payload;
     m_pcRobot.reset(

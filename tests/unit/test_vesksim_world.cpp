@@ -144,6 +144,23 @@ TEST_F(VeskSimWorld, OppositeWheelSpeedsTurnOnTheSpot) {
   EXPECT_NEAR(cBot.Robot->GetPose().Yaw().GetValue(), 1.0, 1e-9);
 }
 
+TEST_F(VeskSimWorld, AbsurdWheelSpeedsEndTheStepInsideTheArena) {
+  auto pcWorld = Arena();
+  SBody &cSpin =
+      pcWorld->AddRobot(Spec("fb1", 1, 1), Probe("left=\"-1e30\" right=\"1e30\""));
+  SBody &cRush =
+      pcWorld->AddRobot(Spec("fb2", -1, -1), Probe("left=\"1e30\" right=\"1e30\""));
+  for (int i = 0; i < 3; ++i)
+    pcWorld->Step();
+  EXPECT_GE(cSpin.Yaw, -PI);
+  EXPECT_LE(cSpin.Yaw, PI);
+  EXPECT_LE(std::abs(cRush.Position().GetX()), 5.0);
+  EXPECT_LE(std::abs(cRush.Position().GetY()), 5.0);
+  EXPECT_NEAR(WrappedAngle(1e300), std::remainder(1e300, 2 * PI), 0);
+  EXPECT_NEAR(WrappedAngle(3 * PI / 2), -PI / 2, 1e-12);
+  EXPECT_TRUE(std::isnan(WrappedAngle(INFINITY)));
+}
+
 TEST_F(VeskSimWorld, UnequalWheelsFollowAnArc) {
   auto pcWorld = Arena();
   SBody &cBot = pcWorld->AddRobot(Spec("fb1", 0, 0), Probe("left=\"0\" right=\"14\""));
