@@ -14,7 +14,7 @@
 
 #include <cstring>
 
-#include "veskharness.h"
+#include "veskpacket.h"
 #include "veskneighbors.h"
 #include "veskinmsg.h"
 #include "veskoutmsg.h"
@@ -80,19 +80,21 @@ function step() {
 )";
 
 Bytes g_code;
+const uint32_t PAYLOAD = 512;
 
 void control_step(veskvm_t vm, const uint8_t *packet, uint32_t size, Bytes &out) {
   veskneighbors_reset(vm);
-  veskharness_receive_packet(vm, packet, size, 1.0f, 0.5f, 0.0f);
+  veskpacket_receive(vm, packet, size, 1.0f, 0.5f, 0.0f);
   veskvm_process_inmsgs(vm);
   veskvm_function_call(vm, "step", 0);
   veskvm_process_outmsgs(vm);
-  out.assign(512, 0);
-  veskharness_build_packet(vm, out.data(), static_cast<uint32_t>(out.size()));
+  out.assign(PAYLOAD, 0);
+  veskpacket_build(vm, out.data(), static_cast<uint32_t>(out.size()));
 }
 
 veskvm_t robot(uint16_t id) {
   veskvm_t vm = veskvm_new(id);
+  veskpacket_set_size(vm, PAYLOAD);
   veskvm_set_bcode(vm, g_code.data(), static_cast<uint32_t>(g_code.size()));
   register_print(vm);
   run(vm, STEP_BUDGET);

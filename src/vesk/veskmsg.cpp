@@ -16,6 +16,10 @@
 
 #include "veskvm.h"
 
+const char *const veskmsg_kind_desc[VESKMSG_KINDS] = {
+    "VESKMSG_BROADCAST", "VESKMSG_SWARM_LIST", "VESKMSG_VSTIG_PUT",
+    "VESKMSG_VSTIG_GET", "VESKMSG_SWARM_JOIN", "VESKMSG_SWARM_LEAVE"};
+
 namespace {
 
 bool fits(const veskdarray_t p, uint32_t pos, uint64_t width) {

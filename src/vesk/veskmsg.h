@@ -25,6 +25,8 @@ typedef enum {
   VESKMSG_SWARM_LEAVE
 } veskmsg_kind;
 #define VESKMSG_KINDS 6
+/* Names of the kinds, as warnings print them. */
+VESK_API extern const char *const veskmsg_kind_desc[VESKMSG_KINDS];
 
 /* Scale of the float mantissa field; used after conversion to float (2^31). */
 #define MAX_MANTISSA 2147483646

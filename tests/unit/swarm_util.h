@@ -21,6 +21,7 @@
 #include "veskmsg.h"
 #include "veskneighbors.h"
 #include "veskoutmsg.h"
+#include "veskpacket.h"
 #include "veskparser.h"
 #include "veskswarm.h"
 #include "veskvm.h"

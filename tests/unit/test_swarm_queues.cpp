@@ -452,8 +452,8 @@ neighbors.listen("ab", function(topic, value, sender) { heard = heard + 1 })
     Bytes packet(4 + rng() % 60);
     for (uint8_t &b : packet)
       b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() % 7 : rng());
-    veskharness_receive_packet(vm, packet.data(), static_cast<uint32_t>(packet.size()),
-                               1.0f, 0.0f, 0.0f);
+    veskpacket_receive(vm, packet.data(), static_cast<uint32_t>(packet.size()), 1.0f,
+                       0.0f, 0.0f);
     veskvm_process_inmsgs(vm);
     ASSERT_EQ(vm.vm()->state, VESKVM_STATE_READY) << vm.error();
   }
