@@ -118,16 +118,23 @@ void resolve_conflict(veskvm_t vm, uint16_t id, veskvstig_t vs, veskobj_t key,
   }
 }
 
-/* Applies a received entry (value on the heap) to the local copy. */
+/*
+ * Applies a received entry (value on the heap) to the local copy. A query
+ * (a get carrying nil) only asks: it never changes the local copy nor
+ * enters the conflict rule, and whoever holds the key answers with a put of
+ * its version. Anything else is a version, merged by timestamp and writer.
+ */
 void merge(veskvm_t vm, int kind, uint16_t id, veskvstig_t vs, veskobj_t key,
            veskvstig_elem_t received) {
   veskvstig_elem_t local = veskvstig_lookup(vs, key);
-  if (!local || local->timestamp < received->timestamp) {
+  if (veskvstig_is_query(kind, received)) {
+    if (local) veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, id, key, local);
+  } else if (!local || veskvstig_newer(received->timestamp, local->timestamp)) {
     veskvstig_elem_t adopted = veskvstig_elem_new(veskobj_iclone(received->data),
                                                   received->timestamp, received->robot);
     veskvstig_store(vs, key, adopted);
     veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, id, key, adopted);
-  } else if (local->timestamp > received->timestamp) {
+  } else if (veskvstig_newer(local->timestamp, received->timestamp)) {
     if (kind == VESKMSG_VSTIG_GET)
       veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, id, key, local);
   } else if (local->robot != received->robot) {

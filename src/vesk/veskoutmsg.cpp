@@ -131,6 +131,21 @@ veskdict_t vstig_index(veskvm_t vm, uint16_t id) {
   return inner;
 }
 
+/*
+ * Whether the pending stigmergy message old already says all that a new
+ * message (kind, entry e) for the same key would. A query never displaces a
+ * version, and any version displaces a query; between versions, only a
+ * strictly newer or the very same one is kept, so the winner of a conflict
+ * (same timestamp, other writer) always replaces what is pending.
+ */
+bool covers(veskoutmsg_t old, int kind, const veskvstig_elem_t e) {
+  const veskvstig_elem_t pending = old->u.vs.data;
+  if (veskvstig_is_query(kind, e)) return true;
+  if (veskvstig_is_query(old->type, pending)) return false;
+  return veskvstig_newer(pending->timestamp, e->timestamp) ||
+         veskvstig_elem_same(pending, e);
+}
+
 int serialize_msg(veskdarray_t p, uint16_t robot, veskoutmsg_t m) {
   veskmsg_serialize_u8(p, static_cast<uint8_t>(m->type));
   switch (m->type) {
@@ -307,7 +322,7 @@ void veskoutmsg_queue_append_vstig(struct veskvm_s *vm, int type, uint16_t id,
   veskdict_t index = vstig_index(vm, id);
   veskoutmsg_t *pending = veskdict_get(index, &key, veskoutmsg_t);
   veskoutmsg_t old = pending ? *pending : nullptr;
-  if (old && old->u.vs.data->timestamp >= e->timestamp) return;
+  if (old && covers(old, type, e)) return;
   veskoutmsg_t m = msg_new(type);
   m->u.vs.id = id;
   m->u.vs.key = veskobj_iclone(key);

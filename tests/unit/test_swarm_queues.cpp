@@ -27,17 +27,30 @@ void append(veskvm_t vm, const Bytes &b) {
   veskinmsg_queue_append(vm, payload_of(b));
 }
 
-/* A received stigmergy message: kind, stigmergy id, string key, integer value. */
-Bytes vstig_msg(uint8_t kind, uint16_t id, const char *key, int32_t value, uint16_t ts,
-                uint16_t writer) {
-  EmptyVm scratch;
-  veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(scratch.num(value)), ts, writer);
+/* A received stigmergy message: kind, stigmergy id, string key, value. */
+Bytes vstig_bytes(EmptyVm &scratch, uint8_t kind, uint16_t id, const char *key,
+                  veskobj_t value, uint16_t ts, uint16_t writer) {
+  veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(value), ts, writer);
   Payload p;
   veskmsg_serialize_u8(p.p, kind);
   veskmsg_serialize_u16(p.p, id);
   veskvstig_elem_serialize(p.p, scratch.str(key), e);
   veskvstig_elem_free(&e);
   return p.bytes();
+}
+
+Bytes vstig_msg(uint8_t kind, uint16_t id, const char *key, int32_t value, uint16_t ts,
+                uint16_t writer) {
+  EmptyVm scratch;
+  return vstig_bytes(scratch, kind, id, key, scratch.num(value), ts, writer);
+}
+
+/* A received get carrying nil: a query. */
+Bytes ask(const char *key, uint16_t ts, uint16_t writer) {
+  EmptyVm scratch;
+  veskvm_pushnil(scratch);
+  return vstig_bytes(scratch, VESKMSG_VSTIG_GET, 1, key, veskvm_stack_at(scratch, 1), ts,
+                     writer);
 }
 
 /* The local entry of a string key, or null. */
@@ -195,18 +208,30 @@ TEST(SwarmOutbound, PeriodicSwarmList) {
   EXPECT_EQ(veskoutmsg_queue_size(vm), 1u);
 }
 
-TEST(SwarmOutbound, StigmergyDeduplication) {
-  EmptyVm vm;
-  auto queue = [&](int kind, const char *key, int32_t value, uint16_t ts) {
-    veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, 1);
+/* Pending stigmergy messages of robot 1, queued with explicit versions. */
+class SwarmDedup : public ::testing::Test {
+protected:
+  EmptyVm vm{1};
+
+  void queue(int kind, const char *key, int32_t value, uint16_t ts, uint16_t writer = 1) {
+    veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, writer);
     veskoutmsg_queue_append_vstig(vm, kind, 1, vm.str(key), e);
     veskvstig_elem_free(&e);
-  };
+  }
+  void query(const char *key) {
+    veskvstig_elem_t e = veskvstig_elem_new(veskobj_new(VESKTYPE_NIL), 1, 1);
+    veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_GET, 1, vm.str(key), e);
+    veskvstig_elem_free(&e);
+  }
+};
+
+TEST_F(SwarmDedup, OnlyAStrictlyNewerOrTheVerySameVersionStaysPending) {
   queue(VESKMSG_VSTIG_PUT, "a", 10, 1);
   queue(VESKMSG_VSTIG_PUT, "b", 20, 1);
   queue(VESKMSG_VSTIG_PUT, "a", 11, 2); /* newer: replaces, goes to the back */
-  queue(VESKMSG_VSTIG_PUT, "b", 21, 1); /* not newer: dropped */
-  queue(VESKMSG_VSTIG_GET, "c", 0, 4);
+  queue(VESKMSG_VSTIG_PUT, "a", 9, 1);  /* older: dropped */
+  queue(VESKMSG_VSTIG_PUT, "b", 20, 1); /* the very same: dropped */
+  queue(VESKMSG_VSTIG_GET, "c", 7, 4);
   queue(VESKMSG_VSTIG_PUT, "c", 30, 5); /* a newer put replaces a pending get */
   auto msgs = drain(vm);
   ASSERT_EQ(msgs.size(), 3u);
@@ -216,6 +241,34 @@ TEST(SwarmOutbound, StigmergyDeduplication) {
   /* Once sent, a key can be queued again with any timestamp. */
   queue(VESKMSG_VSTIG_GET, "a", 0, 1);
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(3, 1, "a", 0, 1, 1)}));
+}
+
+TEST_F(SwarmDedup, TheWinnerOfAConflictReplacesThePendingVersion) {
+  queue(VESKMSG_VSTIG_PUT, "k", 10, 2, 3);
+  queue(VESKMSG_VSTIG_PUT, "k", 80, 2, 8); /* same timestamp, other writer */
+  queue(VESKMSG_VSTIG_PUT, "j", 1, 2, 8);
+  queue(VESKMSG_VSTIG_PUT, "j", 2, 2, 8); /* same writer and stamp, new value */
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 80, 2, 8),
+                                           vstig_msg(2, 1, "j", 2, 2, 8)}));
+}
+
+TEST_F(SwarmDedup, NewerAcrossTheWrap) {
+  queue(VESKMSG_VSTIG_PUT, "k", 1, 65535);
+  queue(VESKMSG_VSTIG_PUT, "k", 2, 0);
+  queue(VESKMSG_VSTIG_PUT, "j", 1, 3);
+  queue(VESKMSG_VSTIG_PUT, "j", 2, 65000); /* 3 is newer than 65000 */
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 2, 0, 1),
+                                           vstig_msg(2, 1, "j", 1, 3, 1)}));
+}
+
+TEST_F(SwarmDedup, AQueryNeverDisplacesAVersion) {
+  query("k");
+  query("k");
+  queue(VESKMSG_VSTIG_PUT, "k", 5, 40000, 9); /* "older" than timestamp 1 */
+  query("k");
+  query("j");
+  Bytes ask_j = {3, 0, 1, 0, 3, 0, 1, 'j', 0, 0, 0, 1, 0, 1};
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 5, 40000, 9), ask_j}));
 }
 
 TEST(SwarmOutbound, PendingStringsSurviveCollections) {
@@ -266,10 +319,52 @@ TEST_F(SwarmMerge, NewKeyIsAdoptedAndRebroadcast) {
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 42, 3, 9)}));
 }
 
-TEST_F(SwarmMerge, GetOfUnknownKeyIsAdoptedToo) {
+TEST_F(SwarmMerge, GetCarryingAValueIsMergedLikeAPut) {
   receive(vstig_msg(3, 1, "k", 7, 1, 9));
   ASSERT_NE(local(vm, vs, "k"), nullptr);
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 7, 1, 9)}));
+}
+
+TEST_F(SwarmMerge, AQueryNeverChangesTheLocalCopy) {
+  /* A get carrying nil for a key this robot lacks: nothing stored, nothing sent. */
+  receive(ask("k", 1, 9));
+  EXPECT_EQ(veskdict_size(vs->data), 0u);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
+  /* Whatever the query's timestamp and writer, the holder answers with its
+     version: same stamp and a larger writer (once the conflict rule), a
+     newer stamp (once adopted), the holder's own version. */
+  store(vm, vs, "k", 1, 1, 3);
+  for (uint16_t writer : {9, 3})
+    for (uint16_t ts : {1, 7}) {
+      receive(ask("k", ts, writer));
+      EXPECT_EQ(local(vm, vs, "k")->data->i.value, 1);
+      EXPECT_EQ(local(vm, vs, "k")->robot, 3);
+      EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 1, 1, 3)}));
+    }
+}
+
+TEST_F(SwarmMerge, TimestampsCompareAsSerialNumbers) {
+  store(vm, vs, "k", 1, 65535, 3);
+  receive(vstig_msg(2, 1, "k", 2, 0, 3)); /* one write after 65535 */
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 2);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 2, 0, 3)}));
+  receive(vstig_msg(2, 1, "k", 3, 65535, 3)); /* older across the wrap: ignored */
+  receive(vstig_msg(3, 1, "k", 3, 40000, 3)); /* an older get is answered */
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 2);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 2, 0, 3)}));
+}
+
+TEST(SwarmVersions, NewerIsASerialNumberComparison) {
+  const struct {
+    uint16_t a, b;
+    bool newer;
+  } cases[] = {{2, 1, true},      {1, 2, false},       {1, 1, false},
+               {0, 65535, true},  {65535, 0, false},   {32767, 0, true},
+               {0, 32767, false}, {40000, 7233, true}, {7233, 40000, false},
+               {32768, 0, true},  {0, 32768, false},   {1, 32769, false},
+               {32769, 1, true}};
+  for (const auto &c : cases)
+    EXPECT_EQ(veskvstig_newer(c.a, c.b) != 0, c.newer) << c.a << " vs " << c.b;
 }
 
 TEST_F(SwarmMerge, OlderLocalEntryIsReplaced) {
