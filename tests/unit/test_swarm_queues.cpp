@@ -96,20 +96,32 @@ TEST(SwarmInbound, EmptyPayloadIsDroppedAndUnknownKindsSortLast) {
   EXPECT_EQ(vm.vm()->state, VESKVM_STATE_READY);
 }
 
-TEST(SwarmInbound, CapacityDropsTheLastOfTheHighestKind) {
+TEST(SwarmInbound, AFullQueueDropsBroadcastsFirst) {
   EmptyVm vm;
-  for (uint8_t i = 0; i < 60; ++i)
-    append(vm, kind_msg(1, i));
+  for (uint8_t i = 0; i < 3; ++i)
+    append(vm, kind_msg(0, i));
+  for (uint8_t i = 0; i < 57; ++i)
+    append(vm, kind_msg(2, i));
   for (uint8_t i = 0; i < 40; ++i)
     append(vm, kind_msg(5, i));
   ASSERT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
-  append(vm, kind_msg(0, 99));
+  append(vm, kind_msg(5, 40)); /* the latest broadcast makes room */
+  append(vm, kind_msg(0, 9));  /* a broadcast replaces the latest one */
   auto q = inbound(vm);
   ASSERT_EQ(q.size(), MAX_QUEUE);
-  EXPECT_EQ(q.front(), (Bytes{0, 99}));
-  EXPECT_EQ(q.back(), (Bytes{5, 38})); /* the latest kind 5 went */
-  append(vm, kind_msg(5, 100));        /* the newcomer is the last of the highest kind */
-  EXPECT_EQ(inbound(vm).back(), (Bytes{5, 38}));
+  EXPECT_EQ(std::vector<Bytes>(q.begin(), q.begin() + 3),
+            (std::vector<Bytes>{{0, 0}, {0, 1}, {2, 0}}));
+  EXPECT_EQ(q.back(), (Bytes{5, 40}));
+  append(vm, kind_msg(3, 1));
+  append(vm, kind_msg(3, 2));
+  q = inbound(vm);
+  EXPECT_EQ(q.front(), (Bytes{2, 0})); /* no broadcast is left */
+  EXPECT_EQ(q.back(), (Bytes{5, 40}));
+  /* Without broadcasts, the latest message of the highest kind goes. */
+  append(vm, kind_msg(4, 1));
+  EXPECT_EQ(inbound(vm).back(), (Bytes{5, 39}));
+  append(vm, kind_msg(5, 41)); /* the newcomer is the last of the highest kind */
+  EXPECT_EQ(inbound(vm).back(), (Bytes{5, 39}));
   EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
 }
 
@@ -476,7 +488,6 @@ TEST(SwarmMembers, ReceivedMembershipMessages) {
   EXPECT_TRUE(isin(9, 3));
   EXPECT_TRUE(isin(8, 4) && isin(8, 5));
   append(vm, Bytes{5, 0, 9, 0, 3});
-  append(vm, Bytes{1, 0, 8, 0, 0}); /* an empty list does not touch the record */
   veskvm_process_inmsgs(vm);
   EXPECT_FALSE(isin(9, 3));
   EXPECT_TRUE(isin(8, 4));
@@ -492,6 +503,11 @@ TEST(SwarmMembers, ReceivedMembershipMessages) {
             "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_JOIN message received\n"
             "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_LEAVE message received\n");
   EXPECT_TRUE(isin(8, 4)); /* the bad list left the record alone */
+
+  append(vm, Bytes{1, 0, 8, 0, 0}); /* an empty list: a member of no swarm */
+  veskvm_process_inmsgs(vm);
+  EXPECT_FALSE(isin(8, 4) || isin(8, 5));
+  EXPECT_EQ(veskdict_size(vm.vm()->swarmmembers), 0u);
 }
 
 TEST(SwarmHostile, RandomAndMutatedMessagesNeverHurtTheVm) {

@@ -208,6 +208,22 @@ TEST(SwarmBehaviour, MembershipsAreLearntAndForgotten) {
       veskswarm_members_isrobotin(r3->swarmmembers, 1, 3)); /* lists keep it fresh */
 }
 
+TEST(SwarmBehaviour, ARobotThatLeavesItsLastSwarmIsNoLongerKinAtTheNextStep) {
+  /* Robot 2 leaves in step 10, when its periodic list is due: the list,
+     now empty, supersedes the pending leave. */
+  Globals g{{{"leave_at", 10}, {"rejoin_at", 0}}};
+  Swarm sw("membership.vsk", {1, 2, 3}, 256, Globals::setup, &g);
+  ASSERT_TRUE(sw.loaded());
+  sw.full();
+  veskvm_t r1 = sw.vm(0);
+  ASSERT_TRUE(sw.step(10));
+  EXPECT_EQ(global_int(r1, "kin"), 1);
+  ASSERT_TRUE(sw.step(1));
+  EXPECT_FALSE(veskswarm_members_isrobotin(r1->swarmmembers, 2, 3));
+  EXPECT_EQ(global_int(r1, "kin"), 0);
+  EXPECT_EQ(global_int(r1, "nonkin"), 2);
+}
+
 TEST(SwarmBehaviour, MessagesThatDoNotFitWaitInOrder) {
   Swarm sw("packing.vsk", {1, 2}, 40);
   ASSERT_TRUE(sw.loaded());
@@ -347,6 +363,24 @@ t.exec(function() { ran = 1 })
   EXPECT_EQ(global_int(vm, "ran"), 0);
   /* join 5 / leave 5 / join 5 collapse into one join; others(10) joins 10. */
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{{4, 0, 4, 0, 5}, {4, 0, 4, 0, 10}}));
+}
+
+TEST(SwarmScript, OthersThatClearsAJoinedSwarmAnnouncesTheLeave) {
+  ScriptVm vm(R"(
+var a = swarm.create(1)
+var b = swarm.create(2)
+b.join()
+a.join()
+var c = a.others(2)
+var c2 = c.in()
+var d = a.others(3)
+)",
+              4);
+  ASSERT_TRUE(vm.loaded());
+  ASSERT_EQ(vm.vm()->state, VESKVM_STATE_DONE) << vm.error();
+  EXPECT_EQ(global_int(vm, "c2"), 0);
+  /* The leave of 2 cancels its pending join; 3 was never joined: nothing. */
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{{4, 0, 4, 0, 1}, {5, 0, 4, 0, 2}}));
 }
 
 TEST(SwarmScript, SwarmErrors) {
