@@ -76,7 +76,8 @@ VESK_API int veskobj_serialize(veskdarray_t payload, const veskobj_t o);
  * Decodes one value into a new heap object of vm. Returns the position
  * after it, or -1 for a truncated or malformed encoding (unknown tag,
  * closure, userdata, a table key that cannot index a table, nesting deeper
- * than VESKMSG_MAX_DEPTH). Objects made before a failure are garbage.
+ * than VESKMSG_MAX_DEPTH) or a text for which no string id is left. Objects
+ * made before a failure are garbage.
  */
 VESK_API int64_t veskobj_deserialize(veskobj_t *out, const veskdarray_t payload,
                                      uint32_t pos, struct veskvm_s *vm);

@@ -27,6 +27,11 @@ void append(veskvm_t vm, const Bytes &b) {
   veskinmsg_queue_append(vm, payload_of(b));
 }
 
+void receive_one(veskvm_t vm, const Bytes &b) {
+  append(vm, b);
+  veskvm_process_inmsgs(vm);
+}
+
 /* A received stigmergy message: kind, stigmergy id, string key, value. */
 Bytes vstig_bytes(EmptyVm &scratch, uint8_t kind, uint16_t id, const char *key,
                   veskobj_t value, uint16_t ts, uint16_t writer) {
@@ -508,6 +513,59 @@ TEST(SwarmMembers, ReceivedMembershipMessages) {
   veskvm_process_inmsgs(vm);
   EXPECT_FALSE(isin(8, 4) || isin(8, 5));
   EXPECT_EQ(veskdict_size(vm.vm()->swarmmembers), 0u);
+}
+
+/* A put of stigmergy 1 under an integer key whose value is a table with
+   `count` distinct three-letter string keys (starting at `first`). */
+Bytes put_of_many_texts(int32_t key, uint32_t first, uint32_t count) {
+  Payload p;
+  veskmsg_serialize_u8(p.p, VESKMSG_VSTIG_PUT);
+  veskmsg_serialize_u16(p.p, 1);
+  veskmsg_serialize_u16(p.p, VESKTYPE_INT);
+  veskmsg_serialize_u32(p.p, static_cast<uint32_t>(key));
+  veskmsg_serialize_u16(p.p, VESKTYPE_TABLE);
+  veskmsg_serialize_u32(p.p, count);
+  for (uint32_t n = first; n < first + count; ++n) {
+    const char text[] = {static_cast<char>('!' + n % 90),
+                         static_cast<char>('!' + n / 90 % 90),
+                         static_cast<char>('!' + n / 8100), 0};
+    veskmsg_serialize_u16(p.p, VESKTYPE_STRING);
+    veskmsg_serialize_string(p.p, text);
+    veskmsg_serialize_u16(p.p, VESKTYPE_INT);
+    veskmsg_serialize_u32(p.p, n);
+  }
+  veskmsg_serialize_u16(p.p, 1); /* timestamp */
+  veskmsg_serialize_u16(p.p, 2); /* writer */
+  return p.bytes();
+}
+
+TEST(SwarmHostile, APeerExhaustingTheStringIdsIsRefused) {
+  EmptyVm vm(1);
+  veskvstig_t vs = vm.add_vstig(1);
+  const uint32_t payload = 70000;
+  veskpacket_set_size(vm, payload);
+  std::vector<uint8_t> out(payload);
+  testing::internal::CaptureStderr();
+  /* 14 puts of 5,000 new texts each: more than there are string ids. */
+  for (int32_t key = 0; key < 14; ++key) {
+    Bytes msg = put_of_many_texts(key, static_cast<uint32_t>(key) * 5000, 5000);
+    ASSERT_LE(msg.size(), VESKMSG_MAX_LEN);
+    Bytes packet = {0, 2, static_cast<uint8_t>(msg.size() >> 8),
+                    static_cast<uint8_t>(msg.size())};
+    packet.insert(packet.end(), msg.begin(), msg.end());
+    veskpacket_receive(vm, packet.data(), static_cast<uint32_t>(packet.size()), 1, 0, 0);
+    veskvm_process_inmsgs(vm);
+    /* Adopted values are re-broadcast: every text of them is sent intact. */
+    while (veskoutmsg_queue_size(vm) > 0)
+      ASSERT_EQ(veskpacket_build(vm, out.data(), payload), 1u);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[WARNING] [ROBOT 1] Malformed VESKMSG_VSTIG_PUT message received\n");
+  EXPECT_EQ(veskdict_size(vs->data), 13u);
+  EXPECT_EQ(vm.vm()->state, VESKVM_STATE_READY);
+  /* Texts already known still decode. */
+  receive_one(vm, put_of_many_texts(20, 0, 3));
+  EXPECT_EQ(veskdict_size(vs->data), 14u);
 }
 
 TEST(SwarmHostile, RandomAndMutatedMessagesNeverHurtTheVm) {
