@@ -49,20 +49,9 @@ Replica replica(veskvm_t vm, uint16_t id) {
   return out;
 }
 
-/* The entry of a string key in stigmergy 1, or null. */
-veskvstig_elem_t entry(veskvm_t vm, const char *key) {
-  veskvstig_t vs = veskvstig_find(vm, 1);
-  if (!vs) return nullptr;
-  veskobj_t k = veskobj_new(VESKTYPE_STRING);
-  k->s.str = key;
-  veskvstig_elem_t e = veskvstig_lookup(vs, k);
-  veskobj_destroy(&k);
-  return e;
-}
-
 /* Value, timestamp and writer of an integer entry, for compact checks. */
 std::tuple<int32_t, uint16_t, uint16_t> version(veskvm_t vm, const char *key) {
-  veskvstig_elem_t e = entry(vm, key);
+  veskvstig_elem_t e = vstig_entry(vm, 1, key);
   if (!e || !veskobj_isint(e->data)) return {INT32_MIN, 0, 0};
   return {e->data->i.value, e->timestamp, e->robot};
 }

@@ -54,16 +54,6 @@ struct Globals {
   }
 };
 
-veskvstig_elem_t vstig_entry(veskvm_t vm, uint16_t id, const char *key) {
-  veskvstig_t vs = veskvstig_find(vm, id);
-  if (!vs) return nullptr;
-  veskobj_t k = veskobj_new(VESKTYPE_STRING);
-  k->s.str = key;
-  veskvstig_elem_t e = veskvstig_lookup(vs, k);
-  veskobj_destroy(&k);
-  return e;
-}
-
 /* A received stigmergy put of an integer under a string key. */
 Bytes put_msg(uint16_t id, const char *key, int32_t value, uint16_t ts, uint16_t writer) {
   EmptyVm scratch;
