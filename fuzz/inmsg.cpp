@@ -5,6 +5,9 @@
  * with conflict handlers; the robot then runs a control step and sends.
  * The same packet arrives twice (duplicates and equal timestamps happen on
  * real links), then the whole input once more as one unframed message.
+ * A packet from robot 65535 reaches a robot that has only FREE_STRING_IDS
+ * string ids left, as after a long run or a flood of texts from peers, so
+ * that small inputs can exhaust them.
  *
  * With VESK_FUZZ_WRITE_SEEDS=DIR the program instead runs two robots for
  * a while and writes every packet the talking robot sends into DIR, which
@@ -13,11 +16,13 @@
 #include "fuzz_util.h"
 
 #include <cstring>
+#include <string>
 
-#include "veskharness.h"
+#include "veskpacket.h"
 #include "veskneighbors.h"
 #include "veskinmsg.h"
 #include "veskoutmsg.h"
+#include "veskstrman.h"
 
 using namespace vesk_fuzz;
 
@@ -80,19 +85,22 @@ function step() {
 )";
 
 Bytes g_code;
+const uint32_t PAYLOAD = 512;
+const uint32_t FREE_STRING_IDS = 256;
 
 void control_step(veskvm_t vm, const uint8_t *packet, uint32_t size, Bytes &out) {
   veskneighbors_reset(vm);
-  veskharness_receive_packet(vm, packet, size, 1.0f, 0.5f, 0.0f);
+  veskpacket_receive(vm, packet, size, 1.0f, 0.5f, 0.0f);
   veskvm_process_inmsgs(vm);
   veskvm_function_call(vm, "step", 0);
   veskvm_process_outmsgs(vm);
-  out.assign(512, 0);
-  veskharness_build_packet(vm, out.data(), static_cast<uint32_t>(out.size()));
+  out.assign(PAYLOAD, 0);
+  veskpacket_build(vm, out.data(), static_cast<uint32_t>(out.size()));
 }
 
 veskvm_t robot(uint16_t id) {
   veskvm_t vm = veskvm_new(id);
+  veskpacket_set_size(vm, PAYLOAD);
   veskvm_set_bcode(vm, g_code.data(), static_cast<uint32_t>(g_code.size()));
   register_print(vm);
   run(vm, STEP_BUDGET);
@@ -140,9 +148,17 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   return 0;
 }
 
+/* Registers texts until only `left` string ids are free. */
+void use_up_string_ids(veskvm_t vm, uint32_t left) {
+  for (uint32_t n = 0; veskdict_size(vm->strings->id2str) < VESKSTRMAN_NOID - left; ++n)
+    veskstrman_register(vm->strings, ("used-" + std::to_string(n)).c_str(), 1);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size > 65536) return 0;
   veskvm_t vm = robot(1);
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xFF)
+    use_up_string_ids(vm, FREE_STRING_IDS);
   Bytes out;
   for (int i = 0; i < 2; ++i)
     control_step(vm, data, static_cast<uint32_t>(size), out);

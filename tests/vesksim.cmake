@@ -42,6 +42,12 @@ if(TRUE)
   vesksim_case(e2e_vesksim_battery ${VS_CASES}/battery
     -i ${VS_CASES}/battery.vsk -i ${VS_CASES}/battery.argos
     -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} battery --quiet)
+  # Stigmergy and swarm membership along a line: reads never erase, a key
+  # written 70,000 times keeps its last write, a robot leaving its only
+  # swarm stops being kin at the next step.
+  vesksim_case(e2e_vesksim_replication ${VS_CASES}/replication
+    -i ${VS_CASES}/replication.vsk -i ${VS_CASES}/replication.argos
+    -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} replication --quiet)
   # The swarm examples reach what they are for.
   vesksim_case(e2e_vesksim_consensus ${VS_CASES}/consensus
     -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos

@@ -19,6 +19,7 @@
 #include "veskinmsg.h"
 #include "veskneighbors.h"
 #include "veskoutmsg.h"
+#include "veskpacket.h"
 
 using namespace argos;
 
@@ -32,9 +33,6 @@ std::unordered_map<veskvm_t, CVeskController *> &VMOwners() {
   static std::unordered_map<veskvm_t, CVeskController *> tOwners;
   return tOwners;
 }
-
-/* Smallest payload that carries the sender id and one length field. */
-const size_t MIN_PAYLOAD_SIZE = 4;
 
 /* Restores the size of the VM's current stack when the scope ends, if the
    call it guards came back to the same stack. */
@@ -119,10 +117,10 @@ void CVeskController::Init(TConfigurationNode &t_node) {
   try {
     m_pcRABA = GetActuator<CCI_RangeAndBearingActuator>("range_and_bearing");
     m_pcRABS = GetSensor<CCI_RangeAndBearingSensor>("range_and_bearing");
-    if (m_pcRABA->GetSize() < MIN_PAYLOAD_SIZE)
+    if (m_pcRABA->GetSize() < VESKPACKET_MIN_SIZE)
       THROW_ARGOSEXCEPTION("The range-and-bearing payload size is "
                            << m_pcRABA->GetSize() << " bytes; Vesk needs at least "
-                           << MIN_PAYLOAD_SIZE << " (set rab_data_size)");
+                           << VESKPACKET_MIN_SIZE << " (set rab_data_size)");
     GetNodeAttributeOrDefault<std::string>(t_node, "bytecode_file", m_strBytecodeFName,
                                            std::string());
     GetNodeAttributeOrDefault<std::string>(t_node, "debug_file", m_strDebugFName,
@@ -136,9 +134,7 @@ void CVeskController::Init(TConfigurationNode &t_node) {
     }
     UpdateSensors();
     /* An empty announcement, so the others see this robot from step one. */
-    CByteArray cPacket;
-    cPacket << static_cast<UInt16>(m_tVeskVM->robot);
-    SendPacket(cPacket);
+    SendAnnouncement();
   } catch (CARGoSException &ex) {
     THROW_ARGOSEXCEPTION_NESTED("Error initializing the Vesk controller", ex);
   }
@@ -229,6 +225,10 @@ void CVeskController::NewVM() {
   DestroyVM();
   m_tVeskVM = veskvm_new(m_unRobotId);
   VMOwners()[m_tVeskVM] = this;
+  /* Before any script runs, so that what it queues is checked against the
+     packets this robot's radio can send. */
+  if (m_pcRABA)
+    veskpacket_set_size(m_tVeskVM, static_cast<uint32_t>(m_pcRABA->GetSize()));
 }
 
 void CVeskController::DestroyVM() {
@@ -334,58 +334,28 @@ void CVeskController::ProcessInMsgs() {
   /* Nothing to do for a controller whose Init failed. */
   if (m_tVeskVM == nullptr || m_pcRABS == nullptr) return;
   veskneighbors_reset(m_tVeskVM);
-  std::vector<UInt8> vecMsg;
-  for (const CCI_RangeAndBearingSensor::SPacket &sPacket : m_pcRABS->GetReadings()) {
-    CByteArray cData(sPacket.Data);
-    /* A packet too short for a sender id comes from no Vesk robot. */
-    if (cData.Size() < 2) continue;
-    const UInt16 unSender = cData.PopFront<UInt16>();
-    veskneighbors_add(m_tVeskVM, unSender, static_cast<float>(sPacket.Range),
-                      static_cast<float>(sPacket.HorizontalBearing.GetValue()),
-                      static_cast<float>(sPacket.VerticalBearing.GetValue()));
-    while (cData.Size() > 2) {
-      const UInt16 unLength = cData.PopFront<UInt16>();
-      if (unLength == 0) break;
-      /* A length beyond the packet's end is skipped: read on after it. */
-      if (unLength > cData.Size()) continue;
-      vecMsg.resize(unLength);
-      cData.FetchBuffer(vecMsg.data(), unLength);
-      veskinmsg_queue_append(m_tVeskVM,
-                             veskdarray_frombuffer(vecMsg.data(), unLength, 1, nullptr));
-    }
-  }
+  for (const CCI_RangeAndBearingSensor::SPacket &sPacket : m_pcRABS->GetReadings())
+    veskpacket_receive(m_tVeskVM, sPacket.Data.ToCArray(),
+                       static_cast<uint32_t>(sPacket.Data.Size()),
+                       static_cast<float>(sPacket.Range),
+                       static_cast<float>(sPacket.HorizontalBearing.GetValue()),
+                       static_cast<float>(sPacket.VerticalBearing.GetValue()));
   veskvm_process_inmsgs(m_tVeskVM);
 }
 
 void CVeskController::ProcessOutMsgs() {
   if (m_tVeskVM == nullptr || m_pcRABA == nullptr) return;
   veskvm_process_outmsgs(m_tVeskVM);
-  CByteArray cPacket;
-  cPacket << static_cast<UInt16>(m_tVeskVM->robot);
-  const size_t unPayload = m_pcRABA->GetSize();
-  while (veskoutmsg_queue_size(m_tVeskVM) != 0) {
-    veskdarray_t tMsg = veskoutmsg_queue_first(m_tVeskVM);
-    const size_t unLength = static_cast<size_t>(veskdarray_size(tMsg));
-    if (unLength > UINT16_MAX || cPacket.Size() + unLength + 2 > unPayload) {
-      /* Stays queued for a later step; nothing behind it overtakes it. */
-      veskdarray_destroy(&tMsg);
-      break;
-    }
-    /* An empty message would read as the end of the packet: drop it. */
-    if (unLength > 0) {
-      cPacket << static_cast<UInt16>(unLength);
-      cPacket.AddBuffer(tMsg->data, unLength);
-    }
-    veskoutmsg_queue_next(m_tVeskVM);
-    veskdarray_destroy(&tMsg);
-  }
-  SendPacket(cPacket);
+  std::vector<UInt8> vecPacket(m_pcRABA->GetSize());
+  veskpacket_build(m_tVeskVM, vecPacket.data(), static_cast<uint32_t>(vecPacket.size()));
+  m_pcRABA->SetData(CByteArray(vecPacket.data(), vecPacket.size()));
 }
 
-void CVeskController::SendPacket(CByteArray &c_packet) {
-  /* Zeros up to the payload size: they read as the end of the packet. */
-  if (c_packet.Size() < m_pcRABA->GetSize()) c_packet.Resize(m_pcRABA->GetSize(), 0);
-  m_pcRABA->SetData(c_packet);
+void CVeskController::SendAnnouncement() {
+  std::vector<UInt8> vecPacket(m_pcRABA->GetSize());
+  veskpacket_announce(m_tVeskVM, vecPacket.data(),
+                      static_cast<uint32_t>(vecPacket.size()));
+  m_pcRABA->SetData(CByteArray(vecPacket.data(), vecPacket.size()));
 }
 
 /****************************************/

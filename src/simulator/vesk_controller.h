@@ -6,11 +6,9 @@
  * `init`, `step` and `destroy`, and carries the VM's swarm messages over the
  * robot's range-and-bearing device.
  *
- * Range-and-bearing packet (one per robot per step, exactly the payload size
- * of the robot's device, 16-bit fields in CByteArray's byte order):
- *   sender robot id (2 bytes),
- *   then for each message: its length L (2 bytes, L >= 1) and its L bytes,
- *   then zero padding; a zero length ends the packet.
+ * Range-and-bearing packet: one per robot per step, exactly the payload size
+ * of the robot's device, packed and unpacked by libvesk's packet codec
+ * (veskpacket.h) that every host shares.
  *
  * Public API for hosts (the simulator, the headless runner, the GUI):
  *   Init/ControlStep/Reset/Destroy  - the simulator's life cycle;
@@ -173,7 +171,8 @@ private:
   /* Calls a script function with no arguments, then drops whatever the
      call left on the stack; the caller reports a failure. */
   int CallScript(const char *str_function);
-  void SendPacket(argos::CByteArray &c_packet);
+  /* A packet with the robot id and no message. */
+  void SendAnnouncement();
 };
 
 /*

@@ -55,7 +55,7 @@ void handle_swarm_list(veskvm_t vm, veskdarray_t p) {
     veskmsg_warn(vm, "Malformed VESKMSG_SWARM_LIST message received\n");
     return;
   }
-  if (count == 0) return;
+  /* An empty list is news too: the sender is in no swarm (any more). */
   veskdarray_t ids = veskdarray_new(count + 1u, sizeof(uint16_t), nullptr);
   for (uint16_t i = 0; i < count; ++i) {
     uint16_t id = 0;
@@ -118,16 +118,23 @@ void resolve_conflict(veskvm_t vm, uint16_t id, veskvstig_t vs, veskobj_t key,
   }
 }
 
-/* Applies a received entry (value on the heap) to the local copy. */
+/*
+ * Applies a received entry (value on the heap) to the local copy. A query
+ * (a get carrying nil) only asks: it never changes the local copy nor
+ * enters the conflict rule, and whoever holds the key answers with a put of
+ * its version. Anything else is a version, merged by timestamp and writer.
+ */
 void merge(veskvm_t vm, int kind, uint16_t id, veskvstig_t vs, veskobj_t key,
            veskvstig_elem_t received) {
   veskvstig_elem_t local = veskvstig_lookup(vs, key);
-  if (!local || local->timestamp < received->timestamp) {
+  if (veskvstig_is_query(kind, received)) {
+    if (local) veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, id, key, local);
+  } else if (!local || veskvstig_newer(received->timestamp, local->timestamp)) {
     veskvstig_elem_t adopted = veskvstig_elem_new(veskobj_iclone(received->data),
                                                   received->timestamp, received->robot);
     veskvstig_store(vs, key, adopted);
     veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, id, key, adopted);
-  } else if (local->timestamp > received->timestamp) {
+  } else if (veskvstig_newer(local->timestamp, received->timestamp)) {
     if (kind == VESKMSG_VSTIG_GET)
       veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_PUT, id, key, local);
   } else if (local->robot != received->robot) {
@@ -158,6 +165,20 @@ void handle_vstig(veskvm_t vm, veskdarray_t p, int kind) {
   veskvm_push(vm, received.data);
   merge(vm, kind, id, vs, key, &received);
   veskmsg_pop_to(vm, base);
+}
+
+/*
+ * Position of the message a full queue drops: the latest broadcast, whose
+ * loss costs one value that its sender repeats anyway; without broadcasts,
+ * the latest message of the highest kind. Stigmergy and swarm messages go
+ * last because nothing resends them, and their loss leaves replicas apart.
+ */
+int64_t eviction_victim(veskdarray_t q) {
+  int64_t broadcasts = 0;
+  while (broadcasts < veskdarray_size(q) &&
+         kind_of(veskdarray_get(q, broadcasts, veskdarray_t)) == VESKMSG_BROADCAST)
+    ++broadcasts;
+  return broadcasts > 0 ? broadcasts - 1 : veskdarray_size(q) - 1;
 }
 
 void handle(veskvm_t vm, veskdarray_t p) {
@@ -197,9 +218,10 @@ void veskinmsg_queue_append(struct veskvm_s *vm, veskdarray_t payload) {
     ++pos;
   veskdarray_insert(q, static_cast<uint32_t>(pos), &payload);
   while (veskdarray_size(q) > MAX_QUEUE) {
-    veskdarray_t last = veskdarray_last(q, veskdarray_t);
-    veskdarray_pop(q);
-    veskdarray_destroy(&last);
+    const int64_t at = eviction_victim(q);
+    veskdarray_t victim = veskdarray_get(q, at, veskdarray_t);
+    veskdarray_remove(q, static_cast<uint32_t>(at));
+    veskdarray_destroy(&victim);
   }
 }
 

@@ -17,8 +17,9 @@ struct veskvm_s;
 
 /*
  * Inserts a received message, keeping the queue sorted by kind and by
- * arrival within a kind; takes ownership. An empty payload is destroyed
- * at once, and past MAX_QUEUE the last message of the highest kind is.
+ * arrival within a kind; takes ownership. An empty payload is destroyed at
+ * once. Past MAX_QUEUE the latest broadcast is dropped, and only when none
+ * is waiting the latest message of the highest kind.
  */
 VESK_API void veskinmsg_queue_append(struct veskvm_s *vm, veskdarray_t payload);
 /* Removes the first message (caller destroys it), or null when empty. */

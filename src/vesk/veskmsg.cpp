@@ -16,6 +16,10 @@
 
 #include "veskvm.h"
 
+const char *const veskmsg_kind_desc[VESKMSG_KINDS] = {
+    "VESKMSG_BROADCAST", "VESKMSG_SWARM_LIST", "VESKMSG_VSTIG_PUT",
+    "VESKMSG_VSTIG_GET", "VESKMSG_SWARM_JOIN", "VESKMSG_SWARM_LEAVE"};
+
 namespace {
 
 bool fits(const veskdarray_t p, uint32_t pos, uint64_t width) {
@@ -112,6 +116,25 @@ int serialize_obj(veskdarray_t p, const veskobj_t o, int depth) {
 int64_t deserialize_table(veskobj_t t, const veskdarray_t p, uint32_t pos, veskvm_t vm,
                           int depth);
 
+/* A string object, made only once its text has an id: a peer sending more
+   distinct texts than there are ids gets its message refused, never an
+   object without text. */
+int64_t deserialize_string_obj(veskobj_t *out, const veskdarray_t p, uint32_t pos,
+                               veskvm_t vm) {
+  char *text = nullptr;
+  int64_t r = veskmsg_deserialize_string(&text, p, pos);
+  if (r < 0) return -1;
+  const char *interned = nullptr;
+  uint16_t id = veskstrman_intern(vm->strings, text, 0, &interned);
+  free(text);
+  if (!interned) return -1;
+  veskobj_t o = veskheap_newobj(vm->heap, VESKTYPE_STRING);
+  o->s.id = id;
+  o->s.str = interned;
+  *out = o;
+  return r;
+}
+
 int64_t deserialize_obj(veskobj_t *out, const veskdarray_t p, uint32_t pos, veskvm_t vm,
                         int depth) {
   uint16_t tag = 0;
@@ -123,6 +146,8 @@ int64_t deserialize_obj(veskobj_t *out, const veskdarray_t p, uint32_t pos, vesk
     return -1;
   }
   if (tag == VESKTYPE_TABLE && depth >= VESKMSG_MAX_DEPTH) return -1;
+  if (tag == VESKTYPE_STRING)
+    return deserialize_string_obj(out, p, static_cast<uint32_t>(r), vm);
   veskobj_t o = veskheap_newobj(vm->heap, tag);
   *out = o;
   pos = static_cast<uint32_t>(r);
@@ -137,15 +162,6 @@ int64_t deserialize_obj(veskobj_t *out, const veskdarray_t p, uint32_t pos, vesk
   }
   case VESKTYPE_FLOAT:
     return veskmsg_deserialize_float(&o->f.value, p, pos);
-  case VESKTYPE_STRING: {
-    char *text = nullptr;
-    r = veskmsg_deserialize_string(&text, p, pos);
-    if (r < 0) return -1;
-    o->s.id = veskstrman_register(vm->strings, text, 0);
-    o->s.str = veskstrman_get(vm->strings, o->s.id);
-    free(text);
-    return r;
-  }
   default:
     return deserialize_table(o, p, pos, vm, depth);
   }

@@ -25,6 +25,8 @@ typedef enum {
   VESKMSG_SWARM_LEAVE
 } veskmsg_kind;
 #define VESKMSG_KINDS 6
+/* Names of the kinds, as warnings print them. */
+VESK_API extern const char *const veskmsg_kind_desc[VESKMSG_KINDS];
 
 /* Scale of the float mantissa field; used after conversion to float (2^31). */
 #define MAX_MANTISSA 2147483646
@@ -74,7 +76,8 @@ VESK_API int veskobj_serialize(veskdarray_t payload, const veskobj_t o);
  * Decodes one value into a new heap object of vm. Returns the position
  * after it, or -1 for a truncated or malformed encoding (unknown tag,
  * closure, userdata, a table key that cannot index a table, nesting deeper
- * than VESKMSG_MAX_DEPTH). Objects made before a failure are garbage.
+ * than VESKMSG_MAX_DEPTH) or a text for which no string id is left. Objects
+ * made before a failure are garbage.
  */
 VESK_API int64_t veskobj_deserialize(veskobj_t *out, const veskdarray_t payload,
                                      uint32_t pos, struct veskvm_s *vm);

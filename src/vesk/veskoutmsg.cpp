@@ -47,8 +47,36 @@ veskoutmsg_t list_at(veskdarray_t l, int64_t i) {
   return veskdarray_get(l, i, veskoutmsg_t);
 }
 
+/* Bytes of the message once serialised. */
+uint64_t msg_size(veskoutmsg_t m) {
+  uint64_t size = 1 + 2; /* kind, then sender or stigmergy id */
+  switch (m->type) {
+  case VESKMSG_BROADCAST:
+    veskmsg_obj_check(m->u.bc.topic, &size, UINT64_MAX);
+    veskmsg_obj_check(m->u.bc.value, &size, UINT64_MAX);
+    return size;
+  case VESKMSG_SWARM_LIST:
+    return size + 2 + 2 * static_cast<uint64_t>(m->u.sw.size);
+  case VESKMSG_VSTIG_PUT:
+  case VESKMSG_VSTIG_GET:
+    veskmsg_obj_check(m->u.vs.key, &size, UINT64_MAX);
+    veskmsg_obj_check(m->u.vs.data->data, &size, UINT64_MAX);
+    return size + 2 + 2;
+  default:
+    return size + 2;
+  }
+}
+
+/* A message no packet can carry would wait at the head of its list for
+   ever: it is refused here, and destroyed. */
+bool admitted(veskvm_t vm, veskoutmsg_t m) {
+  if (veskoutmsg_admit(vm, m->type, msg_size(m), vm->outmsgs->maxlen)) return true;
+  veskoutmsg_destroy(0, &m, nullptr);
+  return false;
+}
+
 void list_append(veskvm_t vm, veskoutmsg_t m) {
-  veskdarray_push(list_of(vm, m->type), &m);
+  if (admitted(vm, m)) veskdarray_push(list_of(vm, m->type), &m);
 }
 
 /* Removes (and destroys) the first message of the list that satisfies pred. */
@@ -103,6 +131,21 @@ veskdict_t vstig_index(veskvm_t vm, uint16_t id) {
   return inner;
 }
 
+/*
+ * Whether the pending stigmergy message old already says all that a new
+ * message (kind, entry e) for the same key would. A query never displaces a
+ * version, and any version displaces a query; between versions, only a
+ * strictly newer or the very same one is kept, so the winner of a conflict
+ * (same timestamp, other writer) always replaces what is pending.
+ */
+bool covers(veskoutmsg_t old, int kind, const veskvstig_elem_t e) {
+  const veskvstig_elem_t pending = old->u.vs.data;
+  if (veskvstig_is_query(kind, e)) return true;
+  if (veskvstig_is_query(old->type, pending)) return false;
+  return veskvstig_newer(pending->timestamp, e->timestamp) ||
+         veskvstig_elem_same(pending, e);
+}
+
 int serialize_msg(veskdarray_t p, uint16_t robot, veskoutmsg_t m) {
   veskmsg_serialize_u8(p, static_cast<uint8_t>(m->type));
   switch (m->type) {
@@ -147,6 +190,7 @@ veskoutmsg_queue_t veskoutmsg_queue_new(uint16_t robot) {
       veskdict_new(10, sizeof(uint16_t), sizeof(veskdict_t), veskdict_uint16keyhash,
                    veskdict_uint16keycmp, veskoutmsg_vstig_destroy);
   q->robot = robot;
+  q->maxlen = VESKMSG_MAX_LEN;
   return q;
 }
 
@@ -194,6 +238,18 @@ int veskoutmsg_obj_cmp(const void *a, const void *b) {
                         *static_cast<const veskobj_t *>(b))
              ? 0
              : 1;
+}
+
+void veskoutmsg_queue_set_maxlen(struct veskvm_s *vm, uint32_t maxlen) {
+  vm->outmsgs->maxlen = maxlen;
+}
+
+int veskoutmsg_admit(struct veskvm_s *vm, int kind, uint64_t size, uint32_t maxlen) {
+  if (size <= maxlen) return 1;
+  veskmsg_warn(vm, "Dropping %s message of %llu bytes: a packet carries at most %u\n",
+               kind >= 0 && kind < VESKMSG_KINDS ? veskmsg_kind_desc[kind] : "unknown",
+               static_cast<unsigned long long>(size), maxlen);
+  return 0;
 }
 
 uint32_t veskoutmsg_queue_size(struct veskvm_s *vm) {
@@ -266,16 +322,17 @@ void veskoutmsg_queue_append_vstig(struct veskvm_s *vm, int type, uint16_t id,
   veskdict_t index = vstig_index(vm, id);
   veskoutmsg_t *pending = veskdict_get(index, &key, veskoutmsg_t);
   veskoutmsg_t old = pending ? *pending : nullptr;
-  if (old && old->u.vs.data->timestamp >= e->timestamp) return;
+  if (old && covers(old, type, e)) return;
   veskoutmsg_t m = msg_new(type);
   m->u.vs.id = id;
   m->u.vs.key = veskobj_iclone(key);
   m->u.vs.data = veskvstig_elem_clone(e);
+  if (!admitted(vm, m)) return;
   /* Re-point the index before the superseded message (and its key) goes. */
   veskdict_set(index, &m->u.vs.key, &m);
   if (old)
     list_remove_if(list_of(vm, old->type), [old](veskoutmsg_t x) { return x == old; });
-  list_append(vm, m);
+  veskdarray_push(list_of(vm, type), &m);
 }
 
 void veskoutmsg_gc(struct veskvm_s *vm) {

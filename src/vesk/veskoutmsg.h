@@ -39,6 +39,7 @@ struct veskoutmsg_queue_s {
   veskdarray_t queues[VESKMSG_KINDS]; /* of veskoutmsg_t */
   veskdict_t vstig; /* stigmergy id -> (key -> pending stigmergy message) */
   uint16_t robot;   /* written as the sender field */
+  uint32_t maxlen;  /* longest message the host's packets carry */
 };
 typedef struct veskoutmsg_queue_s *veskoutmsg_queue_t;
 
@@ -50,6 +51,18 @@ VESK_API void veskoutmsg_destroy(uint32_t pos, void *elem, void *params);
 VESK_API void veskoutmsg_vstig_destroy(const void *key, void *data, void *params);
 VESK_API uint32_t veskoutmsg_obj_hash(const void *key);
 VESK_API int veskoutmsg_obj_cmp(const void *a, const void *b);
+
+/*
+ * Host side: the longest message its packets carry (VESKMSG_MAX_LEN until
+ * told); longer ones are dropped with a warning when they are queued.
+ */
+VESK_API void veskoutmsg_queue_set_maxlen(struct veskvm_s *vm, uint32_t maxlen);
+/*
+ * True when a message of this kind and size fits in maxlen bytes; otherwise
+ * warns that it is dropped, naming it and its size, and returns 0.
+ */
+VESK_API int veskoutmsg_admit(struct veskvm_s *vm, int kind, uint64_t size,
+                              uint32_t maxlen);
 
 /* Host side: count, serialise the next message (caller destroys), drop it. */
 VESK_API uint32_t veskoutmsg_queue_size(struct veskvm_s *vm);

@@ -117,11 +117,15 @@ int sw_others(veskvm_t vm) {
   if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !known_self(vm, &swarm) ||
       !int_arg(vm, 1, &id))
     return vm->state;
-  uint8_t flag = *flag_of(vm, swarm) == 0 ? 1 : 0;
-  set_flag(vm, static_cast<uint16_t>(id), flag);
-  if (flag)
-    veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN,
-                                            static_cast<uint16_t>(id));
+  const uint16_t other = static_cast<uint16_t>(id);
+  const uint8_t flag = *flag_of(vm, swarm) == 0 ? 1 : 0;
+  const uint8_t *before = flag_of(vm, other);
+  /* Announced like join and leave: a join, or a leave of a swarm this robot
+     was in, so that the others never keep it as a member of it. */
+  if (flag || (before && *before))
+    set_membership(vm, other, flag);
+  else
+    set_flag(vm, other, flag);
   push_swarm_object(vm, id);
   return veskvm_ret1(vm);
 }
@@ -223,6 +227,11 @@ void veskswarm_members_leave(veskdict_t m, uint16_t robot, uint16_t swarm) {
 }
 
 void veskswarm_members_refresh(veskdict_t m, uint16_t robot, veskdarray_t swarms) {
+  if (veskdarray_isempty(swarms)) {
+    veskdarray_destroy(&swarms);
+    veskdict_remove(m, &robot);
+    return;
+  }
   veskswarm_elem_t e = fresh_record(m, robot);
   veskdarray_destroy(&e->swarms);
   e->swarms = swarms;

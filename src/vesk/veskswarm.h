@@ -33,7 +33,8 @@ VESK_API veskdict_t veskswarm_members_new(void);
 VESK_API void veskswarm_members_destroy(veskdict_t *m);
 VESK_API void veskswarm_members_join(veskdict_t m, uint16_t robot, uint16_t swarm);
 VESK_API void veskswarm_members_leave(veskdict_t m, uint16_t robot, uint16_t swarm);
-/* Takes ownership of swarms (a darray of uint16). */
+/* Takes ownership of swarms (a darray of uint16), the robot's whole list;
+   an empty list means it is a member of no swarm: its record goes. */
 VESK_API void veskswarm_members_refresh(veskdict_t m, uint16_t robot,
                                         veskdarray_t swarms);
 VESK_API int veskswarm_members_isrobotin(veskdict_t m, uint16_t robot, uint16_t swarm);

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 #include "veskoutmsg.h"
 #include "veskvm.h"
@@ -231,6 +232,25 @@ int veskvstig_key_cmp(const void *a, const void *b) {
                         *static_cast<const veskobj_t *>(b))
              ? 0
              : 1;
+}
+
+int veskvstig_newer(uint16_t a, uint16_t b) {
+  const uint16_t ahead = static_cast<uint16_t>(a - b);
+  return (ahead >= 1 && ahead < 0x8000) || (ahead == 0x8000 && a > b);
+}
+
+int veskvstig_elem_same(const veskvstig_elem_t a, const veskvstig_elem_t b) {
+  if (a->timestamp != b->timestamp || a->robot != b->robot) return 0;
+  veskdarray_t x = veskdarray_new(16, 1, nullptr), y = veskdarray_new(16, 1, nullptr);
+  int same = veskobj_serialize(x, a->data) && veskobj_serialize(y, b->data) &&
+             x->size == y->size && memcmp(x->data, y->data, x->size) == 0;
+  veskdarray_destroy(&x);
+  veskdarray_destroy(&y);
+  return same;
+}
+
+int veskvstig_is_query(int kind, const veskvstig_elem_t e) {
+  return kind == VESKMSG_VSTIG_GET && veskobj_isnil(e->data);
 }
 
 veskvstig_elem_t veskvstig_lookup(veskvstig_t vs, const veskobj_t key) {

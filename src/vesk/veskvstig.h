@@ -49,6 +49,18 @@ VESK_API void veskvstig_elem_destroy(const void *key, void *data, void *params);
 VESK_API uint32_t veskvstig_key_hash(const void *key);
 VESK_API int veskvstig_key_cmp(const void *a, const void *b);
 
+/*
+ * Versions. Timestamps are 16-bit serial numbers: a is newer than b when
+ * (uint16_t)(a - b) lies in 1..32767, so a key written more than 65,535
+ * times still compares right across the wrap. Versions exactly 32768 apart
+ * are ordered by their plain values, so every robot decides the same way.
+ */
+VESK_API int veskvstig_newer(uint16_t a, uint16_t b);
+/* The very same version: timestamp, writer and value (compared encoded). */
+VESK_API int veskvstig_elem_same(const veskvstig_elem_t a, const veskvstig_elem_t b);
+/* A query: a get carrying nil asks for a key and is no version of it. */
+VESK_API int veskvstig_is_query(int kind, const veskvstig_elem_t e);
+
 /* Local entry of a key, or null. */
 VESK_API veskvstig_elem_t veskvstig_lookup(veskvstig_t vs, const veskobj_t key);
 /* Stores e under a copy of key (e passes to the table); replaces the old entry. */

@@ -21,6 +21,7 @@
 #include "veskmsg.h"
 #include "veskneighbors.h"
 #include "veskoutmsg.h"
+#include "veskpacket.h"
 #include "veskparser.h"
 #include "veskswarm.h"
 #include "veskvm.h"
@@ -85,6 +86,17 @@ inline void set_global_int(veskvm_t vm, const char *name, int32_t v) {
   veskvm_pushstr(vm, name, 1);
   veskvm_pushi(vm, v);
   veskvm_gstore(vm);
+}
+
+/* The entry of a string key in stigmergy id of vm, or null. */
+inline veskvstig_elem_t vstig_entry(veskvm_t vm, uint16_t id, const char *key) {
+  veskvstig_t vs = veskvstig_find(vm, id);
+  if (!vs) return nullptr;
+  veskobj_t k = veskobj_new(VESKTYPE_STRING);
+  k->s.str = key;
+  veskvstig_elem_t e = veskvstig_lookup(vs, k);
+  veskobj_destroy(&k);
+  return e;
 }
 
 /* A VM of robot `robot` loaded with an empty program: libraries installed. */

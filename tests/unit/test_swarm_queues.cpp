@@ -27,17 +27,35 @@ void append(veskvm_t vm, const Bytes &b) {
   veskinmsg_queue_append(vm, payload_of(b));
 }
 
-/* A received stigmergy message: kind, stigmergy id, string key, integer value. */
-Bytes vstig_msg(uint8_t kind, uint16_t id, const char *key, int32_t value, uint16_t ts,
-                uint16_t writer) {
-  EmptyVm scratch;
-  veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(scratch.num(value)), ts, writer);
+void receive_one(veskvm_t vm, const Bytes &b) {
+  append(vm, b);
+  veskvm_process_inmsgs(vm);
+}
+
+/* A received stigmergy message: kind, stigmergy id, string key, value. */
+Bytes vstig_bytes(EmptyVm &scratch, uint8_t kind, uint16_t id, const char *key,
+                  veskobj_t value, uint16_t ts, uint16_t writer) {
+  veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(value), ts, writer);
   Payload p;
   veskmsg_serialize_u8(p.p, kind);
   veskmsg_serialize_u16(p.p, id);
   veskvstig_elem_serialize(p.p, scratch.str(key), e);
   veskvstig_elem_free(&e);
   return p.bytes();
+}
+
+Bytes vstig_msg(uint8_t kind, uint16_t id, const char *key, int32_t value, uint16_t ts,
+                uint16_t writer) {
+  EmptyVm scratch;
+  return vstig_bytes(scratch, kind, id, key, scratch.num(value), ts, writer);
+}
+
+/* A received get carrying nil: a query. */
+Bytes ask(const char *key, uint16_t ts, uint16_t writer) {
+  EmptyVm scratch;
+  veskvm_pushnil(scratch);
+  return vstig_bytes(scratch, VESKMSG_VSTIG_GET, 1, key, veskvm_stack_at(scratch, 1), ts,
+                     writer);
 }
 
 /* The local entry of a string key, or null. */
@@ -83,20 +101,32 @@ TEST(SwarmInbound, EmptyPayloadIsDroppedAndUnknownKindsSortLast) {
   EXPECT_EQ(vm.vm()->state, VESKVM_STATE_READY);
 }
 
-TEST(SwarmInbound, CapacityDropsTheLastOfTheHighestKind) {
+TEST(SwarmInbound, AFullQueueDropsBroadcastsFirst) {
   EmptyVm vm;
-  for (uint8_t i = 0; i < 60; ++i)
-    append(vm, kind_msg(1, i));
+  for (uint8_t i = 0; i < 3; ++i)
+    append(vm, kind_msg(0, i));
+  for (uint8_t i = 0; i < 57; ++i)
+    append(vm, kind_msg(2, i));
   for (uint8_t i = 0; i < 40; ++i)
     append(vm, kind_msg(5, i));
   ASSERT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
-  append(vm, kind_msg(0, 99));
+  append(vm, kind_msg(5, 40)); /* the latest broadcast makes room */
+  append(vm, kind_msg(0, 9));  /* a broadcast replaces the latest one */
   auto q = inbound(vm);
   ASSERT_EQ(q.size(), MAX_QUEUE);
-  EXPECT_EQ(q.front(), (Bytes{0, 99}));
-  EXPECT_EQ(q.back(), (Bytes{5, 38})); /* the latest kind 5 went */
-  append(vm, kind_msg(5, 100));        /* the newcomer is the last of the highest kind */
-  EXPECT_EQ(inbound(vm).back(), (Bytes{5, 38}));
+  EXPECT_EQ(std::vector<Bytes>(q.begin(), q.begin() + 3),
+            (std::vector<Bytes>{{0, 0}, {0, 1}, {2, 0}}));
+  EXPECT_EQ(q.back(), (Bytes{5, 40}));
+  append(vm, kind_msg(3, 1));
+  append(vm, kind_msg(3, 2));
+  q = inbound(vm);
+  EXPECT_EQ(q.front(), (Bytes{2, 0})); /* no broadcast is left */
+  EXPECT_EQ(q.back(), (Bytes{5, 40}));
+  /* Without broadcasts, the latest message of the highest kind goes. */
+  append(vm, kind_msg(4, 1));
+  EXPECT_EQ(inbound(vm).back(), (Bytes{5, 39}));
+  append(vm, kind_msg(5, 41)); /* the newcomer is the last of the highest kind */
+  EXPECT_EQ(inbound(vm).back(), (Bytes{5, 39}));
   EXPECT_EQ(veskdarray_size(vm.vm()->inmsgs), MAX_QUEUE);
 }
 
@@ -195,18 +225,30 @@ TEST(SwarmOutbound, PeriodicSwarmList) {
   EXPECT_EQ(veskoutmsg_queue_size(vm), 1u);
 }
 
-TEST(SwarmOutbound, StigmergyDeduplication) {
-  EmptyVm vm;
-  auto queue = [&](int kind, const char *key, int32_t value, uint16_t ts) {
-    veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, 1);
+/* Pending stigmergy messages of robot 1, queued with explicit versions. */
+class SwarmDedup : public ::testing::Test {
+protected:
+  EmptyVm vm{1};
+
+  void queue(int kind, const char *key, int32_t value, uint16_t ts, uint16_t writer = 1) {
+    veskvstig_elem_t e = veskvstig_elem_new(veskobj_iclone(vm.num(value)), ts, writer);
     veskoutmsg_queue_append_vstig(vm, kind, 1, vm.str(key), e);
     veskvstig_elem_free(&e);
-  };
+  }
+  void query(const char *key) {
+    veskvstig_elem_t e = veskvstig_elem_new(veskobj_new(VESKTYPE_NIL), 1, 1);
+    veskoutmsg_queue_append_vstig(vm, VESKMSG_VSTIG_GET, 1, vm.str(key), e);
+    veskvstig_elem_free(&e);
+  }
+};
+
+TEST_F(SwarmDedup, OnlyAStrictlyNewerOrTheVerySameVersionStaysPending) {
   queue(VESKMSG_VSTIG_PUT, "a", 10, 1);
   queue(VESKMSG_VSTIG_PUT, "b", 20, 1);
   queue(VESKMSG_VSTIG_PUT, "a", 11, 2); /* newer: replaces, goes to the back */
-  queue(VESKMSG_VSTIG_PUT, "b", 21, 1); /* not newer: dropped */
-  queue(VESKMSG_VSTIG_GET, "c", 0, 4);
+  queue(VESKMSG_VSTIG_PUT, "a", 9, 1);  /* older: dropped */
+  queue(VESKMSG_VSTIG_PUT, "b", 20, 1); /* the very same: dropped */
+  queue(VESKMSG_VSTIG_GET, "c", 7, 4);
   queue(VESKMSG_VSTIG_PUT, "c", 30, 5); /* a newer put replaces a pending get */
   auto msgs = drain(vm);
   ASSERT_EQ(msgs.size(), 3u);
@@ -216,6 +258,34 @@ TEST(SwarmOutbound, StigmergyDeduplication) {
   /* Once sent, a key can be queued again with any timestamp. */
   queue(VESKMSG_VSTIG_GET, "a", 0, 1);
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(3, 1, "a", 0, 1, 1)}));
+}
+
+TEST_F(SwarmDedup, TheWinnerOfAConflictReplacesThePendingVersion) {
+  queue(VESKMSG_VSTIG_PUT, "k", 10, 2, 3);
+  queue(VESKMSG_VSTIG_PUT, "k", 80, 2, 8); /* same timestamp, other writer */
+  queue(VESKMSG_VSTIG_PUT, "j", 1, 2, 8);
+  queue(VESKMSG_VSTIG_PUT, "j", 2, 2, 8); /* same writer and stamp, new value */
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 80, 2, 8),
+                                           vstig_msg(2, 1, "j", 2, 2, 8)}));
+}
+
+TEST_F(SwarmDedup, NewerAcrossTheWrap) {
+  queue(VESKMSG_VSTIG_PUT, "k", 1, 65535);
+  queue(VESKMSG_VSTIG_PUT, "k", 2, 0);
+  queue(VESKMSG_VSTIG_PUT, "j", 1, 3);
+  queue(VESKMSG_VSTIG_PUT, "j", 2, 65000); /* 3 is newer than 65000 */
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 2, 0, 1),
+                                           vstig_msg(2, 1, "j", 1, 3, 1)}));
+}
+
+TEST_F(SwarmDedup, AQueryNeverDisplacesAVersion) {
+  query("k");
+  query("k");
+  queue(VESKMSG_VSTIG_PUT, "k", 5, 40000, 9); /* "older" than timestamp 1 */
+  query("k");
+  query("j");
+  Bytes ask_j = {3, 0, 1, 0, 3, 0, 1, 'j', 0, 0, 0, 1, 0, 1};
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 5, 40000, 9), ask_j}));
 }
 
 TEST(SwarmOutbound, PendingStringsSurviveCollections) {
@@ -266,10 +336,52 @@ TEST_F(SwarmMerge, NewKeyIsAdoptedAndRebroadcast) {
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 42, 3, 9)}));
 }
 
-TEST_F(SwarmMerge, GetOfUnknownKeyIsAdoptedToo) {
+TEST_F(SwarmMerge, GetCarryingAValueIsMergedLikeAPut) {
   receive(vstig_msg(3, 1, "k", 7, 1, 9));
   ASSERT_NE(local(vm, vs, "k"), nullptr);
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 7, 1, 9)}));
+}
+
+TEST_F(SwarmMerge, AQueryNeverChangesTheLocalCopy) {
+  /* A get carrying nil for a key this robot lacks: nothing stored, nothing sent. */
+  receive(ask("k", 1, 9));
+  EXPECT_EQ(veskdict_size(vs->data), 0u);
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
+  /* Whatever the query's timestamp and writer, the holder answers with its
+     version: same stamp and a larger writer (once the conflict rule), a
+     newer stamp (once adopted), the holder's own version. */
+  store(vm, vs, "k", 1, 1, 3);
+  for (uint16_t writer : {9, 3})
+    for (uint16_t ts : {1, 7}) {
+      receive(ask("k", ts, writer));
+      EXPECT_EQ(local(vm, vs, "k")->data->i.value, 1);
+      EXPECT_EQ(local(vm, vs, "k")->robot, 3);
+      EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 1, 1, 3)}));
+    }
+}
+
+TEST_F(SwarmMerge, TimestampsCompareAsSerialNumbers) {
+  store(vm, vs, "k", 1, 65535, 3);
+  receive(vstig_msg(2, 1, "k", 2, 0, 3)); /* one write after 65535 */
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 2);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 2, 0, 3)}));
+  receive(vstig_msg(2, 1, "k", 3, 65535, 3)); /* older across the wrap: ignored */
+  receive(vstig_msg(3, 1, "k", 3, 40000, 3)); /* an older get is answered */
+  EXPECT_EQ(local(vm, vs, "k")->data->i.value, 2);
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{vstig_msg(2, 1, "k", 2, 0, 3)}));
+}
+
+TEST(SwarmVersions, NewerIsASerialNumberComparison) {
+  const struct {
+    uint16_t a, b;
+    bool newer;
+  } cases[] = {{2, 1, true},      {1, 2, false},       {1, 1, false},
+               {0, 65535, true},  {65535, 0, false},   {32767, 0, true},
+               {0, 32767, false}, {40000, 7233, true}, {7233, 40000, false},
+               {32768, 0, true},  {0, 32768, false},   {1, 32769, false},
+               {32769, 1, true}};
+  for (const auto &c : cases)
+    EXPECT_EQ(veskvstig_newer(c.a, c.b) != 0, c.newer) << c.a << " vs " << c.b;
 }
 
 TEST_F(SwarmMerge, OlderLocalEntryIsReplaced) {
@@ -381,7 +493,6 @@ TEST(SwarmMembers, ReceivedMembershipMessages) {
   EXPECT_TRUE(isin(9, 3));
   EXPECT_TRUE(isin(8, 4) && isin(8, 5));
   append(vm, Bytes{5, 0, 9, 0, 3});
-  append(vm, Bytes{1, 0, 8, 0, 0}); /* an empty list does not touch the record */
   veskvm_process_inmsgs(vm);
   EXPECT_FALSE(isin(9, 3));
   EXPECT_TRUE(isin(8, 4));
@@ -397,6 +508,64 @@ TEST(SwarmMembers, ReceivedMembershipMessages) {
             "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_JOIN message received\n"
             "[WARNING] [ROBOT 1] Malformed VESKMSG_SWARM_LEAVE message received\n");
   EXPECT_TRUE(isin(8, 4)); /* the bad list left the record alone */
+
+  append(vm, Bytes{1, 0, 8, 0, 0}); /* an empty list: a member of no swarm */
+  veskvm_process_inmsgs(vm);
+  EXPECT_FALSE(isin(8, 4) || isin(8, 5));
+  EXPECT_EQ(veskdict_size(vm.vm()->swarmmembers), 0u);
+}
+
+/* A put of stigmergy 1 under an integer key whose value is a table with
+   `count` distinct three-letter string keys (starting at `first`). */
+Bytes put_of_many_texts(int32_t key, uint32_t first, uint32_t count) {
+  Payload p;
+  veskmsg_serialize_u8(p.p, VESKMSG_VSTIG_PUT);
+  veskmsg_serialize_u16(p.p, 1);
+  veskmsg_serialize_u16(p.p, VESKTYPE_INT);
+  veskmsg_serialize_u32(p.p, static_cast<uint32_t>(key));
+  veskmsg_serialize_u16(p.p, VESKTYPE_TABLE);
+  veskmsg_serialize_u32(p.p, count);
+  for (uint32_t n = first; n < first + count; ++n) {
+    const char text[] = {static_cast<char>('!' + n % 90),
+                         static_cast<char>('!' + n / 90 % 90),
+                         static_cast<char>('!' + n / 8100), 0};
+    veskmsg_serialize_u16(p.p, VESKTYPE_STRING);
+    veskmsg_serialize_string(p.p, text);
+    veskmsg_serialize_u16(p.p, VESKTYPE_INT);
+    veskmsg_serialize_u32(p.p, n);
+  }
+  veskmsg_serialize_u16(p.p, 1); /* timestamp */
+  veskmsg_serialize_u16(p.p, 2); /* writer */
+  return p.bytes();
+}
+
+TEST(SwarmHostile, APeerExhaustingTheStringIdsIsRefused) {
+  EmptyVm vm(1);
+  veskvstig_t vs = vm.add_vstig(1);
+  const uint32_t payload = 70000;
+  veskpacket_set_size(vm, payload);
+  std::vector<uint8_t> out(payload);
+  testing::internal::CaptureStderr();
+  /* 14 puts of 5,000 new texts each: more than there are string ids. */
+  for (int32_t key = 0; key < 14; ++key) {
+    Bytes msg = put_of_many_texts(key, static_cast<uint32_t>(key) * 5000, 5000);
+    ASSERT_LE(msg.size(), VESKMSG_MAX_LEN);
+    Bytes packet = {0, 2, static_cast<uint8_t>(msg.size() >> 8),
+                    static_cast<uint8_t>(msg.size())};
+    packet.insert(packet.end(), msg.begin(), msg.end());
+    veskpacket_receive(vm, packet.data(), static_cast<uint32_t>(packet.size()), 1, 0, 0);
+    veskvm_process_inmsgs(vm);
+    /* Adopted values are re-broadcast: every text of them is sent intact. */
+    while (veskoutmsg_queue_size(vm) > 0)
+      ASSERT_EQ(veskpacket_build(vm, out.data(), payload), 1u);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[WARNING] [ROBOT 1] Malformed VESKMSG_VSTIG_PUT message received\n");
+  EXPECT_EQ(veskdict_size(vs->data), 13u);
+  EXPECT_EQ(vm.vm()->state, VESKVM_STATE_READY);
+  /* Texts already known still decode. */
+  receive_one(vm, put_of_many_texts(20, 0, 3));
+  EXPECT_EQ(veskdict_size(vs->data), 14u);
 }
 
 TEST(SwarmHostile, RandomAndMutatedMessagesNeverHurtTheVm) {
@@ -452,8 +621,8 @@ neighbors.listen("ab", function(topic, value, sender) { heard = heard + 1 })
     Bytes packet(4 + rng() % 60);
     for (uint8_t &b : packet)
       b = static_cast<uint8_t>(rng() % 4 == 0 ? rng() % 7 : rng());
-    veskharness_receive_packet(vm, packet.data(), static_cast<uint32_t>(packet.size()),
-                               1.0f, 0.0f, 0.0f);
+    veskpacket_receive(vm, packet.data(), static_cast<uint32_t>(packet.size()), 1.0f,
+                       0.0f, 0.0f);
     veskvm_process_inmsgs(vm);
     ASSERT_EQ(vm.vm()->state, VESKVM_STATE_READY) << vm.error();
   }

@@ -54,16 +54,6 @@ struct Globals {
   }
 };
 
-veskvstig_elem_t vstig_entry(veskvm_t vm, uint16_t id, const char *key) {
-  veskvstig_t vs = veskvstig_find(vm, id);
-  if (!vs) return nullptr;
-  veskobj_t k = veskobj_new(VESKTYPE_STRING);
-  k->s.str = key;
-  veskvstig_elem_t e = veskvstig_lookup(vs, k);
-  veskobj_destroy(&k);
-  return e;
-}
-
 /* A received stigmergy put of an integer under a string key. */
 Bytes put_msg(uint16_t id, const char *key, int32_t value, uint16_t ts, uint16_t writer) {
   EmptyVm scratch;
@@ -208,6 +198,22 @@ TEST(SwarmBehaviour, MembershipsAreLearntAndForgotten) {
       veskswarm_members_isrobotin(r3->swarmmembers, 1, 3)); /* lists keep it fresh */
 }
 
+TEST(SwarmBehaviour, ARobotThatLeavesItsLastSwarmIsNoLongerKinAtTheNextStep) {
+  /* Robot 2 leaves in step 10, when its periodic list is due: the list,
+     now empty, supersedes the pending leave. */
+  Globals g{{{"leave_at", 10}, {"rejoin_at", 0}}};
+  Swarm sw("membership.vsk", {1, 2, 3}, 256, Globals::setup, &g);
+  ASSERT_TRUE(sw.loaded());
+  sw.full();
+  veskvm_t r1 = sw.vm(0);
+  ASSERT_TRUE(sw.step(10));
+  EXPECT_EQ(global_int(r1, "kin"), 1);
+  ASSERT_TRUE(sw.step(1));
+  EXPECT_FALSE(veskswarm_members_isrobotin(r1->swarmmembers, 2, 3));
+  EXPECT_EQ(global_int(r1, "kin"), 0);
+  EXPECT_EQ(global_int(r1, "nonkin"), 2);
+}
+
 TEST(SwarmBehaviour, MessagesThatDoNotFitWaitInOrder) {
   Swarm sw("packing.vsk", {1, 2}, 40);
   ASSERT_TRUE(sw.loaded());
@@ -225,32 +231,59 @@ TEST(SwarmBehaviour, MessagesThatDoNotFitWaitInOrder) {
   EXPECT_EQ(as_int(ifield(global(r2, "when"), 3)), 2);
 }
 
-TEST(SwarmHarness, PacketFormat) {
+TEST(SwarmPacket, MessagesAreLengthPrefixedAndWhatDoesNotFitWaits) {
   EmptyVm vm(7);
-  /* Messages of 10 and 20 bytes with a payload of 32: the second waits. */
+  /* Messages of 10 and 18 bytes with a payload of 32: the second waits. */
   veskoutmsg_queue_append_broadcast(vm, vm.str("a"), veskheap_newobj(vm.vm()->heap, 0));
   veskoutmsg_queue_append_broadcast(vm, vm.str("a"), vm.str("xxxxxx"));
   uint8_t packet[32];
-  EXPECT_EQ(veskharness_build_packet(vm, packet, sizeof packet), 1u);
+  EXPECT_EQ(veskpacket_build(vm, packet, sizeof packet), 1u);
   Bytes expect = {0, 7, 0, 10, 0, 0, 7, 0, 3, 0, 1, 'a', 0, 0};
   expect.resize(32, 0);
   EXPECT_EQ(Bytes(packet, packet + 32), expect);
   EXPECT_EQ(veskoutmsg_queue_size(vm), 1u);
-  EXPECT_EQ(veskharness_build_packet(vm, packet, sizeof packet), 1u);
+  EXPECT_EQ(veskpacket_build(vm, packet, sizeof packet), 1u);
   EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
-  EXPECT_EQ(veskharness_build_packet(vm, packet, sizeof packet), 0u);
+  EXPECT_EQ(veskpacket_build(vm, packet, sizeof packet), 0u);
   EXPECT_EQ(Bytes(packet, packet + 4), (Bytes{0, 7, 0, 0}));
 
   /* Receiving: the sender becomes a neighbour; a length past the end is skipped. */
   EmptyVm rx(1);
   Bytes in = {0, 9, 0, 5, 4, 0, 9, 0, 3, 0, 40, 5, 0, 9};
-  EXPECT_EQ(veskharness_receive_packet(rx, in.data(), static_cast<uint32_t>(in.size()), 1,
-                                       0, 0),
+  EXPECT_EQ(veskpacket_receive(rx, in.data(), static_cast<uint32_t>(in.size()), 1, 0, 0),
             9);
   EXPECT_EQ(veskdarray_size(rx.vm()->inmsgs), 1);
   veskvm_process_inmsgs(rx);
   EXPECT_TRUE(veskswarm_members_isrobotin(rx.vm()->swarmmembers, 9, 3));
-  EXPECT_EQ(veskharness_receive_packet(rx, in.data(), 1, 1, 0, 0), 0);
+  EXPECT_EQ(veskpacket_receive(rx, in.data(), 1, 1, 0, 0), -1);
+}
+
+TEST(SwarmPacket, AMessageNoPacketCanCarryIsDroppedWithAWarning) {
+  EmptyVm vm(7);
+  veskpacket_set_size(vm, 16); /* carries messages of up to 12 bytes */
+  testing::internal::CaptureStderr();
+  veskoutmsg_queue_append_broadcast(vm, vm.str("a"), vm.str("x")); /* 13 bytes */
+  veskoutmsg_queue_append_broadcast(vm, vm.str("a"), vm.str(""));  /* 12 bytes */
+  EXPECT_EQ(
+      testing::internal::GetCapturedStderr(),
+      "[WARNING] [ROBOT 7] Dropping VESKMSG_BROADCAST message of 13 bytes: a packet "
+      "carries at most 12\n");
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 1u);
+  /* A message queued before the size was known, or a packet smaller than
+     announced, never stalls the messages behind it. */
+  veskpacket_set_size(vm, 64);
+  veskoutmsg_queue_append_broadcast(vm, vm.str("a"), vm.str("xxxxxxxxxxxxxxxxxxxx"));
+  veskoutmsg_queue_append_swarm_joinleave(vm, VESKMSG_SWARM_JOIN, 3);
+  uint8_t packet[16];
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(veskpacket_build(vm, packet, sizeof packet), 1u);
+  EXPECT_EQ(veskpacket_build(vm, packet, sizeof packet), 1u);
+  EXPECT_EQ(
+      testing::internal::GetCapturedStderr(),
+      "[WARNING] [ROBOT 7] Dropping VESKMSG_BROADCAST message of 32 bytes: a packet "
+      "carries at most 12\n");
+  EXPECT_EQ(Bytes(packet, packet + 9), (Bytes{0, 7, 0, 5, 4, 0, 7, 0, 3}));
+  EXPECT_EQ(veskoutmsg_queue_size(vm), 0u);
 }
 
 /*
@@ -320,6 +353,24 @@ t.exec(function() { ran = 1 })
   EXPECT_EQ(global_int(vm, "ran"), 0);
   /* join 5 / leave 5 / join 5 collapse into one join; others(10) joins 10. */
   EXPECT_EQ(drain(vm), (std::vector<Bytes>{{4, 0, 4, 0, 5}, {4, 0, 4, 0, 10}}));
+}
+
+TEST(SwarmScript, OthersThatClearsAJoinedSwarmAnnouncesTheLeave) {
+  ScriptVm vm(R"(
+var a = swarm.create(1)
+var b = swarm.create(2)
+b.join()
+a.join()
+var c = a.others(2)
+var c2 = c.in()
+var d = a.others(3)
+)",
+              4);
+  ASSERT_TRUE(vm.loaded());
+  ASSERT_EQ(vm.vm()->state, VESKVM_STATE_DONE) << vm.error();
+  EXPECT_EQ(global_int(vm, "c2"), 0);
+  /* The leave of 2 cancels its pending join; 3 was never joined: nothing. */
+  EXPECT_EQ(drain(vm), (std::vector<Bytes>{{4, 0, 4, 0, 1}, {5, 0, 4, 0, 2}}));
 }
 
 TEST(SwarmScript, SwarmErrors) {

@@ -1,8 +1,9 @@
 /*
- * Swarm harness: several VMs stepped together, exchanging range-and-bearing
- * packets over an explicit neighbour relation. The packet format and the
- * order of the per-step operations are those a robot controller uses, so
- * whole swarm behaviours can be run and checked without a simulator.
+ * Swarm harness: several VMs stepped together, exchanging radio packets
+ * over an explicit neighbour relation. Packets go through the same codec
+ * and the per-step operations come in the same order as in a robot
+ * controller, so whole swarm behaviours can be run and checked without a
+ * simulator.
  */
 #include "veskharness.h"
 
@@ -12,6 +13,7 @@
 #include "veskinmsg.h"
 #include "veskneighbors.h"
 #include "veskoutmsg.h"
+#include "veskpacket.h"
 
 namespace {
 
@@ -19,15 +21,6 @@ struct Link {
   uint32_t from;
   float distance, azimuth, elevation;
 };
-
-uint16_t read16(const uint8_t *b) {
-  return static_cast<uint16_t>((b[0] << 8) | b[1]);
-}
-
-void write16(uint8_t *b, uint16_t v) {
-  b[0] = static_cast<uint8_t>(v >> 8);
-  b[1] = static_cast<uint8_t>(v);
-}
 
 bool global_is_closure(veskvm_t vm, const char *name) {
   veskvm_pushstr(vm, name, 1);
@@ -56,52 +49,9 @@ struct veskharness_s {
 
   void pack(uint32_t i) {
     packets[i].assign(payload_size, 0);
-    sent += veskharness_build_packet(vms[i], packets[i].data(), payload_size);
+    sent += veskpacket_build(vms[i], packets[i].data(), payload_size);
   }
 };
-
-uint16_t veskharness_receive_packet(veskvm_t vm, const uint8_t *packet, uint32_t size,
-                                    float distance, float azimuth, float elevation) {
-  if (size < 2) return 0;
-  uint16_t sender = read16(packet);
-  veskneighbors_add(vm, sender, distance, azimuth, elevation);
-  /* A zero length ends the packet (padding); a length past the end is
-     skipped and reading goes on with the next two bytes. */
-  uint32_t pos = 2;
-  while (size - pos > 2) {
-    uint16_t len = read16(packet + pos);
-    pos += 2;
-    if (len == 0) break;
-    if (len <= size - pos) {
-      veskinmsg_queue_append(vm, veskdarray_frombuffer(packet + pos, len, 1, nullptr));
-      pos += len;
-    }
-  }
-  return sender;
-}
-
-uint32_t veskharness_build_packet(veskvm_t vm, uint8_t *packet, uint32_t payload_size) {
-  std::fill(packet, packet + payload_size, 0);
-  if (payload_size < 2) return 0;
-  write16(packet, vm->robot);
-  uint32_t used = 2, packed = 0;
-  while (veskoutmsg_queue_size(vm) > 0) {
-    veskdarray_t msg = veskoutmsg_queue_first(vm);
-    if (!msg) break;
-    uint64_t len = static_cast<uint64_t>(veskdarray_size(msg));
-    if (used + len + 2 > payload_size) {
-      veskdarray_destroy(&msg);
-      break;
-    }
-    write16(packet + used, static_cast<uint16_t>(len));
-    std::copy(msg->data, msg->data + len, packet + used + 2);
-    used += static_cast<uint32_t>(len) + 2;
-    ++packed;
-    veskoutmsg_queue_next(vm);
-    veskdarray_destroy(&msg);
-  }
-  return packed;
-}
 
 veskharness_t veskharness_new(uint32_t n, const uint16_t *ids, uint32_t payload_size) {
   auto h = new veskharness_s;
@@ -109,8 +59,8 @@ veskharness_t veskharness_new(uint32_t n, const uint16_t *ids, uint32_t payload_
     h->vms.push_back(veskvm_new(ids[i]));
   h->hears.resize(n);
   h->packets.resize(n);
-  h->payload_size = std::max<uint32_t>(payload_size, 4);
   h->sent = 0;
+  veskharness_set_payload_size(h, payload_size);
   return h;
 }
 
@@ -131,7 +81,9 @@ veskvm_t veskharness_vm(veskharness_t h, uint32_t index) {
 }
 
 void veskharness_set_payload_size(veskharness_t h, uint32_t payload_size) {
-  h->payload_size = std::max<uint32_t>(payload_size, 4);
+  h->payload_size = std::max<uint32_t>(payload_size, VESKPACKET_MIN_SIZE);
+  for (veskvm_t vm : h->vms)
+    veskpacket_set_size(vm, h->payload_size);
 }
 
 uint32_t veskharness_load(veskharness_t h, const uint8_t *bcode, uint32_t size,
@@ -176,8 +128,8 @@ uint32_t veskharness_step(veskharness_t h) {
     veskneighbors_reset(vm);
     for (const Link &l : h->hears[i]) {
       const std::vector<uint8_t> &p = heard[l.from];
-      veskharness_receive_packet(vm, p.data(), static_cast<uint32_t>(p.size()),
-                                 l.distance, l.azimuth, l.elevation);
+      veskpacket_receive(vm, p.data(), static_cast<uint32_t>(p.size()), l.distance,
+                         l.azimuth, l.elevation);
     }
     veskvm_process_inmsgs(vm);
     veskvm_function_call(vm, "step", 0);
