@@ -34,6 +34,7 @@ cmake --build "$build" -j "$(nproc)" --target "${programs[@]}" >/dev/null
 mkdir -p "$real"
 rm -rf "$logs" && mkdir -p "$logs"
 logs_abs=$(cd "$logs" && pwd) bin_abs=$(cd "$bin" && pwd) real_abs=$(cd "$real" && pwd)
+supp=$(pwd)/scripts/valgrind-argos.supp
 for p in "${programs[@]}"; do
   mv -f "$bin/$p" "$real/$p"
   cat >"$bin/$p" <<WRAP
@@ -41,7 +42,7 @@ for p in "${programs[@]}"; do
 # valgrind wrapper made by scripts/valgrind.sh; the program is in .real/.
 out=\$(mktemp -d) || exit 2
 run() {
-  valgrind -q --leak-check=full --show-leak-kinds=definite,indirect,possible \\
+  valgrind -q --suppressions="$supp" --leak-check=full --show-leak-kinds=definite,indirect,possible \\
     --errors-for-leak-kinds=definite,indirect,possible --error-exitcode=99 \\
     --log-file="$logs_abs/$p.%p.log" "$real_abs/$p" "\$@"
 }
