@@ -5,17 +5,24 @@
 if(NOT VESK_ARGOS_STANDIN)
   set(ARGOS_CASES ${CMAKE_CURRENT_SOURCE_DIR}/argos)
   set(ARGOS_CASE_RUN ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run_case.sh)
-  set(ARGOS_PLUGIN_DIR $<TARGET_FILE_DIR:argos3plugin_simulator_vesk>)
+  # Loop functions that reset an experiment once, as the GUI's reset button
+  # would; in a directory of their own, searched after the plug-in's.
+  add_library(vesk_test_reset_loop_functions MODULE argos/reset/reset_loop_functions.cpp)
+  target_link_libraries(vesk_test_reset_loop_functions PRIVATE vesk_argos)
+  set_target_properties(vesk_test_reset_loop_functions PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/argos-plugins)
+  set(ARGOS_PLUGIN_DIR
+    $<TARGET_FILE_DIR:argos3plugin_simulator_vesk>:$<TARGET_FILE_DIR:vesk_test_reset_loop_functions>)
 
-  # Sets ${out_inputs} to run_case.sh's -i options for the FILES (paths under
-  # tests/) and ${out_names} to their names.
+  # Sets ${inputs} to run_case.sh's -i options for the FILES (paths under
+  # tests/) and ${names} to their names.
   macro(argos_inputs)
     set(inputs)
     set(names)
     foreach(file ${ARGN})
       list(APPEND inputs -i ${CMAKE_CURRENT_SOURCE_DIR}/${file})
-      get_filename_component(name ${file} NAME)
-      list(APPEND names ${name})
+      get_filename_component(file_name ${file} NAME)
+      list(APPEND names ${file_name})
     endforeach()
   endmacro()
 
@@ -46,4 +53,16 @@ if(NOT VESK_ARGOS_STANDIN)
   argos_case(broadcast e2e/vesksim/broadcast
     e2e/vesksim/broadcast.argos e2e/vesksim/broadcast.vsk)
   argos_same_as_vesksim(broadcast e2e/vesksim/broadcast.argos e2e/vesksim/broadcast.vsk)
+  # Stigmergy, swarms and messages along a line of five robots.
+  argos_case(replication e2e/vesksim/replication
+    e2e/vesksim/replication.argos e2e/vesksim/replication.vsk)
+  argos_same_as_vesksim(replication
+    e2e/vesksim/replication.argos e2e/vesksim/replication.vsk)
+  # Twenty-five robots agreeing on a maximum, a colour vote.
+  argos_same_as_vesksim(consensus examples/swarm/consensus.argos examples/swarm/consensus.vsk)
+  # A script error: its position in the source and the VM's dump, once per
+  # step; the other robot goes on.
+  argos_case(error argos/error argos/error.argos argos/error.vsk)
+  # A reset reloads every script into a fresh VM: top level and init again.
+  argos_case(reset argos/reset/reset argos/reset/reset.argos argos/reset/reset.vsk)
 endif()

@@ -142,6 +142,7 @@ void CVeskController::Init(TConfigurationNode &t_node) {
 
 void CVeskController::SetBytecode(const std::string &str_bytecode_file,
                                   const std::string &str_debug_file) {
+  m_bUnstepped = false;
   NewVM();
   if (m_tVeskDbgInfo) veskdebug_destroy(&m_tVeskDbgInfo);
   m_tVeskDbgInfo = veskdebug_new();
@@ -179,6 +180,7 @@ void CVeskController::SetBytecode(const std::string &str_bytecode_file,
   CStackGuard cGuard(m_tVeskVM);
   veskvm_execute_script(m_tVeskVM);
   veskvm_function_call(m_tVeskVM, "init", 0);
+  m_bUnstepped = true;
 }
 
 void CVeskController::ControlStep() {
@@ -186,6 +188,7 @@ void CVeskController::ControlStep() {
     fprintf(stderr, "[ROBOT %s] Robot is not ready to execute Vesk script.\n\n",
             GetId().c_str());
   if (m_tVeskVM == nullptr) return;
+  m_bUnstepped = false;
   ProcessInMsgs();
   UpdateSensors();
   if (CallScript("step") != VESKVM_STATE_READY) {
@@ -197,7 +200,12 @@ void CVeskController::ControlStep() {
   ProcessOutMsgs();
 }
 
+/* ARGoS resets a robot's controller twice per experiment reset (once as an
+ * entity of its space, once as a component of the robot): a script loaded
+ * and not stepped since is already what a reload would give, and reloading
+ * it again would run its top level and init twice. */
 void CVeskController::Reset() {
+  if (m_bUnstepped) return;
   m_strDebugMsg.clear();
   if (m_strBytecodeFName.empty() || m_strDebugFName.empty()) return;
   try {

@@ -156,6 +156,8 @@ protected:
   std::string m_strDebugFName;
   argos::CByteArray m_cBytecode;
   std::string m_strDebugMsg;
+  /* A script was loaded and has not stepped since. */
+  bool m_bUnstepped = false;
 
 private:
   int Put(const SSlot &s_slot, veskobj_t t_value);

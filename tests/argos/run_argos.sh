@@ -18,5 +18,5 @@ status=$?
 # Colour resets ARGoS writes at exit, and its progress lines, are noise.
 strip() { sed -e 's/\x1b\[[0-9;]*m//g' "$1"; }
 strip .argos.out | grep '^VESK: '
-strip .argos.err | grep -v -e '^\[INFO\]' -e '^$'
+strip .argos.err | grep -v -e '^\[INFO\]' -e '^$' >&2
 exit $status

@@ -557,6 +557,28 @@ function step() {
   EXPECT_EQ(Global(tVM, "steps")->i.value, 1);
 }
 
+/* ARGoS resets every controller twice per experiment reset. */
+TEST(ControllerLifecycle, AResetBeforeAnyStepKeepsTheFreshScript) {
+  CTestRobot cRobot("fb1", ScriptXml(R"(var inits = 0
+function init() {
+  inits = inits + 1
+  log("init")
+}
+function step() {
+}
+)"));
+  testing::internal::CaptureStdout();
+  cRobot.Robot().Step();
+  cRobot.Robot().Reset();
+  veskvm_t tFresh = cRobot.VM();
+  cRobot.Robot().Reset();
+  EXPECT_EQ(cRobot.VM(), tFresh);
+  EXPECT_EQ(Global(tFresh, "inits")->i.value, 1);
+  cRobot.Robot().Step();
+  cRobot.Robot().Reset();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "VESK: init\nVESK: init\n");
+}
+
 TEST(ControllerLifecycle, ResetFailuresGoToTheErrorLog) {
   const std::string strSource = "function init() {\n}\nfunction step() {\n}\n";
   const std::string strVo = WriteFile("reset.vo", "");
@@ -568,6 +590,7 @@ TEST(ControllerLifecycle, ResetFailuresGoToTheErrorLog) {
                              std::filesystem::copy_options::overwrite_existing);
   CTestRobot cRobot(
       "fb1", FootBotXml("bytecode_file=\"" + strVo + "\" debug_file=\"" + strVdb + "\""));
+  cRobot.Robot().Step();
   std::filesystem::remove(strVo);
   testing::internal::CaptureStderr();
   cRobot.Robot().Reset();
