@@ -59,7 +59,8 @@ if(NOT VESK_ARGOS_STANDIN)
   argos_same_as_vesksim(replication
     e2e/vesksim/replication.argos e2e/vesksim/replication.vsk)
   # Twenty-five robots agreeing on a maximum, a colour vote.
-  argos_same_as_vesksim(consensus examples/swarm/consensus.argos examples/swarm/consensus.vsk)
+  argos_same_as_vesksim(consensus
+    ../examples/swarm/consensus.argos ../examples/swarm/consensus.vsk)
   # A script error: its position in the source and the VM's dump, once per
   # step; the other robot goes on.
   argos_case(error argos/error argos/error.argos argos/error.vsk)
