@@ -7,17 +7,19 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <iomanip>
 #include <ostream>
 
 namespace argos {
 
 namespace {
 
-// Mantissas are scaled to 53 bits, enough for every double exactly.
-constexpr int MANTISSA_BITS = 53;
-// Exponent value that marks infinities and NaN; the mantissa then says which.
-constexpr SInt32 SPECIAL_EXPONENT = INT32_MAX;
+// A double travels as a signed 64-bit mantissa and a signed 32-bit exponent
+// (frexp's). The mantissa maps the significand's magnitude, in [0.5, 1), onto
+// [1, 2^63): 0 is kept for a zero value. The scale is this number as a double,
+// which rounds to 2^63.
+constexpr SInt64 MAX_MANTISSA = 9223372036854775806LL;
+// Exponent written for infinities: with mantissa +-1 it decodes as +-infinity.
+constexpr SInt32 INFINITY_EXPONENT = INT32_MAX;
 
 } // namespace
 
@@ -58,12 +60,18 @@ CByteArray &CByteArray::FetchBuffer(UInt8 *pun_buffer, size_t un_size) {
   return *this;
 }
 
+// As in ARGoS: the start must lie inside, the end is cut to the size. ARGoS
+// leaves an end before the start undefined; here it throws.
 CByteArray *CByteArray::operator()(size_t un_start, ssize_t un_end) {
-  const size_t unEnd = un_end < 0 ? m_vecBuffer.size() : static_cast<size_t>(un_end);
-  if (un_start > unEnd || unEnd > m_vecBuffer.size())
+  if (un_start >= m_vecBuffer.size())
+    THROW_ARGOSEXCEPTION("Attempting to extract from byte array beyond the limits ("
+                         << un_start << " requested, " << m_vecBuffer.size() << " size)");
+  const size_t unEnd = un_end < 0
+                           ? m_vecBuffer.size()
+                           : std::min(static_cast<size_t>(un_end), m_vecBuffer.size());
+  if (unEnd < un_start)
     THROW_ARGOSEXCEPTION("CByteArray: slice [" << un_start << ", " << un_end
-                                               << ") out of bounds (size "
-                                               << m_vecBuffer.size() << ")");
+                                               << ") ends before it starts");
   return new CByteArray(m_vecBuffer.data() + un_start, unEnd - un_start);
 }
 
@@ -114,38 +122,44 @@ ARGOS_BYTE_ARRAY_INTEGER(signed long int)
 
 #undef ARGOS_BYTE_ARRAY_INTEGER
 
+// Finite values are written as ARGoS writes them. ARGoS converts infinities
+// and NaN to an integer, which is undefined; here an infinity is written so
+// that it reads back as itself, and NaN is written as zero.
 CByteArray &CByteArray::operator<<(double f_value) {
-  SInt64 nMantissa;
-  SInt32 nExponent;
-  if (std::isnan(f_value)) {
-    nMantissa = 0;
-    nExponent = SPECIAL_EXPONENT;
-  } else if (std::isinf(f_value)) {
+  SInt64 nMantissa = 0;
+  int nExponent = 0;
+  if (std::isinf(f_value)) {
     nMantissa = f_value > 0 ? 1 : -1;
-    nExponent = SPECIAL_EXPONENT;
-  } else {
-    int nExp = 0;
-    const double fFraction = std::frexp(f_value, &nExp); // |fraction| in [0.5, 1) or 0
-    nMantissa = static_cast<SInt64>(std::ldexp(fFraction, MANTISSA_BITS));
-    nExponent = nExp;
+    nExponent = INFINITY_EXPONENT;
+  } else if (!std::isnan(f_value)) {
+    const double fShifted = std::fabs(std::frexp(f_value, &nExponent)) - 0.5;
+    if (fShifted >= 0.0) {
+      nMantissa =
+          static_cast<SInt64>(fShifted * 2.0 * static_cast<double>(MAX_MANTISSA)) + 1;
+      if (f_value < 0.0) nMantissa = -nMantissa;
+    }
   }
-  return *this << nMantissa << nExponent;
+  return *this << nMantissa << static_cast<SInt32>(nExponent);
 }
 
+// The inverse map; the magnitude is taken unsigned so that the most negative
+// mantissa does not overflow.
 CByteArray &CByteArray::operator>>(double &f_value) {
   CheckAvailable(sizeof(SInt64) + sizeof(SInt32));
   SInt64 nMantissa;
   SInt32 nExponent;
   *this >> nMantissa >> nExponent;
-  if (nExponent == SPECIAL_EXPONENT) {
-    f_value = nMantissa == 0 ? NAN : (nMantissa > 0 ? INFINITY : -INFINITY);
-  } else {
-    // Exponents far outside double's range only saturate to 0 or infinity;
-    // clamping keeps the int arithmetic below from overflowing.
-    const int nExp = static_cast<int>(std::clamp<SInt64>(
-        static_cast<SInt64>(nExponent) - MANTISSA_BITS, INT_MIN / 2, INT_MAX / 2));
-    f_value = std::ldexp(static_cast<double>(nMantissa), nExp);
+  if (nMantissa == 0) {
+    f_value = 0.0;
+    return *this;
   }
+  const UInt64 unMagnitude =
+      nMantissa < 0 ? 0 - static_cast<UInt64>(nMantissa) : static_cast<UInt64>(nMantissa);
+  const double fSignificand =
+      static_cast<double>(unMagnitude - 1) / static_cast<double>(MAX_MANTISSA) / 2.0 +
+      0.5;
+  f_value = std::ldexp(fSignificand, nExponent);
+  if (nMantissa < 0) f_value = -f_value;
   return *this;
 }
 
@@ -172,7 +186,11 @@ CByteArray &CByteArray::operator<<(const std::string &str_value) {
   return *this;
 }
 
+// Takes the bytes up to the first NUL and the NUL. ARGoS reads one byte past
+// the end when no NUL is left; here that throws and keeps the bytes.
 CByteArray &CByteArray::operator>>(std::string &str_value) {
+  if (m_vecBuffer.empty())
+    THROW_ARGOSEXCEPTION("Attempting to extract values from empty byte array");
   std::vector<UInt8>::iterator itEnd =
       std::find(m_vecBuffer.begin(), m_vecBuffer.end(), 0);
   if (itEnd == m_vecBuffer.end())
@@ -184,17 +202,12 @@ CByteArray &CByteArray::operator>>(std::string &str_value) {
   return *this;
 }
 
+// "CByteArray [ 0 31 255 ]" and a new line: bytes in decimal.
 std::ostream &operator<<(std::ostream &c_os, const CByteArray &c_byte_array) {
-  const std::ios::fmtflags tFlags = c_os.flags();
-  const char cFill = c_os.fill('0');
-  for (size_t i = 0; i < c_byte_array.m_vecBuffer.size(); ++i) {
-    if (i > 0) c_os << ' ';
-    c_os << std::hex << std::setw(2)
-         << static_cast<unsigned>(c_byte_array.m_vecBuffer[i]);
-  }
-  c_os.fill(cFill);
-  c_os.flags(tFlags);
-  return c_os;
+  c_os << "CByteArray [";
+  for (UInt8 unByte : c_byte_array.m_vecBuffer)
+    c_os << " " << unByte;
+  return c_os << " ]" << std::endl;
 }
 
 } // namespace argos

@@ -1,10 +1,9 @@
 // Named colours and the text form of colours.
 #include <argos3/core/utility/configuration/argos_exception.h>
 #include <argos3/core/utility/datatypes/color.h>
-#include <cctype>
+#include <argos3/core/utility/string_utilities.h>
 #include <istream>
 #include <ostream>
-#include <sstream>
 
 namespace argos {
 
@@ -16,7 +15,7 @@ CColor CColor::BLUE(0, 0, 255);
 CColor CColor::MAGENTA(255, 0, 255);
 CColor CColor::CYAN(0, 255, 255);
 CColor CColor::YELLOW(255, 255, 0);
-CColor CColor::ORANGE(255, 165, 0);
+CColor CColor::ORANGE(255, 140, 0);
 CColor CColor::BROWN(165, 42, 42);
 CColor CColor::PURPLE(160, 32, 240);
 CColor CColor::GRAY10(26, 26, 26);
@@ -56,41 +55,30 @@ const SNamedColor *FindByName(const std::string &str_name) {
   return nullptr;
 }
 
-// Parses "r,g,b" or "r,g,b,a", each an integer 0-255, with nothing after.
-bool ParseComponents(const std::string &str_text, CColor &c_color) {
-  std::istringstream ss(str_text);
-  long pnValues[4] = {0, 0, 0, 255};
-  size_t unCount = 0;
-  while (unCount < 4) {
-    if (!(ss >> pnValues[unCount]) || pnValues[unCount] < 0 || pnValues[unCount] > 255)
-      return false;
-    ++unCount;
-    char cSeparator;
-    if (!(ss >> cSeparator)) break;
-    if (cSeparator != ',') return false;
-  }
-  ss >> std::ws;
-  if (unCount < 3 || !ss.eof()) return false;
-  c_color.Set(pnValues[0], pnValues[1], pnValues[2], pnValues[3]);
-  return true;
+// "r,g,b,a" read with ParseValues: each component a number up to 255.
+CColor ParseComponents(const std::string &str_text) {
+  UInt16 punValues[4];
+  ParseValues<UInt16>(str_text, 4, punValues, ',');
+  for (UInt16 unValue : punValues)
+    if (unValue > 255)
+      THROW_ARGOSEXCEPTION("Color value " << unValue << " is larger than 255.");
+  return CColor(punValues[0], punValues[1], punValues[2], punValues[3]);
 }
 
 } // namespace
 
 void CColor::Set(const std::string &str_color) {
-  if (const SNamedColor *psNamed = FindByName(str_color)) {
-    *this = *psNamed->Color;
-    return;
+  try {
+    const SNamedColor *psNamed = FindByName(str_color);
+    *this = psNamed != nullptr ? *psNamed->Color : ParseComponents(str_color);
+  } catch (CARGoSException &ex) {
+    THROW_ARGOSEXCEPTION_NESTED("Error while parsing color input string", ex);
   }
-  CColor cParsed;
-  if (!ParseComponents(str_color, cParsed))
-    THROW_ARGOSEXCEPTION("Unknown color \""
-                         << str_color << "\": expected a color name or \"r,g,b,a\"");
-  *this = cParsed;
 }
 
+// Single-precision weights, as ARGoS uses.
 Real CColor::ToGrayScale() const throw() {
-  return 0.299 * m_unRed + 0.587 * m_unGreen + 0.114 * m_unBlue;
+  return 0.299f * m_unRed + 0.587f * m_unGreen + 0.114f * m_unBlue;
 }
 
 std::ostream &operator<<(std::ostream &c_os, const CColor &c_color) {
@@ -104,12 +92,8 @@ std::ostream &operator<<(std::ostream &c_os, const CColor &c_color) {
 
 std::istream &operator>>(std::istream &c_is, CColor &c_color) {
   std::string strText;
-  if (!(c_is >> strText)) return c_is;
-  try {
-    c_color.Set(strText);
-  } catch (CARGoSException &) {
-    c_is.setstate(std::ios::failbit);
-  }
+  c_is >> strText;
+  c_color.Set(strText);
   return c_is;
 }
 

@@ -30,9 +30,8 @@ CARGoSLog::CARGoSLog(std::ostream &c_stream, const SLogColor &s_log_color,
     : m_pcStream(&c_stream), m_sLogColor(s_log_color),
       m_bColoredOutput(b_colored_output_enabled) {}
 
-// Text still buffered at exit is written out rather than lost.
 CARGoSLog::~CARGoSLog() {
-  Flush();
+  if (m_bColoredOutput) reset(*m_pcStream);
 }
 
 void CARGoSLog::RedirectToFile(const std::string &str_fname) {
@@ -54,7 +53,7 @@ void CARGoSLog::Flush() {
   m_pcStream->flush();
 }
 
-CARGoSLog LOG(std::cout, SLogColor(EARGoSLogAttributes::BRIGHT, EARGoSLogColors::GREEN));
-CARGoSLog LOGERR(std::cerr, SLogColor(EARGoSLogAttributes::BRIGHT, EARGoSLogColors::RED));
+CARGoSLog LOG(std::cout, SLogColor(ARGOS_LOG_ATTRIBUTE_BRIGHT, ARGOS_LOG_COLOR_GREEN));
+CARGoSLog LOGERR(std::cerr, SLogColor(ARGOS_LOG_ATTRIBUTE_BRIGHT, ARGOS_LOG_COLOR_RED));
 
 } // namespace argos

@@ -3,31 +3,12 @@
 #include <argos3/core/utility/math/quaternion.h>
 #include <argos3/core/utility/math/vector2.h>
 #include <argos3/core/utility/math/vector3.h>
+#include <argos3/core/utility/string_utilities.h>
 #include <cmath>
 #include <istream>
 #include <ostream>
 
 namespace argos {
-
-namespace {
-
-// Reads "a,b[,c]" (whitespace allowed around the commas) into pf_values.
-// Sets failbit on the stream when a number or a comma is missing.
-std::istream &ReadCommaSeparated(std::istream &c_is, Real *pf_values, size_t un_count) {
-  for (size_t i = 0; i < un_count; ++i) {
-    if (i > 0) {
-      char cSeparator = 0;
-      if (!(c_is >> cSeparator) || cSeparator != ',') {
-        c_is.setstate(std::ios::failbit);
-        return c_is;
-      }
-    }
-    if (!(c_is >> pf_values[i])) return c_is;
-  }
-  return c_is;
-}
-
-} // namespace
 
 /* Angles */
 
@@ -112,23 +93,33 @@ CRadians ATan2(Real f_y, Real f_x) {
 }
 
 std::ostream &operator<<(std::ostream &c_os, const CRadians &c_radians) {
-  return c_os << c_radians.GetValue();
+  return c_os << "CRadians(" << c_radians.GetValue() << " -> "
+              << c_radians.GetValue() * CRadians::RADIANS_TO_DEGREES << " degrees)";
 }
 
-std::istream &operator>>(std::istream &c_is, CRadians &c_radians) {
-  Real fValue;
-  if (c_is >> fValue) c_radians.SetValue(fValue);
+namespace {
+
+// Reads a number straight into the angle, as operator>> does into a Real: a
+// failed read on a good stream leaves 0.
+template <class ANGLE> std::istream &ReadAngle(std::istream &c_is, ANGLE &c_angle) {
+  Real fValue = c_angle.GetValue();
+  c_is >> fValue;
+  c_angle.SetValue(fValue);
   return c_is;
+}
+
+} // namespace
+
+std::istream &operator>>(std::istream &c_is, CRadians &c_radians) {
+  return ReadAngle(c_is, c_radians);
 }
 
 std::ostream &operator<<(std::ostream &c_os, const CDegrees &c_degrees) {
-  return c_os << c_degrees.GetValue();
+  return c_os << "CDegrees(" << c_degrees.GetValue() << ")";
 }
 
 std::istream &operator>>(std::istream &c_is, CDegrees &c_degrees) {
-  Real fValue;
-  if (c_is >> fValue) c_degrees.SetValue(fValue);
-  return c_is;
+  return ReadAngle(c_is, c_degrees);
 }
 
 /* Two-dimensional vectors */
@@ -157,7 +148,8 @@ std::ostream &operator<<(std::ostream &c_os, const CVector2 &c_vector) {
 
 std::istream &operator>>(std::istream &c_is, CVector2 &c_vector) {
   Real pfValues[2];
-  if (ReadCommaSeparated(c_is, pfValues, 2)) c_vector.Set(pfValues[0], pfValues[1]);
+  ParseValues<Real>(c_is, 2, pfValues, ',');
+  c_vector.Set(pfValues[0], pfValues[1]);
   return c_is;
 }
 
@@ -217,8 +209,8 @@ std::ostream &operator<<(std::ostream &c_os, const CVector3 &c_vector) {
 
 std::istream &operator>>(std::istream &c_is, CVector3 &c_vector) {
   Real pfValues[3];
-  if (ReadCommaSeparated(c_is, pfValues, 3))
-    c_vector.Set(pfValues[0], pfValues[1], pfValues[2]);
+  ParseValues<Real>(c_is, 3, pfValues, ',');
+  c_vector.Set(pfValues[0], pfValues[1], pfValues[2]);
   return c_is;
 }
 
@@ -324,10 +316,10 @@ std::ostream &operator<<(std::ostream &c_os, const CQuaternion &c_quaternion) {
 
 std::istream &operator>>(std::istream &c_is, CQuaternion &c_quaternion) {
   Real pfDegrees[3];
-  if (ReadCommaSeparated(c_is, pfDegrees, 3))
-    c_quaternion.FromEulerAngles(ToRadians(CDegrees(pfDegrees[0])),
-                                 ToRadians(CDegrees(pfDegrees[1])),
-                                 ToRadians(CDegrees(pfDegrees[2])));
+  ParseValues<Real>(c_is, 3, pfDegrees, ',');
+  c_quaternion.FromEulerAngles(ToRadians(CDegrees(pfDegrees[0])),
+                               ToRadians(CDegrees(pfDegrees[1])),
+                               ToRadians(CDegrees(pfDegrees[2])));
   return c_is;
 }
 

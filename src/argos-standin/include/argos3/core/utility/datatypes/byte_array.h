@@ -58,8 +58,8 @@ public:
   }
 
   // A new array (owned by the caller) holding bytes [un_start, un_end), or
-  // up to the end when un_end is negative. Throws for a range outside the
-  // array.
+  // up to the end when un_end is negative or past the end. Throws when
+  // un_start is not inside the array or un_end lies before it.
   CByteArray *operator()(size_t un_start, ssize_t un_end = -1);
 
   // The overload is chosen by the static type: an int literal takes four
@@ -85,17 +85,18 @@ public:
   CByteArray &operator<<(signed long int n_value);
   CByteArray &operator>>(signed long int &n_value);
   // Floating-point numbers take 12 bytes: a signed 64-bit mantissa and a
-  // signed 32-bit exponent, so they travel exactly whatever the host's
-  // floating-point layout.
+  // signed 32-bit exponent, so finite values travel exactly whatever the
+  // host's floating-point layout. NaN reads back as 0.
   CByteArray &operator<<(double f_value);
   CByteArray &operator>>(double &f_value);
   CByteArray &operator<<(float f_value);
   CByteArray &operator>>(float &f_value);
-  // Strings travel NUL-terminated. Extraction throws when no NUL is left.
+  // Strings travel NUL-terminated. Extraction throws from an empty array
+  // and when no NUL is left.
   CByteArray &operator<<(const std::string &str_value);
   CByteArray &operator>>(std::string &str_value);
 
-  // Hexadecimal bytes separated by spaces.
+  // "CByteArray [ 1 2 255 ]" followed by std::endl.
   friend std::ostream &operator<<(std::ostream &c_os, const CByteArray &c_byte_array);
 
 private:

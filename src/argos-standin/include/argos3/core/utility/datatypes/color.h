@@ -10,7 +10,7 @@ namespace argos {
 
 class CColor {
 public:
-  // Named colours (X11 values). Not const: the simulator's API declares them
+  // Named colours (ARGoS's values). Not const: the simulator's API declares them
   // modifiable, and code may take non-const references to them.
   static CColor BLACK;
   static CColor WHITE;
@@ -52,9 +52,11 @@ public:
     m_unBlue = un_blue;
     m_unAlpha = un_alpha;
   }
-  // Accepts a colour name ("red", "gray50") or "r,g,b" / "r,g,b,a" with
-  // components 0-255; anything else throws CARGoSException and leaves the
-  // colour unchanged.
+  // Accepts a colour name ("red", "gray50") or "r,g,b,a" read with
+  // ParseValues: fields past the fourth are ignored, and so is text after
+  // a field's number. Too few fields or a component above 255 throw
+  // CARGoSException ("Error while parsing color input string" nesting the
+  // reason) and leave the colour unchanged.
   void Set(const std::string &str_color);
 
   // Luminance 0.299 R + 0.587 G + 0.114 B, in 0-255.
@@ -73,8 +75,8 @@ private:
   UInt8 m_unAlpha;
 };
 
-// Named colours print as their name, others as "r,g,b,a". Input accepts the
-// same forms as Set(const std::string&) and sets failbit on bad text.
+// Named colours print as their name, others as "r,g,b,a". Input reads one
+// word and passes it to Set(const std::string&), which throws on bad text.
 std::ostream &operator<<(std::ostream &c_os, const CColor &c_color);
 std::istream &operator>>(std::istream &c_is, CColor &c_color);
 

@@ -6,6 +6,7 @@
 #define ARGOS_LOG_H
 
 #include <argos3/core/config.h>
+#include <argos3/core/utility/logging/argos_colored_text.h>
 #include <cstddef>
 #include <cstdio>
 #include <fstream>
@@ -20,41 +21,14 @@ namespace argos {
 // its output by two spaces per level.
 extern size_t DEBUG_INDENTATION;
 
-enum class EARGoSLogAttributes : unsigned {
-  RESET = 0,
-  BRIGHT = 1,
-  DIM = 2,
-  UNDERSCORE = 3,
-  BLINK = 5,
-  REVERSE = 7,
-  HIDDEN = 8
-};
-
-enum class EARGoSLogColors : unsigned {
-  BLACK = 0,
-  RED = 1,
-  GREEN = 2,
-  YELLOW = 3,
-  BLUE = 4,
-  MAGENTA = 5,
-  CYAN = 6,
-  WHITE = 7,
-  RESET = 8
-};
-
-struct SLogColor {
-  EARGoSLogAttributes Attribute;
-  EARGoSLogColors Foreground;
-  SLogColor(EARGoSLogAttributes e_attribute, EARGoSLogColors e_foreground)
-      : Attribute(e_attribute), Foreground(e_foreground) {}
-};
-
-// A log stream. The stand-in never writes colour codes; the colour switch is
-// remembered only so that IsColoredOutput() answers as expected.
+// A log stream. While coloured output is on (the default), every value is
+// written between its colour code and the reset code; manipulators such as
+// std::endl go in plain.
 class CARGoSLog {
 public:
   CARGoSLog(std::ostream &c_stream, const SLogColor &s_log_color,
             bool b_colored_output_enabled = true);
+  // Text not flushed is dropped; a coloured log writes the reset code.
   ~CARGoSLog();
   CARGoSLog(const CARGoSLog &) = delete;
   CARGoSLog &operator=(const CARGoSLog &) = delete;
@@ -73,7 +47,10 @@ public:
     return *this;
   }
   template <typename T> CARGoSLog &operator<<(const T t_msg) {
-    m_cBuffer << t_msg;
+    if (m_bColoredOutput)
+      m_cBuffer << m_sLogColor << t_msg << reset;
+    else
+      m_cBuffer << t_msg;
     return *this;
   }
 
@@ -99,20 +76,24 @@ extern CARGoSLog LOGERR;
     fprintf(stderr, MSG, ##__VA_ARGS__);                                                 \
   }
 
+// Indents one level, then writes "<function> - START"; EXIT writes
+// "<function> - END" and goes back a level.
 #define DEBUG_FUNCTION_ENTER                                                             \
   {                                                                                      \
-    DEBUG("%s START\n", __PRETTY_FUNCTION__);                                            \
     ++DEBUG_INDENTATION;                                                                 \
+    DEBUG("%s - START\n", __PRETTY_FUNCTION__);                                          \
   }
 
 #define DEBUG_FUNCTION_EXIT                                                              \
   {                                                                                      \
-    if (DEBUG_INDENTATION > 0) --DEBUG_INDENTATION;                                      \
-    DEBUG("%s END\n", __PRETTY_FUNCTION__);                                              \
+    DEBUG("%s - END\n", __PRETTY_FUNCTION__);                                            \
+    --DEBUG_INDENTATION;                                                                 \
   }
 
-// Prints an expression and its value on LOG.
-#define TRACE(x) LOG << #x " = " << (x) << std::endl;
+// Runs a statement, then writes its text with DEBUG.
+#define TRACE(LINE)                                                                      \
+  LINE;                                                                                  \
+  DEBUG(#LINE "\n");
 
 // Log lines prefixed with the id of the robot whose controller writes them;
 // usable inside controller member functions.

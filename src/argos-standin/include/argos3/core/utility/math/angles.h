@@ -117,8 +117,9 @@ CRadians ASin(Real f_value);
 CRadians ACos(Real f_value);
 CRadians ATan2(Real f_y, Real f_x);
 
-// Plain numbers, no unit suffix: XML attributes in degrees are read into a
-// CDegrees and converted with ToRadians.
+// Output "CRadians(1.5 -> 85.9437 degrees)" and "CDegrees(30)"; input is a
+// plain number (XML attributes in degrees are read into a CDegrees and
+// converted with ToRadians).
 std::ostream &operator<<(std::ostream &c_os, const CRadians &c_radians);
 std::istream &operator>>(std::istream &c_is, CRadians &c_radians);
 std::ostream &operator<<(std::ostream &c_os, const CDegrees &c_degrees);

@@ -70,7 +70,7 @@ private:
   Real m_fZ;
 };
 
-// Text form: the Euler angles "z,y,x" in degrees.
+// Text form: the Euler angles "z,y,x" in degrees, read as CVector3 reads.
 std::ostream &operator<<(std::ostream &c_os, const CQuaternion &c_quaternion);
 std::istream &operator>>(std::istream &c_is, CQuaternion &c_quaternion);
 

@@ -83,7 +83,8 @@ private:
   Real m_fY;
 };
 
-// Text form "x,y".
+// Text form "x,y". Input reads the fields with ParseValues (throws
+// CARGoSException when fewer than two are found).
 std::ostream &operator<<(std::ostream &c_os, const CVector2 &c_vector);
 std::istream &operator>>(std::istream &c_is, CVector2 &c_vector);
 

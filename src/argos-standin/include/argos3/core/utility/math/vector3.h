@@ -87,7 +87,8 @@ private:
   Real m_fZ;
 };
 
-// Text form "x,y,z".
+// Text form "x,y,z". Input reads the fields with ParseValues (throws
+// CARGoSException when fewer than three are found).
 std::ostream &operator<<(std::ostream &c_os, const CVector3 &c_vector);
 std::istream &operator>>(std::istream &c_is, CVector3 &c_vector);
 
