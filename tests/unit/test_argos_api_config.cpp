@@ -13,6 +13,16 @@ using namespace argos;
 
 namespace {
 
+// The text of the exception of type E that f throws.
+template <typename E, typename F> std::string ThrownText(F f) {
+  try {
+    f();
+  } catch (E &ex) {
+    return ex.what();
+  }
+  return "<nothing thrown>";
+}
+
 // A parsed experiment fragment shared by the tests.
 class ArgosConfiguration : public testing::Test {
 protected:
@@ -49,7 +59,10 @@ protected:
 
 TEST_F(ArgosConfiguration, GetNodeFindsTheFirstChildOrThrows) {
   EXPECT_EQ(GetNode(*m_pcParams, "item").GetAttribute("name"), "a");
-  EXPECT_EQ(&GetNode(*m_pcParams, "item"), &GetNode(*m_pcParams, "item"));
+  // Every look-up makes a new wrapper of the same node: compare with ==.
+  EXPECT_NE(&GetNode(*m_pcParams, "item"), &GetNode(*m_pcParams, "item"));
+  EXPECT_TRUE(GetNode(*m_pcParams, "item") == GetNode(*m_pcParams, "item"));
+  EXPECT_TRUE(GetNode(*m_pcParams, "item") != GetNode(*m_pcParams, "skip"));
   EXPECT_EQ(ThrownText([&] { GetNode(*m_pcParams, "nothing"); }),
             "[FATAL] Node 'nothing' not found");
   EXPECT_TRUE(NodeExists(*m_pcRoot, "actuators"));
@@ -85,7 +98,7 @@ TEST_F(ArgosConfiguration, AttributesConvertWithStreamRules) {
   EXPECT_EQ(cColor, CColor(1, 2, 3, 4));
 }
 
-TEST_F(ArgosConfiguration, MissingOrBadAttributesThrowNestedAndKeepTheBuffer) {
+TEST_F(ArgosConfiguration, MissingOrBadAttributesThrowNested) {
   int nValue = 7;
   const std::string strMissing =
       ThrownText([&] { GetNodeAttribute(*m_pcParams, "absent", nValue); });
@@ -94,12 +107,22 @@ TEST_F(ArgosConfiguration, MissingOrBadAttributesThrowNestedAndKeepTheBuffer) {
                              0),
             0u)
       << strMissing;
-  EXPECT_NE(strMissing.find("absent", 40), std::string::npos) << strMissing;
+  EXPECT_EQ(nValue, 7);
   const std::string strBad =
       ThrownText([&] { GetNodeAttribute(*m_pcParams, "bad", nValue); });
-  EXPECT_EQ(strBad.rfind("[FATAL] Error parsing attribute \"bad\"\n", 0), 0u) << strBad;
-  EXPECT_NE(strBad.find("\"abc\""), std::string::npos) << strBad;
-  EXPECT_EQ(nValue, 7);
+  EXPECT_EQ(strBad.rfind("[FATAL] Error parsing attribute \"bad\"\n"
+                         "Could not convert \"abc\" to target type",
+                         0),
+            0u)
+      << strBad;
+  // The failed conversion has already written the buffer.
+  EXPECT_EQ(nValue, 0);
+  // An error of the type's own reader is not nested.
+  CVector3 cVector;
+  EXPECT_EQ(ThrownText([&] {
+              GetNodeAttribute(*m_pcParams, "bad", cVector);
+            }).rfind("[FATAL] Parse error: expected 3 values, but 1 have been found", 0),
+            0u);
 }
 
 TEST_F(ArgosConfiguration, OrDefaultOnlyCoversMissingAttributes) {
@@ -111,33 +134,45 @@ TEST_F(ArgosConfiguration, OrDefaultOnlyCoversMissingAttributes) {
   Real fValue = 1;
   GetNodeAttributeOrDefault(*m_pcParams, "absent", fValue, 4.5);
   EXPECT_EQ(fValue, 4.5);
-  EXPECT_THROW(GetNodeAttributeOrDefault(*m_pcParams, "bad", fValue, 0.0),
+  fValue = 1;
+  EXPECT_THROW(GetNodeAttributeOrDefault(*m_pcParams, "bad", fValue, 0.5),
                CARGoSException);
-  EXPECT_EQ(fValue, 4.5);
+  EXPECT_EQ(fValue, 0);
   bool bFlag = false;
   GetNodeAttributeOrDefault(*m_pcParams, "absent", bFlag, true);
   EXPECT_TRUE(bFlag);
   EXPECT_THROW(GetNodeAttributeOrDefault(*m_pcParams, "other_flag", bFlag, false),
                CARGoSException);
+  UInt8 unByte = 0;
+  GetNodeAttributeOrDefault(*m_pcParams, "absent", unByte, static_cast<UInt8>(9));
+  EXPECT_EQ(unByte, 9);
+  GetNodeAttributeOrDefault(*m_pcParams, "big", unByte, static_cast<UInt8>(9));
+  EXPECT_EQ(unByte, 44);
 }
 
 TEST_F(ArgosConfiguration, BooleansAndBytesHaveTheirOwnRules) {
   bool bFlag = false;
   GetNodeAttribute(*m_pcParams, "flag", bFlag);
   EXPECT_TRUE(bFlag);
-  EXPECT_NE(ThrownText([&] {
-              GetNodeAttribute(*m_pcParams, "other_flag", bFlag);
-            }).find("'true', 'false'"),
-            std::string::npos);
+  EXPECT_EQ(ThrownText([&] { GetNodeAttribute(*m_pcParams, "other_flag", bFlag); }),
+            "[FATAL] Cannot convert '1' into a bool. Accepted values: 'true', 'false'.");
+  EXPECT_TRUE(bFlag);
+  // Bytes are read as 32-bit numbers and cut to 8 bits.
   UInt8 unSmall = 0;
   GetNodeAttribute(*m_pcParams, "small", unSmall);
   EXPECT_EQ(unSmall, 200);
-  EXPECT_THROW(GetNodeAttribute(*m_pcParams, "big", unSmall), CARGoSException);
+  GetNodeAttribute(*m_pcParams, "big", unSmall);
+  EXPECT_EQ(unSmall, 44);
   SInt8 nSmall = 0;
   GetNodeAttribute(*m_pcParams, "negative", nSmall);
   EXPECT_EQ(nSmall, -100);
-  EXPECT_THROW(GetNodeAttribute(*m_pcParams, "small", nSmall), CARGoSException);
-  EXPECT_EQ(nSmall, -100);
+  GetNodeAttribute(*m_pcParams, "small", nSmall);
+  EXPECT_EQ(nSmall, -56);
+  EXPECT_THROW(GetNodeAttribute(*m_pcParams, "bad", nSmall), CARGoSException);
+  EXPECT_EQ(nSmall, -56);
+  // Written back as numbers, not as characters.
+  SetNodeAttribute(*m_pcParams, "byte", static_cast<UInt8>(65));
+  EXPECT_EQ(m_pcParams->GetAttribute("byte"), "65");
 }
 
 TEST_F(ArgosConfiguration, IteratorsWalkChildrenAndAttributes) {
@@ -197,11 +232,30 @@ TEST_F(ArgosConfiguration, NodeText) {
 }
 
 TEST(ArgosXml, ParseErrorsAndMissingChildren) {
+  ticpp::Document cBad;
+  EXPECT_THROW(cBad.Parse("<root><unclosed></root>"), ticpp::Exception);
+  EXPECT_NO_THROW(cBad.Parse("<root", false));
   ticpp::Document cDocument;
-  EXPECT_THROW(cDocument.Parse("<root><unclosed></root>"), ticpp::Exception);
-  EXPECT_NO_THROW(cDocument.Parse("<root", false));
   cDocument.Parse("<root/>");
-  EXPECT_THROW(cDocument.FirstChildElement()->FirstChildElement(), ticpp::Exception);
-  EXPECT_EQ(cDocument.FirstChildElement()->FirstChildElement(false), nullptr);
-  EXPECT_THROW(cDocument.LoadFile("/nonexistent/dir/file.argos"), ticpp::Exception);
+  ticpp::Element &cRoot = *cDocument.FirstChildElement();
+  EXPECT_EQ(ThrownText<ticpp::Exception>([&] {
+              cRoot.FirstChildElement();
+            }).rfind("Element (root) does NOT contain a child with the value of ''", 0),
+            0u);
+  EXPECT_EQ(cRoot.FirstChildElement(false), nullptr);
+  EXPECT_EQ(ThrownText<ticpp::Exception>([&] {
+              cDocument.LoadFile("/nonexistent/dir/file.argos");
+            }).rfind("Couldn't load /nonexistent/dir/file.argos", 0),
+            0u);
+}
+
+TEST(ArgosXml, ParseAppendsToWhatTheDocumentHolds) {
+  ticpp::Document cDocument;
+  cDocument.Parse("<first/>");
+  ticpp::Element *pcFirst = cDocument.FirstChildElement();
+  cDocument.Parse("<second a=\"1\"/>");
+  EXPECT_EQ(cDocument.FirstChildElement()->Value(), "first");
+  EXPECT_EQ(pcFirst->Value(), "first");
+  EXPECT_EQ(cDocument.FirstChildElement("second")->GetAttribute("a"), "1");
+  EXPECT_EQ(pcFirst->NextSiblingElement()->Value(), "second");
 }

@@ -1,54 +1,83 @@
 // The non-template attribute readers and writers of the configuration API.
 #include <argos3/core/utility/configuration/argos_configuration.h>
-#include <limits>
 
 namespace argos {
 
-void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
-                      bool &b_buffer) {
-  std::string strValue;
-  GetNodeAttribute(t_node, str_attribute, strValue);
-  if (strValue == "true")
-    b_buffer = true;
-  else if (strValue == "false")
-    b_buffer = false;
-  else
-    THROW_ARGOSEXCEPTION("Error parsing attribute \""
-                         << str_attribute << "\": cannot convert \"" << strValue
-                         << "\" into a bool. Accepted values: 'true', 'false'.");
-}
-
 namespace {
 
-// Reads a whole number and checks it fits the byte type T.
-template <typename T>
-void GetByteAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
-                      T &t_buffer) {
-  SInt32 nValue = 0;
-  GetNodeAttribute(t_node, str_attribute, nValue);
-  if (nValue < std::numeric_limits<T>::min() || nValue > std::numeric_limits<T>::max())
-    THROW_ARGOSEXCEPTION("Error parsing attribute \""
-                         << str_attribute << "\": " << nValue << " is out of range ["
-                         << static_cast<SInt32>(std::numeric_limits<T>::min()) << ", "
-                         << static_cast<SInt32>(std::numeric_limits<T>::max()) << "]");
-  t_buffer = static_cast<T>(nValue);
+// "true" or "false"; anything else throws, not nested.
+bool ToBool(const std::string &str_text) {
+  if (str_text == "true") return true;
+  if (str_text != "false")
+    THROW_ARGOSEXCEPTION("Cannot convert '"
+                         << str_text
+                         << "' into a bool. Accepted values: 'true', 'false'.");
+  return false;
 }
 
 } // namespace
 
 void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      bool &b_buffer) {
+  std::string strValue;
+  GetNodeAttribute(t_node, str_attribute, strValue);
+  b_buffer = ToBool(strValue);
+}
+
+void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
                       UInt8 &un_buffer) {
-  GetByteAttribute(t_node, str_attribute, un_buffer);
+  UInt32 unValue;
+  GetNodeAttribute(t_node, str_attribute, unValue);
+  un_buffer = static_cast<UInt8>(unValue);
 }
 
 void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
                       SInt8 &n_buffer) {
-  GetByteAttribute(t_node, str_attribute, n_buffer);
+  SInt32 nValue;
+  GetNodeAttribute(t_node, str_attribute, nValue);
+  n_buffer = static_cast<SInt8>(nValue);
+}
+
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
+                               const std::string &str_attribute, bool &b_buffer,
+                               const bool b_default) {
+  std::string strValue;
+  GetNodeAttributeOrDefault(t_node, str_attribute, strValue,
+                            std::string(b_default ? "true" : "false"));
+  b_buffer = ToBool(strValue);
+}
+
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
+                               const std::string &str_attribute, UInt8 &un_buffer,
+                               const UInt8 un_default) {
+  UInt32 unValue;
+  GetNodeAttributeOrDefault(t_node, str_attribute, unValue,
+                            static_cast<UInt32>(un_default));
+  un_buffer = static_cast<UInt8>(unValue);
+}
+
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
+                               const std::string &str_attribute, SInt8 &n_buffer,
+                               const SInt8 n_default) {
+  SInt32 nValue;
+  GetNodeAttributeOrDefault(t_node, str_attribute, nValue,
+                            static_cast<SInt32>(n_default));
+  n_buffer = static_cast<SInt8>(nValue);
 }
 
 void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
-                      const bool &b_value) {
+                      const bool b_value) {
   t_node.SetAttribute(str_attribute, std::string(b_value ? "true" : "false"));
+}
+
+void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      const SInt8 n_value) {
+  t_node.SetAttribute(str_attribute, static_cast<SInt32>(n_value));
+}
+
+void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      const UInt8 un_value) {
+  t_node.SetAttribute(str_attribute, static_cast<UInt32>(un_value));
 }
 
 } // namespace argos

@@ -1,6 +1,5 @@
 // XML wrappers over tinyxml2.
 #include <argos3/core/utility/configuration/tinyxml/ticpp.h>
-#include <algorithm>
 #include <ostream>
 #include <tinyxml2.h>
 
@@ -17,10 +16,8 @@ std::shared_ptr<tinyxml2::XMLDocument> NewDocumentWith(const char *value,
   return doc;
 }
 
-std::string ElementNotFound(const std::string &where, const char *value) {
-  std::string text = where;
-  if (value != nullptr) text += std::string(" with the value '") + value + "'";
-  return text + " not found";
+std::string Quoted(const char *value) {
+  return std::string("'") + (value != nullptr ? value : "") + "'";
 }
 
 } // namespace
@@ -45,10 +42,6 @@ std::string Node::Value() const {
 
 Element *Node::Spawn(tinyxml2::XMLElement *element) const {
   if (element == nullptr) return nullptr;
-  // Asking twice for the same element gives the same wrapper, so loops that
-  // look nodes up repeatedly do not pile up wrappers.
-  for (const std::unique_ptr<Element> &spawned : m_spawned)
-    if (spawned->m_node == element) return spawned.get();
   m_spawned.emplace_back(new Element(m_doc, element));
   return m_spawned.back().get();
 }
@@ -56,14 +49,16 @@ Element *Node::Spawn(tinyxml2::XMLElement *element) const {
 Element *Node::FindChild(const char *value, bool throwIfNone) const {
   Element *child = Spawn(m_node->FirstChildElement(value));
   if (child == nullptr && throwIfNone)
-    throw Exception(ElementNotFound("Child element of <" + Value() + ">", value));
+    throw Exception("Element (" + Value() +
+                    ") does NOT contain a child with the value of " + Quoted(value));
   return child;
 }
 
 Element *Node::FindSibling(const char *value, bool throwIfNone) const {
   Element *sibling = Spawn(m_node->NextSiblingElement(value));
   if (sibling == nullptr && throwIfNone)
-    throw Exception(ElementNotFound("Sibling element of <" + Value() + ">", value));
+    throw Exception("No Element Siblings found with value, " + Quoted(value) +
+                    ", After this Node (" + Value() + ")");
   return sibling;
 }
 
@@ -121,7 +116,7 @@ std::string Attribute::Value() const {
 Attribute *Attribute::Next(bool throwIfNoAttribute) const {
   const tinyxml2::XMLAttribute *next = m_attribute->Next();
   if (next == nullptr) {
-    if (throwIfNoAttribute) throw Exception("No attribute after \"" + Name() + "\"");
+    if (throwIfNoAttribute) throw Exception("No more attributes found");
     return nullptr;
   }
   return m_owner->SpawnAttribute(next);
@@ -184,10 +179,6 @@ std::string Element::GetAttribute(const std::string &name) const {
   return text ? text : "";
 }
 
-std::string Element::MissingAttributeMessage(const std::string &name) const {
-  return "Attribute does not exist: \"" + name + "\" in <" + Value() + ">";
-}
-
 bool Element::HasText() const {
   return Xml()->GetText() != nullptr;
 }
@@ -195,7 +186,7 @@ bool Element::HasText() const {
 std::string Element::GetText(bool throwIfNotFound) const {
   const char *text = Xml()->GetText();
   if (text == nullptr) {
-    if (throwIfNotFound) throw Exception("Text does not exist in <" + Value() + ">");
+    if (throwIfNotFound) throw Exception(NO_TEXT);
     return "";
   }
   return text;
@@ -206,8 +197,6 @@ void Element::SetTextString(const std::string &text) {
 }
 
 Attribute *Element::SpawnAttribute(const tinyxml2::XMLAttribute *attribute) const {
-  for (const std::unique_ptr<Attribute> &spawned : m_attributes)
-    if (spawned->m_attribute == attribute) return spawned.get();
   m_attributes.emplace_back(new Attribute(this, attribute));
   return m_attributes.back().get();
 }
@@ -215,7 +204,8 @@ Attribute *Element::SpawnAttribute(const tinyxml2::XMLAttribute *attribute) cons
 Attribute *Element::FirstAttribute(bool throwIfNoAttributes) const {
   const tinyxml2::XMLAttribute *first = Xml()->FirstAttribute();
   if (first == nullptr) {
-    if (throwIfNoAttributes) throw Exception("<" + Value() + "> has no attributes");
+    if (throwIfNoAttributes)
+      throw Exception("Element (" + Value() + ") has no attributes");
     return nullptr;
   }
   return SpawnAttribute(first);
@@ -241,18 +231,25 @@ void Document::LoadFile(const std::string &filename) {
   m_name = filename;
   ForgetSpawned();
   if (m_doc->LoadFile(filename.c_str()) != tinyxml2::XML_SUCCESS)
-    throw Exception("Error loading \"" + filename + "\": " + m_doc->ErrorStr());
+    throw Exception("Couldn't load " + filename + "\nDescription: " + m_doc->ErrorStr());
 }
 
 void Document::SaveFile(const std::string &filename) const {
   if (m_doc->SaveFile(filename.c_str()) != tinyxml2::XML_SUCCESS)
-    throw Exception("Error saving \"" + filename + "\": " + m_doc->ErrorStr());
+    throw Exception("Couldn't save " + filename + "\nDescription: " + m_doc->ErrorStr());
 }
 
 void Document::Parse(const std::string &xml, bool throwIfParseError) {
-  ForgetSpawned();
-  if (m_doc->Parse(xml.c_str(), xml.size()) != tinyxml2::XML_SUCCESS && throwIfParseError)
-    throw Exception(std::string("XML parse error: ") + m_doc->ErrorStr());
+  tinyxml2::XMLDocument parsed;
+  if (parsed.Parse(xml.c_str(), xml.size()) != tinyxml2::XML_SUCCESS) {
+    if (throwIfParseError)
+      throw Exception(std::string("Error parsing xml.\nDescription: ") +
+                      parsed.ErrorStr());
+    return;
+  }
+  for (const tinyxml2::XMLNode *node = parsed.FirstChild(); node != nullptr;
+       node = node->NextSibling())
+    m_doc->InsertEndChild(node->DeepClone(m_doc.get()));
 }
 
 } // namespace ticpp

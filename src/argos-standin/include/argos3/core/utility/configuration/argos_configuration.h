@@ -23,7 +23,8 @@ inline bool NodeExists(TConfigurationNode &t_node, const std::string &str_tag) t
   }
 }
 
-// The first child element tagged str_tag; throws "Node '<tag>' not found".
+// The first child element tagged str_tag, in a new wrapper at every call;
+// throws "Node '<tag>' not found".
 inline TConfigurationNode &GetNode(TConfigurationNode &t_node,
                                    const std::string &str_tag) {
   TConfigurationNode *pt_child = t_node.FirstChildElement(str_tag, false);
@@ -42,24 +43,25 @@ inline bool NodeAttributeExists(TConfigurationNode &t_node,
 }
 
 // Reads an attribute into t_buffer with operator>> (strings verbatim). A
-// missing or unparsable attribute throws 'Error parsing attribute "<name>"'
-// nesting the parser's reason; t_buffer is then unchanged.
+// missing or unconvertible attribute throws 'Error parsing attribute
+// "<name>"' nesting ticpp's reason; a conversion that fails has already
+// written t_buffer (0 for numbers). Exceptions of operator>> itself (a
+// CVector3 with too few fields) pass unchanged.
 template <typename T>
 void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
                       T &t_buffer) {
   try {
-    T t_value = t_buffer;
-    t_node.GetAttribute(str_attribute, &t_value, true);
-    t_buffer = t_value;
+    t_node.GetAttribute(str_attribute, &t_buffer, true);
   } catch (ticpp::Exception &ex) {
     THROW_ARGOSEXCEPTION_NESTED("Error parsing attribute \"" << str_attribute << "\"",
                                 ex);
   }
 }
-// Booleans accept exactly "true" and "false".
+// Booleans accept exactly "true" and "false"; other text throws "Cannot
+// convert '<text>' into a bool. ..." without nesting.
 void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
                       bool &b_buffer);
-// Bytes are read as numbers, not as characters, and must fit.
+// Bytes are read as 32-bit numbers and cut to 8 bits (300 gives 44).
 void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
                       UInt8 &un_buffer);
 void GetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
@@ -72,17 +74,28 @@ template <typename T>
 void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
                                const std::string &str_attribute, T &t_buffer,
                                const T &t_default) {
-  if (NodeAttributeExists(t_node, str_attribute))
-    GetNodeAttribute(t_node, str_attribute, t_buffer);
-  else
-    t_buffer = t_default;
+  try {
+    t_node.GetAttributeOrDefault(str_attribute, &t_buffer, t_default);
+  } catch (ticpp::Exception &ex) {
+    THROW_ARGOSEXCEPTION_NESTED("Error parsing attribute \"" << str_attribute << "\"",
+                                ex);
+  }
 }
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
+                               const std::string &str_attribute, bool &b_buffer,
+                               const bool b_default);
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
+                               const std::string &str_attribute, UInt8 &un_buffer,
+                               const UInt8 un_default);
+void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
+                               const std::string &str_attribute, SInt8 &n_buffer,
+                               const SInt8 n_default);
 
 // Reads the element's text content into t_buffer with operator>>.
 template <typename T> void GetNodeText(TConfigurationNode &t_node, T &t_buffer) {
   try {
     t_node.GetText(&t_buffer);
-  } catch (ticpp::Exception &ex) {
+  } catch (std::exception &ex) {
     THROW_ARGOSEXCEPTION_NESTED("Parse error", ex);
   }
 }
@@ -91,7 +104,7 @@ void GetNodeTextOrDefault(TConfigurationNode &t_node, T &t_buffer, const T &t_de
   try {
     t_buffer = t_default;
     t_node.GetText(&t_buffer, false);
-  } catch (ticpp::Exception &ex) {
+  } catch (std::exception &ex) {
     THROW_ARGOSEXCEPTION_NESTED("Parse error", ex);
   }
 }
@@ -101,9 +114,14 @@ void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribu
                       const T &t_value) {
   t_node.SetAttribute(str_attribute, t_value);
 }
-// Booleans are written as "true"/"false" so that GetNodeAttribute reads them back.
+// Booleans are written as "true"/"false" and bytes as numbers, so that
+// GetNodeAttribute reads them back.
 void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
-                      const bool &b_value);
+                      const bool b_value);
+void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      const SInt8 n_value);
+void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
+                      const UInt8 un_value);
 
 } // namespace argos
 

@@ -2,9 +2,11 @@
 // attributes, documents and iterators over child elements and attributes.
 //
 // Wrappers have reference semantics: copying an Element copies the handle,
-// not the XML. Pointers returned by FirstChildElement, NextSiblingElement,
-// InsertEndChild and by the iterators point at wrappers owned by the wrapper
-// they were obtained from, and stay valid as long as that wrapper lives.
+// not the XML. Every FirstChildElement, NextSiblingElement, InsertEndChild
+// and iterator step returns a new wrapper, owned by the wrapper it was
+// obtained from and valid as long as that wrapper lives: compare nodes with
+// ==, not by address. Exception texts are ticpp's, without its source
+// location.
 #ifndef TICPP_H
 #define TICPP_H
 
@@ -35,6 +37,12 @@ public:
   std::string m_details;
 };
 
+// Texts of the conversion errors.
+inline std::string NotConverted(const std::string &str_text) {
+  return "Could not convert \"" + str_text + "\" to target type";
+}
+constexpr const char *NO_TEXT = "Text does not exists in the current element";
+
 // Text conversion shared by attributes and element text: strings are taken
 // verbatim, everything else goes through operator>>, which must consume at
 // least one character without failing. Trailing text is ignored.
@@ -60,6 +68,10 @@ public:
 
   // The tag of an element, the text of a text node, empty for a document.
   std::string Value() const;
+
+  // Whether both wrap the same XML node.
+  bool operator==(const Node &rhs) const { return m_node == rhs.m_node; }
+  bool operator!=(const Node &rhs) const { return m_node != rhs.m_node; }
 
   // First child element (with the given tag, if one is given). Throws
   // Exception when there is none, unless asked not to; then returns null.
@@ -106,13 +118,10 @@ public:
   std::string Name() const;
   std::string Value() const;
   template <typename T> void GetValue(T *value) const {
-    if (!FromText(Value(), value))
-      throw Exception("Could not convert \"" + Value() + "\" (attribute \"" + Name() +
-                      "\")");
+    if (!FromText(Value(), value)) throw Exception(NotConverted(Value()));
   }
   template <typename T> void GetName(T *name) const {
-    if (!FromText(Name(), name))
-      throw Exception("Could not convert the attribute name \"" + Name() + "\"");
+    if (!FromText(Name(), name)) throw Exception(NotConverted(Name()));
   }
   // The next attribute of the same element; throws at the end unless asked
   // not to, then returns null.
@@ -148,18 +157,16 @@ public:
   std::string GetAttribute(const std::string &name) const;
   // Converts the attribute into *value. A missing attribute throws unless
   // throwIfNotFound is false, in which case *value is left alone; text that
-  // does not convert always throws.
+  // does not convert always throws, after operator>> has written *value.
   template <class T>
   void GetAttribute(const std::string &name, T *value,
                     bool throwIfNotFound = true) const {
     if (!HasAttribute(name)) {
-      if (throwIfNotFound) throw Exception(MissingAttributeMessage(name));
+      if (throwIfNotFound) throw Exception("Attribute does not exist");
       return;
     }
     std::string text = GetAttribute(name);
-    if (!FromText(text, value))
-      throw Exception("Could not convert \"" + text + "\" (attribute \"" + name +
-                      "\" of <" + Value() + ">)");
+    if (!FromText(text, value)) throw Exception(NotConverted(text));
   }
   template <class T, class D>
   void GetAttributeOrDefault(const std::string &name, T *value, const D &def) const {
@@ -174,12 +181,11 @@ public:
   std::string GetText(bool throwIfNotFound = true) const;
   template <class T> void GetText(T *value, bool throwIfNotFound = true) const {
     if (!HasText()) {
-      if (throwIfNotFound) throw Exception("Text does not exist in <" + Value() + ">");
+      if (throwIfNotFound) throw Exception(NO_TEXT);
       return;
     }
     std::string text = GetText();
-    if (!FromText(text, value))
-      throw Exception("Could not convert the text \"" + text + "\" of <" + Value() + ">");
+    if (!FromText(text, value)) throw Exception(NotConverted(text));
   }
   template <class T> void SetText(const T &value) { SetTextString(ToText(value)); }
 
@@ -193,7 +199,6 @@ private:
   void SetAttributeText(const std::string &name, const std::string &text);
   void SetTextString(const std::string &text);
   bool HasText() const;
-  std::string MissingAttributeMessage(const std::string &name) const;
   Attribute *SpawnAttribute(const tinyxml2::XMLAttribute *attribute) const;
 
   mutable std::vector<std::unique_ptr<Attribute>> m_attributes;
@@ -209,9 +214,11 @@ public:
   void LoadFile();
   void LoadFile(const std::string &filename);
   void SaveFile(const std::string &filename) const;
-  // Replace the content with the parsed text or file (wrappers obtained
-  // from the old content become invalid). On an error they throw Exception
-  // with the parser's message and line, Parse only unless told not to.
+  // LoadFile replaces the content with the file's (wrappers obtained from the
+  // old content become invalid); Parse appends the parsed nodes after what
+  // the document holds. On an error they throw Exception with the parser's
+  // description, Parse only unless told not to, and Parse then adds nothing
+  // (ticpp keeps the part parsed before the error).
   void Parse(const std::string &xml, bool throwIfParseError = true);
 
 private:
