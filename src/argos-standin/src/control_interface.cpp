@@ -29,32 +29,6 @@ CCI_Controller::~CCI_Controller() {
     delete tEntry.second;
 }
 
-namespace {
-
-// Stores a device under a name, deleting the one it replaces.
-template <typename MAP, typename DEVICE>
-void StoreDevice(MAP &t_map, const std::string &str_name, DEVICE *pc_device) {
-  typename MAP::iterator it = t_map.find(str_name);
-  if (it == t_map.end()) {
-    t_map.emplace(str_name, pc_device);
-  } else if (it->second != pc_device) {
-    delete it->second;
-    it->second = pc_device;
-  }
-}
-
-} // namespace
-
-void CCI_Controller::AddActuator(const std::string &str_actuator_type,
-                                 CCI_Actuator *pc_actuator) {
-  StoreDevice(m_mapActuators, str_actuator_type, pc_actuator);
-}
-
-void CCI_Controller::AddSensor(const std::string &str_sensor_type,
-                               CCI_Sensor *pc_sensor) {
-  StoreDevice(m_mapSensors, str_sensor_type, pc_sensor);
-}
-
 /* Range and bearing actuator */
 
 void CCI_RangeAndBearingActuator::SetData(const CByteArray &c_data) {
@@ -102,10 +76,6 @@ void CCI_LEDsActuator::SetAllColors(const CColor &c_color) {
 }
 
 void CCI_LEDsActuator::SetAllColors(const TSettings &c_colors) {
-  if (c_colors.size() != m_tSettings.size())
-    THROW_ARGOSEXCEPTION("Passed color vector has size "
-                         << c_colors.size() << ", but the robot has "
-                         << m_tSettings.size() << " LEDs");
   m_tSettings = c_colors;
 }
 
@@ -122,11 +92,11 @@ constexpr size_t FOOTBOT_PROXIMITY_SENSORS = 24;
 
 CCI_FootBotProximitySensor::CCI_FootBotProximitySensor()
     : m_tReadings(FOOTBOT_PROXIMITY_SENSORS) {
+  const CRadians cSpacing(ARGOS_PI / 12.0);
   for (size_t i = 0; i < m_tReadings.size(); ++i) {
-    m_tReadings[i].Angle = CRadians((i + 0.5) * ARGOS_PI / 12.0);
+    m_tReadings[i].Angle = cSpacing * 0.5 + cSpacing * static_cast<Real>(i);
     m_tReadings[i].Angle.SignedNormalize();
   }
-  m_bEnabled = true;
 }
 
 std::ostream &operator<<(std::ostream &c_os,
@@ -136,9 +106,11 @@ std::ostream &operator<<(std::ostream &c_os,
 
 std::ostream &operator<<(std::ostream &c_os,
                          const CCI_FootBotProximitySensor::TReadings &t_readings) {
-  for (const CCI_FootBotProximitySensor::SReading &sReading : t_readings)
-    c_os << sReading << std::endl;
-  return c_os;
+  if (t_readings.empty()) return c_os;
+  c_os << "{ " << t_readings[0].Value << " }";
+  for (size_t i = 1; i < t_readings.size(); ++i)
+    c_os << " { " << t_readings[0].Value << " }";
+  return c_os << std::endl;
 }
 
 } // namespace argos

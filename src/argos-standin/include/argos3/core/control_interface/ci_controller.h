@@ -73,9 +73,13 @@ public:
   CCI_Sensor::TMap &GetAllSensors() { return m_mapSensors; }
 
   // The controller takes ownership. A device added under a name already in
-  // use replaces (and deletes) the earlier one.
-  void AddActuator(const std::string &str_actuator_type, CCI_Actuator *pc_actuator);
-  void AddSensor(const std::string &str_sensor_type, CCI_Sensor *pc_sensor);
+  // use replaces the earlier one, which is not deleted: the caller keeps it.
+  void AddActuator(const std::string &str_actuator_type, CCI_Actuator *pc_actuator) {
+    m_mapActuators[str_actuator_type] = pc_actuator;
+  }
+  void AddSensor(const std::string &str_sensor_type, CCI_Sensor *pc_sensor) {
+    m_mapSensors[str_sensor_type] = pc_sensor;
+  }
 
 protected:
   CCI_Actuator::TMap m_mapActuators;

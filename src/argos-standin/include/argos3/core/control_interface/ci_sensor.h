@@ -13,20 +13,20 @@ class CCI_Sensor : public CBaseConfigurableResource {
 public:
   typedef std::map<std::string, CCI_Sensor *, std::less<std::string>> TMap;
 
-  CCI_Sensor() : m_bEnabled(false) {}
   virtual ~CCI_Sensor() {}
   virtual void Init(TConfigurationNode &) {}
   virtual void Reset() {}
   virtual void Destroy() {}
 
-  // A plain flag here; devices that can be switched off override both.
+  // A plain flag, false until Enable(); devices that can be switched off
+  // override both.
   virtual void Enable() { m_bEnabled = true; }
   virtual void Disable() { m_bEnabled = false; }
   bool IsEnabled() const { return m_bEnabled; }
   bool IsDisabled() const { return !m_bEnabled; }
 
-protected:
-  bool m_bEnabled;
+private:
+  bool m_bEnabled = false;
 };
 
 } // namespace argos

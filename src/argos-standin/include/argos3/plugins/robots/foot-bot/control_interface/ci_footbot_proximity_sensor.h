@@ -20,7 +20,7 @@ public:
   typedef std::vector<SReading> TReadings;
 
   // Creates the 24 readings, all 0: reading i looks at (i + 0.5) * PI / 12,
-  // normalised into [-PI, PI]. The sensor starts enabled.
+  // normalised into [-PI, PI]. The sensor starts disabled, as every sensor.
   CCI_FootBotProximitySensor();
   virtual ~CCI_FootBotProximitySensor() {}
   const TReadings &GetReadings() const { return m_tReadings; }
@@ -29,7 +29,8 @@ protected:
   TReadings m_tReadings;
 };
 
-// "Value=<v>, Angle=<a>" and one such line per reading.
+// "Value=<v>, Angle=<a>"; the readings as "{ v } { v } ..." and a new line,
+// every brace holding the first reading's value, as ARGoS prints them.
 std::ostream &operator<<(std::ostream &c_os,
                          const CCI_FootBotProximitySensor::SReading &s_reading);
 std::ostream &operator<<(std::ostream &c_os,

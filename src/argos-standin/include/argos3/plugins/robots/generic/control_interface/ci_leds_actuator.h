@@ -15,11 +15,13 @@ public:
   virtual ~CCI_LEDsActuator() {}
   size_t GetNumLEDs() const { return m_tSettings.size(); }
 
-  // Both throw CARGoSException for an LED number past the last LED.
+  // Both throw CARGoSException for an LED number past the last LED (ARGoS
+  // writes past the end of its vector).
   virtual void SetSingleColor(UInt32 un_led_number, const CColor &c_color);
   virtual void SetSingleIntensity(UInt32 un_led_number, UInt8 un_intensity);
   virtual void SetAllColors(const CColor &c_color);
-  // Throws unless there is one colour per LED.
+  // Takes the given settings as they are: their count becomes the number of
+  // LEDs.
   virtual void SetAllColors(const TSettings &c_colors);
   virtual void SetAllIntensities(UInt8 un_intensity);
 
