@@ -218,6 +218,10 @@ TEST(ArgosByteArray, SliceIsANewCopy) {
   std::unique_ptr<CByteArray> pcLast(cArray(4, 6));
   EXPECT_EQ(Bytes(*pcLast), (std::vector<unsigned>{5}));
   EXPECT_THROW(cArray(5, 6), CARGoSException);
+#if defined(VESK_ARGOS_STANDIN)
+  // ARGoS copies a negative length's worth of bytes, reading out of bounds.
+  EXPECT_THROW(cArray(3, 2), CARGoSException);
+#endif
 }
 
 TEST(ArgosByteArray, PrintsDecimalBytesInBracketsAndEndsTheLine) {
