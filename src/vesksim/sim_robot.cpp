@@ -92,23 +92,45 @@ CRobot::CRobot(const std::string &str_id, TConfigurationNode &t_controller_confi
   }
 }
 
+namespace {
+
+// Creates, configures and adds the devices listed under t_list. A tag listed
+// twice is refused: the controller would drop the first device unfreed.
+template <class DEVICE, class NEW, class ADD>
+void AddEach(TConfigurationNode &t_list, const std::map<std::string, DEVICE *> &map_added,
+             NEW fn_new, ADD fn_add) {
+  TConfigurationNodeIterator itDevice;
+  for (itDevice = itDevice.begin(&t_list); itDevice != itDevice.end(); ++itDevice) {
+    const std::string strTag = itDevice->Value();
+    if (map_added.count(strTag) != 0)
+      THROW_ARGOSEXCEPTION("Device \"" << strTag << "\" is listed twice");
+    std::unique_ptr<DEVICE> pcDevice(fn_new(strTag));
+    pcDevice->Init(*itDevice);
+    fn_add(strTag, pcDevice.release());
+  }
+}
+
+} // namespace
+
 void CRobot::AddDevices(TConfigurationNode &t_config) {
   const SDeviceContext sContext{m_sSettings, m_sPose};
-  TConfigurationNodeIterator itDevice;
-  for (itDevice = itDevice.begin(&GetNode(t_config, "actuators"));
-       itDevice != itDevice.end(); ++itDevice) {
-    std::unique_ptr<CCI_Actuator> pcActuator(
-        CDeviceRegistry::NewActuator(itDevice->Value(), sContext));
-    pcActuator->Init(*itDevice);
-    m_pcController->AddActuator(itDevice->Value(), pcActuator.release());
-  }
-  for (itDevice = itDevice.begin(&GetNode(t_config, "sensors"));
-       itDevice != itDevice.end(); ++itDevice) {
-    std::unique_ptr<CCI_Sensor> pcSensor(
-        CDeviceRegistry::NewSensor(itDevice->Value(), sContext));
-    pcSensor->Init(*itDevice);
-    m_pcController->AddSensor(itDevice->Value(), pcSensor.release());
-  }
+  CCI_Controller &cController = *m_pcController;
+  AddEach(
+      GetNode(t_config, "actuators"), cController.GetAllActuators(),
+      [&](const std::string &str_tag) {
+        return CDeviceRegistry::NewActuator(str_tag, sContext);
+      },
+      [&](const std::string &str_tag, CCI_Actuator *pc_device) {
+        cController.AddActuator(str_tag, pc_device);
+      });
+  AddEach(
+      GetNode(t_config, "sensors"), cController.GetAllSensors(),
+      [&](const std::string &str_tag) {
+        return CDeviceRegistry::NewSensor(str_tag, sContext);
+      },
+      [&](const std::string &str_tag, CCI_Sensor *pc_device) {
+        cController.AddSensor(str_tag, pc_device);
+      });
 }
 
 CRobot::~CRobot() {

@@ -365,6 +365,12 @@ TEST_F(ArgosHarness, ConfigurationErrorsNestTheCause) {
               CRobot cRobot("fb4", Config("<no_such_controller/>"));
             }).find("Symbol \"no_such_controller\" not found"),
             std::string::npos);
+  EXPECT_NE(ThrownText([&] {
+              CRobot cRobot("fb6", Config(R"(<test_dummy_controller>
+                <actuators><differential_steering/><differential_steering/></actuators>
+                <sensors/><params/></test_dummy_controller>)"));
+            }).find("[FATAL] Device \"differential_steering\" is listed twice"),
+            std::string::npos);
 }
 
 TEST_F(ArgosHarness, ExtraDevicesCanBeRegistered) {
