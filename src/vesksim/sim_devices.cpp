@@ -2,16 +2,32 @@
 #include "sim_devices.h"
 #include "sim_efootbot_devices.h"
 #include "sim_robot.h"
+#include <string>
 
 namespace vesksim {
 
 namespace {
 
-// The extension's battery with its own per-step model switched off: the
-// world sets the charge from its battery model instead.
+// The extension's battery. Declared with implementation "efootbot", as
+// ARGoS needs it, it runs its own charge model exactly as the ARGoS device
+// does; otherwise the world drives it: its charge follows the world's
+// battery model, which drains more while the wheels turn.
 class CWorldBattery : public CEFootBotBatterySensor {
 public:
-  void Update() override {}
+  void Init(argos::TConfigurationNode &t_node) override {
+    std::string strImplementation;
+    argos::GetNodeAttributeOrDefault(t_node, "implementation", strImplementation,
+                                     std::string());
+    m_bWorldDriven = strImplementation != "efootbot";
+    CEFootBotBatterySensor::Init(t_node);
+  }
+  void Update() override {
+    if (!m_bWorldDriven) CEFootBotBatterySensor::Update();
+  }
+  bool IsWorldDriven() const { return m_bWorldDriven; }
+
+private:
+  bool m_bWorldDriven = true;
 };
 
 template <typename T> T *Find(argos::CCI_Controller &c_controller, const char *pch_name) {
@@ -37,7 +53,8 @@ argos::CCI_Sensor *FindExtProximity(argos::CCI_Controller &c_controller) {
 }
 
 argos::CCI_Sensor *FindExtBattery(argos::CCI_Controller &c_controller) {
-  return Find<CWorldBattery>(c_controller, "battery");
+  CWorldBattery *pcBattery = Find<CWorldBattery>(c_controller, "battery");
+  return pcBattery != nullptr && pcBattery->IsWorldDriven() ? pcBattery : nullptr;
 }
 
 void ShowExtProximity(argos::CCI_Sensor *pc_sensor,

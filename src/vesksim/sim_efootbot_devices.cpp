@@ -5,8 +5,6 @@
 
 #include "sim_robot.h"
 
-#include <algorithm>
-
 namespace vesksim {
 
 void CEFootBotProximitySensor::SetValue(size_t un_index, Real f_value) {
@@ -31,26 +29,12 @@ void CEFootBotProximitySensor::Reset() {
 }
 
 void CEFootBotBatterySensor::Init(TConfigurationNode &t_node) {
-  GetNodeAttributeOrDefault(t_node, "soc", m_fInitialSoc, m_fInitialSoc);
-  GetNodeAttributeOrDefault(t_node, "charge_rate", m_fChargeRate, m_fChargeRate);
-  GetNodeAttributeOrDefault(t_node, "idle_drain", m_fIdleDrain, m_fIdleDrain);
-  GetNodeAttributeOrDefault(t_node, "processing_drain", m_fProcessingDrain,
-                            m_fProcessingDrain);
-  Reset();
-}
-
-void CEFootBotBatterySensor::Reset() {
-  m_fSoc = m_fInitialSoc;
-  m_bCharging = false;
-  m_bProcessing = false;
-}
-
-void CEFootBotBatterySensor::Update() {
-  if (m_bCharging)
-    m_fSoc += m_fChargeRate;
-  else
-    m_fSoc -= m_fIdleDrain + (m_bProcessing ? m_fProcessingDrain : 0.0);
-  m_fSoc = std::clamp<Real>(m_fSoc, 0.0, 1.0);
+  try {
+    m_sModel.Init(t_node);
+  } catch (CARGoSException &ex) {
+    THROW_ARGOSEXCEPTION_NESTED("Initialization error in the efootbot battery sensor",
+                                ex);
+  }
 }
 
 void RegisterEFootBotDevices() {

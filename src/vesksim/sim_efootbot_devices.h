@@ -8,6 +8,7 @@
 
 #include "extensions/ci_efootbot_battery_sensor.h"
 #include "extensions/ci_efootbot_proximity_sensor.h"
+#include "extensions/efootbot_battery_model.h"
 #include "sim_robot_devices.h"
 
 #include <vector>
@@ -23,41 +24,34 @@ public:
   void Reset() override;
 };
 
-/* Battery with a simple charge model, advanced once per step by Update():
-   while charging the state of charge rises by "charge_rate", otherwise it
-   falls by "idle_drain", plus "processing_drain" while processing; it
-   stays within [0, 1]. XML attributes (all optional) on the device node:
-   "soc" (initial, default 1), "charge_rate" (0.01), "idle_drain" (0.0001),
-   "processing_drain" (0.001). */
+/* The battery, with the charge model the ARGoS device uses too
+   (extensions/efootbot_battery_model.h, which lists the XML attributes),
+   advanced once per step by Update(). */
 class CEFootBotBatterySensor : public CCI_EFootBotBatterySensor, public CUpdatableSensor {
 public:
+  /* Throws CARGoSException for bad attribute values. */
   void Init(TConfigurationNode &t_node) override;
   /* Back to the initial charge, neither charging nor processing. */
-  void Reset() override;
-  void Update() override;
+  void Reset() override { m_sModel.Reset(); }
+  void Update() override { m_sModel.Step(); }
 
-  Real GetSoc() const override { return m_fSoc; }
-  void StartCharging() override { m_bCharging = true; }
-  void StopCharging() override { m_bCharging = false; }
-  void StartProcessing() override { m_bProcessing = true; }
-  void StopProcessing() override { m_bProcessing = false; }
+  Real GetSoc() const override { return m_sModel.Soc; }
+  void StartCharging() override { m_sModel.Charging = true; }
+  void StopCharging() override { m_sModel.Charging = false; }
+  void StartProcessing() override { m_sModel.Processing = true; }
+  void StopProcessing() override { m_sModel.Processing = false; }
 
-  void SetSoc(Real f_soc) { m_fSoc = f_soc; }
-  bool IsCharging() const { return m_bCharging; }
-  bool IsProcessing() const { return m_bProcessing; }
+  void SetSoc(Real f_soc) { m_sModel.Soc = f_soc; }
+  bool IsCharging() const { return m_sModel.Charging; }
+  bool IsProcessing() const { return m_sModel.Processing; }
 
 private:
-  Real m_fInitialSoc = 1.0;
-  Real m_fSoc = 1.0;
-  Real m_fChargeRate = 0.01;
-  Real m_fIdleDrain = 0.0001;
-  Real m_fProcessingDrain = 0.001;
-  bool m_bCharging = false;
-  bool m_bProcessing = false;
+  SVeskEFootBotBatteryModel m_sModel;
 };
 
 /* Enters "efootbot_proximity" and "battery" (the extension's battery, in
-   place of ARGoS's) into the stand-in's device registry. */
+   place of ARGoS's, whatever the implementation) into the robot harness's
+   device registry. */
 void RegisterEFootBotDevices();
 
 } // namespace vesksim
