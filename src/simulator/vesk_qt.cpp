@@ -4,7 +4,9 @@
 #include "vesk_qt.h"
 #include "vesk_controller.h"
 #include "vesk_overlay_label.h"
+#include "vesk_qt_editor.h"
 #include "vesk_qt_main_window.h"
+#include "vesk_qt_tab_widget.h"
 
 #include <argos3/core/simulator/entity/controllable_entity.h>
 #include <argos3/core/simulator/simulator.h>
@@ -12,6 +14,10 @@
 #include <argos3/core/utility/datatypes/any.h>
 #include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
 #include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
+
+#include <QEvent>
+#include <QMargins>
+#include <QPointer>
 
 using namespace argos;
 
@@ -41,6 +47,48 @@ QVector<CVeskController *> SpaceControllers() {
   return vecControllers;
 }
 
+/* The tab of the main script in front: the script Compile builds. */
+void ShowMainScript(CVeskQTMainWindow &c_editor) {
+  if (CVeskQTEditor *pcMain = c_editor.EditorOf(c_editor.GetMainScript()))
+    c_editor.GetTabs().setCurrentWidget(pcMain);
+}
+
+/* Where the frame the window manager put around a window ends (all zero
+ * for a window without frame). */
+QMargins FrameMargins(const QWidget &c_window) {
+  const QRect cFrame = c_window.frameGeometry(), cInside = c_window.geometry();
+  return QMargins(cInside.left() - cFrame.left(), cInside.top() - cFrame.top(),
+                  cFrame.right() - cInside.right(), cFrame.bottom() - cInside.bottom());
+}
+
+/* Places the editor beside the simulator's window again whenever the frame
+ * around that window changes: the window manager adds it after the window is
+ * shown, which is after Init placed the editor beside the bare window.
+ * Moving either window by hand leaves the other where it is. */
+class CKeepBesideFrame : public QObject {
+public:
+  CKeepBesideFrame(QWidget &c_simulator, CVeskQTMainWindow &c_editor)
+      : QObject(&c_simulator), m_cSimulator(c_simulator), m_pcEditor(&c_editor),
+        m_cMargins(FrameMargins(c_simulator)) {
+    c_simulator.installEventFilter(this);
+  }
+
+  bool eventFilter(QObject *, QEvent *pc_event) override {
+    if (pc_event->type() != QEvent::Move && pc_event->type() != QEvent::Paint)
+      return false;
+    const QMargins cMargins = FrameMargins(m_cSimulator);
+    if (cMargins != m_cMargins && m_pcEditor != nullptr)
+      m_pcEditor->PlaceBeside(m_cSimulator);
+    m_cMargins = cMargins;
+    return false;
+  }
+
+private:
+  QWidget &m_cSimulator;
+  QPointer<CVeskQTMainWindow> m_pcEditor; /* null once Destroy deleted it */
+  QMargins m_cMargins;                    /* when the editor was last placed */
+};
+
 } // namespace
 
 void CVeskQT::Init(TConfigurationNode &) {
@@ -59,8 +107,12 @@ void CVeskQT::Init(TConfigurationNode &) {
                    m_pcMainWindow, [this] { m_pcMainWindow->CheckVeskStatus(0); });
   /* The robots exist by now: the simulator builds its space before its view. */
   m_pcMainWindow->OpenScriptsOf(m_pcMainWindow->GetControllerScripts());
+  ShowMainScript(*m_pcMainWindow);
+  /* The simulator's window is not shown yet: placed beside its bare
+   * geometry now, and again once it has its frame. */
   m_pcMainWindow->PlaceBeside(GetMainWindow());
   m_pcMainWindow->show();
+  new CKeepBesideFrame(GetMainWindow(), *m_pcMainWindow); /* a child of that window */
 }
 
 void CVeskQT::Destroy() {
