@@ -11,6 +11,7 @@
 #include "vesk_controller.h"
 #include "vesk_overlay_label.h"
 #include "vesk_qt_main_window.h"
+#include "vesk_qt_statetree_model.h"
 #include "vesk_qt_tab_widget.h"
 
 #include <argos3/core/simulator/entity/controllable_entity.h>
@@ -24,6 +25,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDir>
+#include <QDebug>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
@@ -50,7 +52,9 @@ QStringList ListAttribute(TConfigurationNode &t_tree, const char *str_name) {
   return Attribute(t_tree, str_name, "").split(',', Qt::SkipEmptyParts);
 }
 
-const char *YesNo(bool b_yes) { return b_yes ? "yes" : "no"; }
+const char *YesNo(bool b_yes) {
+  return b_yes ? "yes" : "no";
+}
 
 /* Ids of the robots that get labels: the space's foot-bots and spiris. */
 QStringList LabelledRobots() {
@@ -235,15 +239,16 @@ void CVeskQTProbe::ReportTabs() {
   }
   m_listLines << "editor tabs: " + listTitles.join(", ");
   m_listLines << "current tab: " + cTabs.tabText(cTabs.currentIndex());
-  m_listLines << "main script: " + QFileInfo(GetEditorWindow()->GetMainScript()).fileName();
+  m_listLines << "main script: " +
+                     QFileInfo(GetEditorWindow()->GetMainScript()).fileName();
 }
 
 void CVeskQTProbe::ReportSelection() {
   CEntity *pcEntity = GetSelectedEntity();
   CVeskController *pcSelected = GetEditorWindow()->GetSelectedController();
-  m_listLines << "view's selection: " +
-                     (pcEntity != nullptr ? QString::fromStdString(pcEntity->GetId())
-                                          : QString("none"));
+  m_listLines << "view's selection: " + (pcEntity != nullptr
+                                             ? QString::fromStdString(pcEntity->GetId())
+                                             : QString("none"));
   m_listLines << "editor's selected controller: " +
                      (pcSelected != nullptr ? QString::fromStdString(pcSelected->GetId())
                                             : QString("none"));
@@ -263,14 +268,16 @@ void CVeskQTProbe::ReportTrees() {
   for (const QString &strName : m_listVariables) {
     QModelIndex cRow = FindRow(*pcVariables, strName);
     m_listLines << "variable " + (cRow.isValid() ? RowText(*pcVariables, cRow)
-                                                  : strName + " not listed");
+                                                 : strName + " not listed");
     if (pcVariableView != nullptr && m_listExpand.contains(strName))
       pcVariableView->expand(cRow);
   }
   for (const QString &strName : m_listFunctions) {
-    QModelIndex cRow = FindRow(*pcFunctions, strName);
+    /* A function's row reads "name()", a table's "name". */
+    QModelIndex cRow = FindRow(*pcFunctions, strName + "()");
+    if (!cRow.isValid()) cRow = FindRow(*pcFunctions, strName);
     m_listLines << "function " + (cRow.isValid() ? RowText(*pcFunctions, cRow)
-                                                  : strName + " not listed");
+                                                 : strName + " not listed");
   }
 }
 
@@ -279,6 +286,8 @@ void CVeskQTProbe::ReportWindows() {
   const QRect cSim = GetMainWindow().frameGeometry();
   const QRect cEdit = cEditor.frameGeometry();
   const QRect cScreen = GetMainWindow().screen()->availableGeometry();
+  /* The numbers depend on the window manager: for the log only. */
+  qInfo() << "simulator" << cSim << "editor" << cEdit << "screen" << cScreen;
   m_listLines << QString("editor window: \"%1\", shown: %2")
                      .arg(cEditor.windowTitle())
                      .arg(YesNo(cEditor.isVisible()));
@@ -292,10 +301,9 @@ void CVeskQTProbe::SavePictures() {
   QDir cDir(m_strShots);
   cDir.mkpath(".");
   QScreen *pcScreen = GetMainWindow().screen();
-  const bool bSaved =
-      m_cView.save(cDir.filePath("argos-view.png")) &&
-      GetEditorWindow()->grab().save(cDir.filePath("argos-editor.png")) &&
-      pcScreen->grabWindow(0).save(cDir.filePath("argos-screen.png"));
+  const bool bSaved = m_cView.save(cDir.filePath("argos-view.png")) &&
+                      GetEditorWindow()->grab().save(cDir.filePath("argos-editor.png")) &&
+                      pcScreen->grabWindow(0).save(cDir.filePath("argos-screen.png"));
   m_listLines << QString("pictures saved: %1").arg(YesNo(bSaved));
 }
 
