@@ -4,9 +4,7 @@
 #include "vesk_qt.h"
 #include "vesk_controller.h"
 #include "vesk_overlay_label.h"
-#include "vesk_qt_editor.h"
 #include "vesk_qt_main_window.h"
-#include "vesk_qt_tab_widget.h"
 
 #include <argos3/core/simulator/entity/controllable_entity.h>
 #include <argos3/core/simulator/simulator.h>
@@ -45,12 +43,6 @@ QVector<CVeskController *> SpaceControllers() {
     /* no entity of that type, or an entity without controller */
   }
   return vecControllers;
-}
-
-/* The tab of the main script in front: the script Compile builds. */
-void ShowMainScript(CVeskQTMainWindow &c_editor) {
-  if (CVeskQTEditor *pcMain = c_editor.EditorOf(c_editor.GetMainScript()))
-    c_editor.GetTabs().setCurrentWidget(pcMain);
 }
 
 /* Where the frame the window manager put around a window ends (all zero
@@ -107,7 +99,6 @@ void CVeskQT::Init(TConfigurationNode &) {
                    m_pcMainWindow, [this] { m_pcMainWindow->CheckVeskStatus(0); });
   /* The robots exist by now: the simulator builds its space before its view. */
   m_pcMainWindow->OpenScriptsOf(m_pcMainWindow->GetControllerScripts());
-  ShowMainScript(*m_pcMainWindow);
   /* The simulator's window is not shown yet: placed beside its bare
    * geometry now, and again once it has its frame. */
   m_pcMainWindow->PlaceBeside(GetMainWindow());

@@ -623,6 +623,9 @@ void CVeskQTMainWindow::OpenScriptsOf(const QStringList &list_bytecode_files) {
       bMainSet = true;
     }
   }
+  /* The main script in front: the one Compile builds. */
+  if (CVeskQTEditor *pcMain = EditorOf(m_strMainScript))
+    m_pcTabs->setCurrentWidget(pcMain);
 }
 
 QStringList CVeskQTMainWindow::GetControllerScripts() const {

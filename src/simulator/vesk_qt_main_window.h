@@ -108,7 +108,7 @@ public:
    * whose id is the robot's entity id), or null. */
   CVeskController *ControllerOf(argos::CEntity &c_entity) const;
   /* Opens the source SCRIPT.vsk of every bytecode file SCRIPT.vo that has
-   * one (each once), and makes the first the main script. */
+   * one (each once), and makes the first the main script, in front. */
   void OpenScriptsOf(const QStringList &list_bytecode_files);
   /* The bytecode files of the robots' controllers, each once. */
   QStringList GetControllerScripts() const;

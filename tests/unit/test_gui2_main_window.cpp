@@ -266,6 +266,17 @@ TEST(Gui2Window, SelectionByEntityOrIndex) {
   EXPECT_EQ(cBare.GetSelectedController(), nullptr);
 }
 
+TEST(Gui2Window, OpensTheScriptsOfBytecodeFilesWithTheFirstInFront) {
+  const QString strFirst = WriteScript("first_open.vsk", COUNTER);
+  const QString strSecond = WriteScript("second_open.vsk", COUNTER);
+  CWindow cWindow;
+  cWindow.OpenScriptsOf({strFirst.chopped(4) + ".vo", "elsewhere/none.vo",
+                         "notbytecode.txt", strSecond.chopped(4) + ".vo"});
+  ASSERT_EQ(cWindow.GetTabs().count(), 2);
+  EXPECT_EQ(cWindow.GetMainScript(), strFirst);
+  EXPECT_EQ(cWindow.CurrentEditor(), cWindow.EditorOf(strFirst));
+}
+
 TEST(Gui2Window, PlacementBesideAnotherWindow) {
   const QRect cScreen(0, 0, 1920, 1080);
   const QSize cWanted(900, 700);
