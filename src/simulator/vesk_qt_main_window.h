@@ -121,7 +121,7 @@ public:
    * may then overlap). */
   static QRect Placement(const QRect &c_occupied, const QSize &c_wanted,
                          const QRect &c_screen);
-  static const int MIN_PLACED_WIDTH = 320;
+  static constexpr int MIN_PLACED_WIDTH = 320;
   /* Compiles and assembles a script in memory and writes its bytecode and
    * debug files beside it; false (with messages) on failure. */
   static bool BuildScript(const QString &str_script, SBuild &s_build);
