@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "sim_robot.h"
+#include "thrown_text.h"
 #include "vesk_controller.h"
 #include "veskparser.h"
 #include "veskrunner.h"
@@ -211,16 +212,6 @@ inline std::string ErrorText(veskvm_t t_vm) {
 inline std::vector<argos::UInt8> Bytes(const argos::CByteArray &c_data) {
   if (c_data.Empty()) return {};
   return std::vector<argos::UInt8>(c_data.ToCArray(), c_data.ToCArray() + c_data.Size());
-}
-
-/* What a CARGoSException (or any std::exception) thrown by f says. */
-template <typename F> std::string ThrownText(F f) {
-  try {
-    f();
-  } catch (std::exception &ex) {
-    return ex.what();
-  }
-  return "<nothing thrown>";
 }
 
 } // namespace ctrl_test

@@ -3,6 +3,8 @@
 // the headless world's robot devices and harness built on it.
 #include <gtest/gtest.h>
 
+#include "thrown_text.h"
+
 #include <argos3/core/control_interface/ci_controller.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_differential_steering_actuator.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_actuator.h>
@@ -67,19 +69,6 @@ REGISTER_CONTROLLER(CDummyController, "test_dummy_controller")
 
 using namespace argos;
 using namespace vesksim;
-
-namespace {
-
-template <typename F> std::string ThrownText(F f) {
-  try {
-    f();
-  } catch (CARGoSException &ex) {
-    return ex.what();
-  }
-  return "<nothing thrown>";
-}
-
-} // namespace
 
 /* Factory */
 

@@ -2,6 +2,8 @@
 // exceptions and logs.
 #include <gtest/gtest.h>
 
+#include "thrown_text.h"
+
 #include <argos3/core/utility/configuration/argos_exception.h>
 #include <argos3/core/utility/datatypes/byte_array.h>
 #include <argos3/core/utility/datatypes/color.h>
@@ -31,14 +33,6 @@ std::vector<unsigned> Bytes(const CByteArray &c_array) {
 }
 
 // The text of the CARGoSException that f throws.
-template <typename F> std::string ThrownText(F f) {
-  try {
-    f();
-  } catch (CARGoSException &ex) {
-    return ex.what();
-  }
-  return "<nothing thrown>";
-}
 
 constexpr Real EPS = 1e-9;
 

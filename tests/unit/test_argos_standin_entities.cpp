@@ -3,6 +3,8 @@
 // the way the simulator does.
 #include <gtest/gtest.h>
 
+#include "thrown_text.h"
+
 #include <argos3/core/control_interface/ci_controller.h>
 #include <argos3/core/simulator/entity/controllable_entity.h>
 #include <argos3/core/simulator/simulator.h>
@@ -15,15 +17,6 @@ using namespace argos;
 using namespace argos::standin;
 
 namespace {
-
-template <typename F> std::string ThrownText(F f) {
-  try {
-    f();
-  } catch (CARGoSException &ex) {
-    return ex.what();
-  }
-  return "<nothing thrown>";
-}
 
 class CIdleController : public CCI_Controller {};
 

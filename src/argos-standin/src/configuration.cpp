@@ -47,22 +47,29 @@ void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
   b_buffer = ToBool(strValue);
 }
 
+namespace {
+
+// Bytes are read as the 32-bit number of the same sign, then cut, as ARGoS does.
+template <typename WIDE, typename NARROW>
+void GetNarrowedOrDefault(TConfigurationNode &t_node, const std::string &str_attribute,
+                          NARROW &t_buffer, const NARROW t_default) {
+  WIDE tValue;
+  GetNodeAttributeOrDefault(t_node, str_attribute, tValue, static_cast<WIDE>(t_default));
+  t_buffer = static_cast<NARROW>(tValue);
+}
+
+} // namespace
+
 void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
                                const std::string &str_attribute, UInt8 &un_buffer,
                                const UInt8 un_default) {
-  UInt32 unValue;
-  GetNodeAttributeOrDefault(t_node, str_attribute, unValue,
-                            static_cast<UInt32>(un_default));
-  un_buffer = static_cast<UInt8>(unValue);
+  GetNarrowedOrDefault<UInt32>(t_node, str_attribute, un_buffer, un_default);
 }
 
 void GetNodeAttributeOrDefault(TConfigurationNode &t_node,
                                const std::string &str_attribute, SInt8 &n_buffer,
                                const SInt8 n_default) {
-  SInt32 nValue;
-  GetNodeAttributeOrDefault(t_node, str_attribute, nValue,
-                            static_cast<SInt32>(n_default));
-  n_buffer = static_cast<SInt8>(nValue);
+  GetNarrowedOrDefault<SInt32>(t_node, str_attribute, n_buffer, n_default);
 }
 
 void SetNodeAttribute(TConfigurationNode &t_node, const std::string &str_attribute,
