@@ -82,6 +82,9 @@ struct veskparser_s {
   vesktok_t full_at = nullptr; /* where the string table overflowed */
   uint32_t labels = 0;
   int nesting = 0;
+  /* The next operand's value is already on the stack: a parenthesised
+     term at the start of a comparison turned out to be arithmetic. */
+  bool operand_ready = false;
 };
 
 using P = veskparser_t;
@@ -402,6 +405,10 @@ int32_t parse_table(P p) {
 }
 
 int32_t parse_operand(P p) {
+  if (p->operand_ready) {
+    p->operand_ready = false;
+    return PARSE_OK;
+  }
   switch (kind(p)) {
   case VESKTOK_FUN:
     return parse_lambda(p);
@@ -489,35 +496,77 @@ const char *cmp_mnemonic(const char *op) {
   return "eq"; /* the lexer produces no other comparison */
 }
 
-int32_t parse_comparison(P p) {
-  Nesting n(p);
-  if (n.too_deep()) return PARSE_ERROR;
-  if (kind(p) == VESKTOK_PAROPEN) {
-    if (!advance(p) || !parse_condition(p)) return PARSE_ERROR;
-    return expect(p, VESKTOK_PARCLOSE);
-  }
-  if (kind(p) == VESKTOK_NOT) {
-    if (!advance(p) || !parse_comparison(p)) return PARSE_ERROR;
-    emit(p, "\tnot");
-    return PARSE_OK;
-  }
+bool is_operator(int k) {
+  return k == VESKTOK_ADDSUB || k == VESKTOK_MULDIV || k == VESKTOK_MOD ||
+         k == VESKTOK_POW || k == VESKTOK_CMP;
+}
+
+/* A comparison whose first operand has been compiled already (or is
+   compiled now, when none is ready): the rest of the expression and an
+   optional comparison operator with its second expression. *plain tells
+   whether no comparison operator followed. */
+int32_t parse_comparisonrest(P p, bool *plain) {
+  *plain = true;
   if (!parse_expression(p)) return PARSE_ERROR;
   if (kind(p) != VESKTOK_CMP) return PARSE_OK;
+  *plain = false;
   const char *mnemonic = cmp_mnemonic(p->tok->value);
   if (!advance(p) || !parse_expression(p)) return PARSE_ERROR;
   emit(p, "\t%s", mnemonic);
   return PARSE_OK;
 }
 
-int32_t parse_condition(P p) {
+int32_t parse_condition_plain(P p, bool *plain);
+int32_t parse_comparison(P p);
+
+/* "(" at the start of a comparison opens a condition. When that condition
+   was a plain arithmetic term and an operator follows the ")", as in
+   "(a + b) % 4 == 0", the term is the first operand of a longer comparison:
+   its code is already what the operand would have produced, so parsing
+   resumes after it. */
+int32_t parse_parenthesised(P p, bool *plain) {
+  if (!advance(p) || !parse_condition_plain(p, plain) || !expect(p, VESKTOK_PARCLOSE))
+    return PARSE_ERROR;
+  if (!*plain || !is_operator(kind(p))) return PARSE_OK;
+  p->operand_ready = true;
+  return parse_comparisonrest(p, plain);
+}
+
+int32_t parse_comparison_plain(P p, bool *plain) {
   Nesting n(p);
-  if (n.too_deep() || !parse_comparison(p)) return PARSE_ERROR;
+  if (n.too_deep()) return PARSE_ERROR;
+  if (kind(p) == VESKTOK_PAROPEN) return parse_parenthesised(p, plain);
+  if (kind(p) == VESKTOK_NOT) {
+    *plain = false;
+    if (!advance(p) || !parse_comparison(p)) return PARSE_ERROR;
+    emit(p, "\tnot");
+    return PARSE_OK;
+  }
+  return parse_comparisonrest(p, plain);
+}
+
+int32_t parse_comparison(P p) {
+  bool plain;
+  return parse_comparison_plain(p, &plain);
+}
+
+/* A condition; *plain tells whether it was a single arithmetic term, with
+   neither comparison nor "not", "and" or "or". */
+int32_t parse_condition_plain(P p, bool *plain) {
+  Nesting n(p);
+  if (n.too_deep() || !parse_comparison_plain(p, plain)) return PARSE_ERROR;
   while (kind(p) == VESKTOK_ANDOR) {
+    *plain = false;
     std::string op = p->tok->value;
     if (!advance(p) || !parse_comparison(p)) return PARSE_ERROR;
     emit(p, "\t%s", op.c_str());
   }
   return PARSE_OK;
+}
+
+int32_t parse_condition(P p) {
+  bool plain;
+  return parse_condition_plain(p, &plain);
 }
 
 /* Call arguments: conditions separated by commas, line ends allowed

@@ -386,6 +386,38 @@ TEST(ParserExpressions, ConditionsAndComparisons) {
   EXPECT_NE(std::find(code.begin(), code.end(), "\tgt"), code.end());
 }
 
+/* A condition, argument or returned value may start with a parenthesised
+   arithmetic term followed by an operator: the term's code is what it
+   would be inside an expression, and the rest of the condition follows. */
+TEST(ParserExpressions, ConditionsStartingWithAParenthesisedTerm) {
+  TempDir d;
+  Compiled c = compile(d, "f((a + b) % 4)\n"
+                          "if ((a + b) * 2 > c) x()\n"
+                          "if ((a > 1) and not (b)) x()\n"
+                          "return ((a)) ^ 2 - 1 != (b)\n");
+  ASSERT_TRUE(c.ok) << c.err;
+  Lines code = main_code(c.out);
+  /* strings: f 0, a 1, b 2, c 3, x 4 */
+  Lines expected{"\tpushs 0", "\tgload", "\tpushs 1", "\tgload", "\tpushs 2", "\tgload",
+                 "\tadd", "\tpushi 4", "\tmod", "\tpushi 1", "\tcallc",
+                 /* if ((a + b) * 2 > c) */
+                 "\tpushs 1", "\tgload", "\tpushs 2", "\tgload", "\tadd", "\tpushi 2",
+                 "\tmul", "\tpushs 3", "\tgload", "\tgt", "\tjumpz @__label_1"};
+  ASSERT_GE(code.size(), expected.size());
+  EXPECT_EQ(Lines(code.begin(), code.begin() + expected.size()), expected);
+  auto second =
+      std::find(code.begin() + expected.size(), code.end(), "\tjumpz @__label_3");
+  ASSERT_NE(second, code.end());
+  EXPECT_EQ(Lines(second - 8, second + 1),
+            (Lines{"\tpushs 1", "\tgload", "\tpushi 1", "\tgt", "\tpushs 2", "\tgload",
+                   "\tnot", "\tand", "\tjumpz @__label_3"}));
+  auto ret = std::find(code.begin(), code.end(), "\tret1");
+  ASSERT_NE(ret, code.end());
+  EXPECT_EQ(Lines(ret - 9, ret + 1),
+            (Lines{"\tpushs 1", "\tgload", "\tpushi 2", "\tpow", "\tpushi 1", "\tsub",
+                   "\tpushs 2", "\tgload", "\tneq", "\tret1"}));
+}
+
 TEST(ParserExpressions, TableConstructors) {
   TempDir d;
   Compiled c = compile(d, "t = {\n  .a = 1,\n  .2 = {},\n  .3.5 = 's'\n}\n");
@@ -484,9 +516,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"x = (1\n", "1:6: Syntax error: expected ), found ; or newline"},
         ErrorCase{"x = 1 == 2\n",
                   "1:6: Syntax error: expected identifier, found == != < <= > >="},
-        ErrorCase{"if ((1 + 2) * 3) x()\n",
+        ErrorCase{"if ((1 > 2) * 3) x()\n",
                   "1:12: Syntax error: expected ), found * or /"},
-        ErrorCase{"f((1 + 2) * 3)\n", "1:10: Syntax error: expected ), found * or /"},
+        ErrorCase{"f((1 and 2) + 3)\n", "1:12: Syntax error: expected ), found + or -"},
+        ErrorCase{"f(not (1) + 2 == 3 < 4)\n",
+                  "1:19: Syntax error: expected ), found == != < <= > >="},
         ErrorCase{"f() = 1\n", "1:4: Syntax error: can't have a function call as lvalue"},
         ErrorCase{"a.b\n", "1:3: Syntax error: expected function call or assignment"},
         ErrorCase{"t = { a = 1 }\n",
