@@ -31,6 +31,8 @@ struct Sym {
   int64_t pos;
   int32_t type;
   int32_t global;
+  int64_t decl = -1; /* a local's declaration number, for an observer */
+  int32_t depth = 0; /* function nesting where a local was declared */
 };
 
 /* Symbols of the top level (the global table) or of one function. */
@@ -53,6 +55,20 @@ struct Chunk {
 struct RefInfo {
   int32_t ref;
   int32_t global;
+};
+
+/* A source position, kept for an observer after its token is gone. */
+struct Where {
+  std::string fname;
+  uint64_t line = 0, col = 0;
+  bool operator==(const Where &) const = default;
+};
+
+/* Where the last lambda began and where its body ended, with its parameter
+   count: tells an observer whether a var's value is exactly a lambda. */
+struct LambdaSpan {
+  Where start, end;
+  int64_t arity = -1;
 };
 
 /* Deeper nesting than this is refused, so that no input can exhaust the
@@ -82,6 +98,10 @@ struct veskparser_s {
   vesktok_t full_at = nullptr; /* where the string table overflowed */
   uint32_t labels = 0;
   int nesting = 0;
+  veskparser_observer_t observer = nullptr;
+  void *observer_data = nullptr;
+  int64_t decls = 0;        /* locals declared so far */
+  LambdaSpan last_lambda{}; /* kept only while observed */
   /* The next operand's value is already on the stack: a parenthesised
      term at the start of a comparison turned out to be arithmetic. */
   bool operand_ready = false;
@@ -170,6 +190,38 @@ struct Nesting {
   }
 };
 
+/* ---------- observing ---------- */
+
+/* Position of the lookahead (or of the end of input); empty unless the
+   compilation is observed, so that plain compilations copy nothing. */
+Where where(P p) {
+  if (!p->observer) return {};
+  if (p->tok) return {p->tok->fname, p->tok->line, p->tok->col};
+  const char *fname;
+  uint64_t line, col;
+  vesklex_endpos(p->lex, &fname, &line, &col);
+  return {fname, line, col};
+}
+
+/* Tells the observer, if any, that a symbol was declared, read, written or
+   called at a position. */
+void observe(P p, int32_t what, int32_t decl, const std::string &name, const Sym &s,
+             int64_t count, const Where &at) {
+  if (!p->observer) return;
+  veskparser_seen_t seen{what,
+                         decl,
+                         name.c_str(),
+                         s.global,
+                         s.global ? -1 : s.decl,
+                         s.depth,
+                         (int32_t)p->tables.size() - 1,
+                         count,
+                         at.fname.c_str(),
+                         at.line,
+                         at.col};
+  p->observer(&seen, p->observer_data);
+}
+
 /* ---------- strings ---------- */
 
 /* Identifier of a text, registering it on first use (0, 1, 2, ...). */
@@ -209,6 +261,8 @@ Sym sym_add(P p, const std::string &name, int32_t scope) {
     table_put(p->tables.front(), name, s);
   } else {
     s.pos = p->tables.back().nextlocal++;
+    s.decl = p->decls++;
+    s.depth = (int32_t)p->tables.size() - 1;
     table_put(p->tables.back(), name, s);
   }
   return s;
@@ -296,8 +350,10 @@ int32_t parse_expression(P p);
 int32_t parse_power(P p);
 int32_t parse_idref(P p, int assign, RefInfo *info);
 
-/* Parameter names, each the next local of the current table. */
-int32_t parse_idlist(P p) {
+/* Parameter names, each the next local of the current table; *count
+   receives how many there are. */
+int32_t parse_idlist(P p, int64_t *count) {
+  *count = 0;
   if (kind(p) == VESKTOK_PARCLOSE) return PARSE_OK;
   std::set<std::string> seen;
   for (;;) {
@@ -307,7 +363,9 @@ int32_t parse_idlist(P p) {
       return error_at(p, p->tok, "Duplicated symbol '%s'", name.c_str());
     /* Every parameter gets its own frame slot, even when it shadows a
        global or a local of an enclosing function. */
-    sym_add(p, name, SCOPE_LOCAL);
+    Sym s = sym_add(p, name, SCOPE_LOCAL);
+    observe(p, VESKPARSER_SEEN_DECLARE, VESKPARSER_DECL_PARAMETER, name, s, -1, where(p));
+    ++*count;
     if (!advance(p)) return PARSE_ERROR;
     if (kind(p) != VESKTOK_LISTSEP) return PARSE_OK;
     if (!advance(p)) return PARSE_ERROR;
@@ -315,9 +373,9 @@ int32_t parse_idlist(P p) {
 }
 
 /* Function body shared by named functions and lambdas: the parameter list
-   after "(", the block, and the final "ret0". */
-int32_t parse_funbody(P p) {
-  if (!parse_idlist(p) || !expect(p, VESKTOK_PARCLOSE) || !parse_block(p))
+   after "(" (*arity receives its length), the block, and the final "ret0". */
+int32_t parse_funbody(P p, int64_t *arity) {
+  if (!parse_idlist(p, arity) || !expect(p, VESKTOK_PARCLOSE) || !parse_block(p))
     return PARSE_ERROR;
   emit(p, "\tret0");
   return PARSE_OK;
@@ -334,6 +392,8 @@ int32_t parse_funbody(P p) {
  * one spare slot, and its parameters start at K + 1. */
 int32_t parse_lambda(P p) {
   bool toplevel = p->tables.size() == 1;
+  LambdaSpan span;
+  span.start = where(p);
   uint32_t label = p->labels;
   if (toplevel) emit(p, "\tpushl @__label_%u", label);
   if (!expect(p, VESKTOK_FUN)) return PARSE_ERROR;
@@ -350,8 +410,10 @@ int32_t parse_lambda(P p) {
     inner.nextlocal = captured + 1;
     p->tables.push_back(std::move(inner));
   }
-  if (!parse_funbody(p)) return PARSE_ERROR;
+  if (!parse_funbody(p, &span.arity)) return PARSE_ERROR;
   p->tables.pop_back();
+  span.end = where(p);
+  p->last_lambda = span;
   if (toplevel) {
     p->chunk = prev;
     return PARSE_OK;
@@ -604,10 +666,13 @@ int32_t parse_idref(P p, int assign, RefInfo *info) {
   /* A free name denotes a global, looked up by name at run time. */
   Sym s = found ? *found : sym_add(p, name, SCOPE_GLOBAL);
   *info = {(int32_t)s.pos, s.global};
+  Where at = where(p);
   if (!advance(p)) return PARSE_ERROR;
-  for (;;) {
+  bool bare = true; /* nothing follows the name yet */
+  for (;; bare = false) {
     int k = kind(p);
     if (k != VESKTOK_DOT && k != VESKTOK_IDXOPEN && k != VESKTOK_PAROPEN) break;
+    if (bare) observe(p, VESKPARSER_SEEN_READ, -1, name, s, -1, at);
     materialize(p, *info);
     info->global = 0;
     if (!advance(p)) return PARSE_ERROR;
@@ -625,8 +690,12 @@ int32_t parse_idref(P p, int assign, RefInfo *info) {
       if (!parse_conditionlist(p, &count) || !expect(p, VESKTOK_PARCLOSE))
         return PARSE_ERROR;
       emit(p, "\tpushi %d", count);
+      if (bare) observe(p, VESKPARSER_SEEN_CALL, -1, name, s, count, at);
     }
   }
+  if (bare)
+    observe(p, assign ? VESKPARSER_SEEN_WRITE : VESKPARSER_SEEN_READ, -1, name, s, -1,
+            at);
   if (!assign || info->ref == TYPE_CLOSURE) materialize(p, *info);
   return PARSE_OK;
 }
@@ -682,20 +751,27 @@ int32_t parse_var(P p) {
     s = sym_add(p, name, SCOPE_GLOBAL);
     emit(p, "\tpushs %ld", (long)s.pos);
   }
+  Where at = where(p);
   if (!advance(p)) return PARSE_ERROR;
+  int64_t arity = -1; /* the value's, when it is exactly a lambda */
   if (kind(p) == VESKTOK_ASSIGN) {
-    if (!advance(p) || !parse_expression(p)) return PARSE_ERROR;
+    if (!advance(p)) return PARSE_ERROR;
+    Where value = where(p);
+    if (!parse_expression(p)) return PARSE_ERROR;
+    if (p->last_lambda.start == value && p->last_lambda.end == where(p))
+      arity = p->last_lambda.arity;
   } else {
     emit(p, "\tpushnil");
   }
   if (global) {
     emit(p, "\tgstore");
-    return PARSE_OK;
+  } else {
+    /* A local becomes visible only after its initial value, so the value
+       (a lambda in particular) sees the frame as it is before the store. */
+    s = sym_add(p, name, SCOPE_LOCAL);
+    emit(p, "\tlstore %ld", (long)s.pos);
   }
-  /* A local becomes visible only after its initial value, so the value
-     (a lambda in particular) sees the frame as it is before the store. */
-  s = sym_add(p, name, SCOPE_LOCAL);
-  emit(p, "\tlstore %ld", (long)s.pos);
+  observe(p, VESKPARSER_SEEN_DECLARE, VESKPARSER_DECL_VAR, name, s, arity, at);
   return PARSE_OK;
 }
 
@@ -706,14 +782,18 @@ int32_t parse_fun(P p) {
                     "Syntax error: a function inside a function can't have a name; "
                     "write 'var name = function (...) { ... }'");
   if (!advance(p) || !match(p, VESKTOK_ID)) return PARSE_ERROR;
-  Sym s = sym_add(p, p->tok->value, SCOPE_GLOBAL);
+  std::string name = p->tok->value;
+  Where at = where(p);
+  Sym s = sym_add(p, name, SCOPE_GLOBAL);
   Chunk *prev = chunk_begin(p, p->labels++, &s);
   if (!advance(p) || !expect(p, VESKTOK_PAROPEN)) return PARSE_ERROR;
   p->tables.emplace_back();
   sym_add(p, "self", SCOPE_LOCAL);
-  if (!parse_funbody(p)) return PARSE_ERROR;
+  int64_t arity;
+  if (!parse_funbody(p, &arity)) return PARSE_ERROR;
   p->tables.pop_back();
   p->chunk = prev;
+  observe(p, VESKPARSER_SEEN_DECLARE, VESKPARSER_DECL_FUNCTION, name, s, arity, at);
   return PARSE_OK;
 }
 
@@ -970,6 +1050,11 @@ int32_t veskparser_parse(veskparser_t p) {
     return PARSE_ERROR;
   }
   return PARSE_OK;
+}
+
+void veskparser_observe(veskparser_t p, veskparser_observer_t fun, void *data) {
+  p->observer = fun;
+  p->observer_data = data;
 }
 
 void veskparser_destroy(veskparser_t *p) {

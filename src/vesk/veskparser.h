@@ -43,6 +43,43 @@ VESK_API veskparser_t veskparser_new_stream(const char *source, FILE *out,
    PARSE_ERROR (after at least one message with file, line and column). */
 VESK_API int32_t veskparser_parse(veskparser_t p);
 
+/* What an observer of a compilation is told (for checkers such as veskcheck):
+   every declaration, and every use of a variable's name as the compiler
+   resolves it, with the position of the name. */
+enum {
+  VESKPARSER_SEEN_DECLARE = 0, /* a parameter, a var or a named function */
+  VESKPARSER_SEEN_READ,        /* the variable's value is used */
+  VESKPARSER_SEEN_WRITE,       /* "name = value" */
+  VESKPARSER_SEEN_CALL         /* "name(arguments)", besides its READ */
+};
+enum {
+  VESKPARSER_DECL_PARAMETER = 0,
+  VESKPARSER_DECL_VAR,
+  VESKPARSER_DECL_FUNCTION /* a named function */
+};
+
+typedef struct veskparser_seen_s {
+  int32_t what;     /* VESKPARSER_SEEN_* */
+  int32_t decl;     /* VESKPARSER_DECL_* for a declaration, else -1 */
+  const char *name; /* valid during the call only, like fname */
+  int32_t global;   /* 1 for a global, 0 for a local */
+  int64_t symbol;   /* a local's declaration number (unique), -1 for a global */
+  int32_t symdepth; /* function nesting where the local was declared */
+  int32_t depth;    /* nesting here: 0 top level, 1 in a function, +1 per lambda */
+  /* A call's argument count; a named function's parameter count, or that
+     of the lambda a var is initialised with (exactly that lambda); else -1. */
+  int64_t count;
+  const char *fname;
+  uint64_t line; /* from 1 */
+  uint64_t col;  /* characters before the name on its line */
+} veskparser_seen_t;
+
+typedef void (*veskparser_observer_t)(const veskparser_seen_t *seen, void *data);
+
+/* Calls fun with data for everything the next veskparser_parse sees; the
+   compiler's output does not change. */
+VESK_API void veskparser_observe(veskparser_t p, veskparser_observer_t fun, void *data);
+
 /* Frees the compiler and closes the output file it opened. */
 VESK_API void veskparser_destroy(veskparser_t *p);
 
