@@ -29,3 +29,11 @@ if(TARGET vskparse AND TARGET vskasm AND TARGET vskrun)
             -- sh -c "$0 run.vsk run.vasm && $1 run.vasm run.vo run.vdb && $2 run.vo run.vdb"
                $<TARGET_FILE:vskparse> $<TARGET_FILE:vskasm> $<TARGET_FILE:vskrun>)
 endif()
+
+# The static checker (vsk check): its warnings on small scripts, and its list
+# of built-in globals against those the runner and every robot kind create.
+vesk_unit_test(test_check SOURCES unit/test_check.cpp LIBS veskcompiler)
+if(TARGET vesksimworld)
+  vesk_unit_test(test_check_builtins SOURCES unit/test_check_builtins.cpp
+                 LIBS vesksimworld veskcompiler veskdbg vesk)
+endif()

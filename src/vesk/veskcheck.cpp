@@ -21,7 +21,8 @@ namespace {
 
 /* Globals that exist before a script runs: those of the console runner and
    of the virtual machine's libraries, then those the robots' controllers
-   register (natives and sensor readings), for every robot kind. Sorted. */
+   register (natives and sensor readings), for every robot kind. Sorted;
+   the last entry ends the list. */
 const char *const BUILTINS[] = {
     "blobs",
     "camera_disable",
@@ -62,6 +63,7 @@ const char *const BUILTINS[] = {
     "swarm",
     "takeoff",
     "type",
+    nullptr,
 };
 
 /* The comment text that silences the warnings of its line. */
@@ -249,8 +251,12 @@ private:
 
 int veskcheck_is_builtin(const char *name) {
   return std::binary_search(
-      std::begin(BUILTINS), std::end(BUILTINS), name,
+      std::begin(BUILTINS), std::end(BUILTINS) - 1, name,
       [](const char *a, const char *b) { return strcmp(a, b) < 0; });
+}
+
+const char *const *veskcheck_builtins(void) {
+  return BUILTINS;
 }
 
 int veskcheck_file(const char *source, FILE *out) {

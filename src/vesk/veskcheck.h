@@ -23,6 +23,9 @@ VESK_API int veskcheck_file(const char *source, FILE *out);
    controller provides, else 0. */
 VESK_API int veskcheck_is_builtin(const char *name);
 
+/* Those globals, sorted, ending with NULL. */
+VESK_API const char *const *veskcheck_builtins(void);
+
 VESK_END_DECLS
 
 #endif
