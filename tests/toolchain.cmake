@@ -82,6 +82,17 @@ if(TARGET vsk)
   toolchain_case(e2e_vsk_missing ${TC_CASES}/vsk_missing -- ${VSK} run nosuch.vsk)
   toolchain_case(e2e_vsk_syntax_error ${TC_CASES}/vsk_syntax_error -i ${TC_CASES}/bad.vsk
     -- ${VSK} run bad.vsk)
+  # check prints warnings (status 1), nothing for a clean script (status 0),
+  # and the compiler's messages for one that does not compile (status 2).
+  toolchain_case(e2e_vsk_check_warnings ${TC_CASES}/vsk_check_warnings
+    -i ${TC_CASES}/check_warnings.vsk -i ${TC_CASES}/check_lib.vsk
+    -- ${VSK} check check_warnings.vsk)
+  toolchain_case(e2e_vsk_check_clean ${TC_CASES}/vsk_check_clean -i ${TC_EXAMPLES}/lambdas.vsk
+    -- ${VSK} check lambdas.vsk)
+  toolchain_case(e2e_vsk_check_syntax_error ${TC_CASES}/vsk_check_syntax_error
+    -i ${TC_CASES}/bad.vsk -- ${VSK} check bad.vsk)
+  toolchain_case(e2e_vsk_check_bad_option ${TC_CASES}/vsk_check_bad_option
+    -- ${VSK} check -q a.vsk)
   # build writes the three files next to the source; vskrun runs them.
   if(TARGET vskrun)
     toolchain_case(e2e_vsk_build ${TC_EXPECT}/hello -i ${TC_EXAMPLES}/hello.vsk
