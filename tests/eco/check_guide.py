@@ -18,7 +18,8 @@ steps: "vesk foot-bot steps=20", "vesk spiri foot-bot steps=40". The kinds
 are foot-bot, efoot-bot, base-station and spiri (see ROBOTS). The snippet
 is built with `vsk build`, an experiment file puts the robots in a row
 along the x axis in the order named, robot i (from 1) at x = (i - 1) * 0.5 m,
-all facing +x, and `vesksim --steps N --quiet` runs it. Its standard output
+all facing +x, on a 4 x 4 m floor at ten steps per second, each with every
+device its controller reads, and `vesksim --steps N --quiet` runs it. Its standard output
 (what the robots write with `log`) must be the Output block exactly, its
 standard error empty and its exit status 0; a robot snippet shows no Error
 block.
