@@ -1,7 +1,8 @@
 /*
  * The Vesk script editor window. Scripts are compiled with the project's
  * compiler and assembler in memory; their messages, which the tool chain
- * writes on standard error, are captured and shown in the message list.
+ * writes on standard error, are captured and shown in the message list,
+ * followed by the static checker's warnings on a script that builds.
  */
 #include "vesk_qt_main_window.h"
 #include "vesk_controller.h"
@@ -11,6 +12,7 @@
 #include "vesk_qt_tab_widget.h"
 
 #include "veskasm.h"
+#include "veskcheck.h"
 #include "veskdebug.h"
 #include "veskparser.h"
 
@@ -114,6 +116,22 @@ bool AssembleMemory(char *pch_listing, size_t un_length, const char *pch_name,
   int nResult = vesk_asm_stream(pfIn, pch_name, ppun_bcode, pun_size, pt_debug);
   std::fclose(pfIn);
   return nResult == 0;
+}
+
+/* The static checker's warnings on a script, one per line. */
+QString CheckerWarnings(const char *pch_source) {
+  char *pchText = nullptr;
+  size_t unLength = 0;
+  std::FILE *pfOut = open_memstream(&pchText, &unLength);
+  if (pfOut == nullptr) return QString();
+  {
+    CStderrCapture cCapture; /* a script that built has no compiler messages */
+    veskcheck_file(pch_source, pfOut);
+  }
+  std::fclose(pfOut);
+  QString strWarnings = QString::fromUtf8(pchText, static_cast<int>(unLength));
+  std::free(pchText);
+  return strWarnings;
 }
 
 bool WriteBytes(const QString &str_path, const uint8_t *pun_bytes, uint32_t un_size) {
@@ -467,12 +485,7 @@ bool CVeskQTMainWindow::BuildScript(const QString &str_script, SBuild &s_build) 
                          &unSize, &tDebug);
     strOutput = cCapture.Finish();
   }
-  for (const QString &strLine : strOutput.split('\n', Qt::SkipEmptyParts)) {
-    SMessage sMessage;
-    sMessage.Source = tr("compiler");
-    if (!ParsePosition(strLine, sMessage)) sMessage.Text = strLine;
-    s_build.Messages.append(sMessage);
-  }
+  AppendMessages(tr("compiler"), strOutput, s_build.Messages);
   if (bOk) {
     if (!WriteBytes(s_build.BytecodeFile, punBytecode, unSize)) {
       s_build.Messages.append({tr("compiler"), QString(), 0, 0,
@@ -487,10 +500,23 @@ bool CVeskQTMainWindow::BuildScript(const QString &str_script, SBuild &s_build) 
     s_build.Messages.append(
         {tr("compiler"), QString(), 0, 0, tr("Cannot compile %1").arg(str_script)});
   }
+  if (bOk)
+    AppendMessages(tr("checker"), CheckerWarnings(strSource.c_str()), s_build.Messages);
   std::free(pchListing);
   std::free(punBytecode);
   if (tDebug != nullptr) veskdebug_destroy(&tDebug);
   return bOk;
+}
+
+void CVeskQTMainWindow::AppendMessages(const QString &str_source,
+                                       const QString &str_output,
+                                       QList<SMessage> &list_messages) {
+  for (const QString &strLine : str_output.split('\n', Qt::SkipEmptyParts)) {
+    SMessage sMessage;
+    sMessage.Source = str_source;
+    if (!ParsePosition(strLine, sMessage)) sMessage.Text = strLine;
+    list_messages.append(sMessage);
+  }
 }
 
 bool CVeskQTMainWindow::Compile() {

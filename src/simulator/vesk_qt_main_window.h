@@ -123,10 +123,15 @@ public:
                          const QRect &c_screen);
   static constexpr int MIN_PLACED_WIDTH = 320;
   /* Compiles and assembles a script in memory and writes its bytecode and
-   * debug files beside it; false (with messages) on failure. */
+   * debug files beside it; false (with messages) on failure. A script that
+   * builds gets the static checker's warnings as messages of the "checker". */
   static bool BuildScript(const QString &str_script, SBuild &s_build);
   /* "file:line:column: text" split into a message; false for other texts. */
   static bool ParsePosition(const QString &str_text, SMessage &s_message);
+  /* Every line of a tool's output as a message from str_source ("compiler",
+   * "checker"), its position split off when it has one. */
+  static void AppendMessages(const QString &str_source, const QString &str_output,
+                             QList<SMessage> &list_messages);
 
 signals:
   /* Execute loaded a new script into the robots. */

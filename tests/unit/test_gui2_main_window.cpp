@@ -60,7 +60,7 @@ const char FAILING[] = "var x = 0\n"
                        "}\n"
                        "function step() {\n"
                        "  x = x + 1\n"
-                       "  missing()\n"
+                       "  x()\n"
                        "}\n";
 
 const char SYNTAX_ERROR[] = "var a = 1\nvar b = 2\nvar c = )\n";
@@ -143,6 +143,21 @@ TEST(Gui2Build, SyntaxErrorGivesItsPositionAndNoFiles) {
   /* A missing file is an error too, with a message. */
   EXPECT_FALSE(TWindow::BuildScript(QDir(GuiTestDir()).filePath("absent.vsk"), sBuild));
   EXPECT_FALSE(sBuild.Messages.isEmpty());
+}
+
+TEST(Gui2Build, CheckerWarningsFollowASuccessfulBuild) {
+  QString strScript = WriteScript("warning_build.vsk", "var x = 0\nx = speeed\n");
+  TWindow::SBuild sBuild;
+  ASSERT_TRUE(TWindow::BuildScript(strScript, sBuild));
+  ASSERT_EQ(sBuild.Messages.size(), 1);
+  const TWindow::SMessage &sWarning = sBuild.Messages.first();
+  EXPECT_EQ(sWarning.Source, "checker");
+  EXPECT_EQ(sWarning.File, strScript);
+  EXPECT_EQ(sWarning.Line, 2);
+  EXPECT_EQ(sWarning.Column, 4);
+  EXPECT_TRUE(sWarning.Text.startsWith("warning: 'speeed'"))
+      << sWarning.Text.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(sBuild.BytecodeFile));
 }
 
 TEST(Gui2Window, CompileErrorMovesTheCursorToIt) {
