@@ -48,6 +48,23 @@ if(TRUE)
   vesksim_case(e2e_vesksim_replication ${VS_CASES}/replication
     -i ${VS_CASES}/replication.vsk -i ${VS_CASES}/replication.argos
     -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} replication --quiet)
+  # The same experiment file gives the same run; robots draw different
+  # numbers; --seed replaces the file's seed.
+  vesksim_case(e2e_vesksim_reproducible ${VS_CASES}/reproducible
+    -i ${VS_CASES}/random_walk.vsk -i ${VS_CASES}/random_walk.argos
+    -- sh ${VS_CASES}/reproducible.sh ${VSK} ${VESKSIM})
+  # A script error is said once per robot, with its position; the program
+  # fails. A missing step function is named; --all-errors shows every report.
+  vesksim_case(e2e_vesksim_script_error ${VS_CASES}/script_error
+    -i ${VS_CASES}/script_error.vsk -i ${VS_CASES}/script_error.argos
+    -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} script_error --quiet)
+  vesksim_case(e2e_vesksim_missing_step ${VS_CASES}/missing_step
+    -i ${VS_CASES}/missing_step.vsk -i ${VS_CASES}/missing_step.argos
+    -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} missing_step --quiet --steps 2)
+  vesksim_case(e2e_vesksim_all_errors ${VS_CASES}/all_errors
+    -i ${VS_CASES}/script_error.vsk -i ${VS_CASES}/script_error.argos
+    -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} script_error --quiet --steps 1
+       --all-errors)
   # The swarm examples reach what they are for.
   vesksim_case(e2e_vesksim_consensus ${VS_CASES}/consensus
     -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos

@@ -6,6 +6,7 @@
 #include "vesk_controller.h"
 
 #include <argos3/core/utility/logging/argos_log.h>
+#include <argos3/core/utility/math/rng.h>
 #include <argos3/core/utility/string_utilities.h>
 
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "veskinmsg.h"
+#include "veskmath.h"
 #include "veskneighbors.h"
 #include "veskoutmsg.h"
 #include "veskpacket.h"
@@ -92,6 +94,38 @@ std::string FormatArgs(veskvm_t t_vm) {
   for (int64_t i = 1; i <= nArgs; ++i)
     FormatValue(cOut, veskvm_lsym(t_vm, static_cast<uint32_t>(i)));
   return cOut.str();
+}
+
+/* The report sink of every controller; empty: standard error. */
+CVeskController::TFailureReporter &FailureReporter() {
+  static CVeskController::TFailureReporter tReporter;
+  return tReporter;
+}
+
+/* A robot's seed: the experiment's seed and the robot's id mixed so that
+   nearby seeds and ids give unrelated streams (FNV-1a over the id, then the
+   splitmix64 finaliser). */
+uint32_t RobotSeed(uint32_t un_experiment_seed, const std::string &str_id) {
+  uint64_t unHash = 14695981039346656037ull;
+  for (unsigned char c : str_id)
+    unHash = (unHash ^ c) * 1099511628211ull;
+  uint64_t z = unHash ^ (static_cast<uint64_t>(un_experiment_seed) << 32);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+  return static_cast<uint32_t>((z ^ (z >> 31)) >> 32);
+}
+
+/* Everything veskvm_dump writes, as text. */
+std::string DumpText(veskvm_t t_vm) {
+  char *pchText = nullptr;
+  size_t unSize = 0;
+  FILE *pcOut = open_memstream(&pchText, &unSize);
+  if (pcOut == nullptr) return "";
+  veskvm_dump_to(t_vm, pcOut);
+  fclose(pcOut);
+  std::string strText(pchText, unSize);
+  free(pchText);
+  return strText;
 }
 
 std::string SystemError() {
@@ -176,28 +210,73 @@ void CVeskController::SetBytecode(const std::string &str_bytecode_file,
                                                         << "\": " << ErrorInfo());
   if (RegisterFunctions() != VESKVM_STATE_READY)
     THROW_ARGOSEXCEPTION("Error while registering functions");
-  /* Errors of the top level and init show at the first step. */
-  CStackGuard cGuard(m_tVeskVM);
-  veskvm_execute_script(m_tVeskVM);
-  veskvm_function_call(m_tVeskVM, "init", 0);
+  SeedGenerator();
+  StartScript();
   m_bUnstepped = true;
 }
 
+void CVeskController::SeedGenerator() {
+  /* The simulator creates the category from the experiment's random_seed;
+     a controller built outside a simulation keeps the VM's default. */
+  if (!CRandom::ExistsCategory("argos")) return;
+  mt_setseed(m_tVeskVM,
+             static_cast<int32_t>(RobotSeed(CRandom::GetSeedOf("argos"), GetId())));
+}
+
+/* Errors of the top level and init show at the first step. */
+void CVeskController::StartScript() {
+  CStackGuard cGuard(m_tVeskVM);
+  m_strFailedCall.clear();
+  if (veskvm_execute_script(m_tVeskVM) == VESKVM_STATE_ERROR) return;
+  m_strFailedCall = "init";
+  veskvm_function_call(m_tVeskVM, "init", 0);
+}
+
 void CVeskController::ControlStep() {
+  /* The "not ready" line goes out with the failure it announces. */
+  std::string strNotReady;
   if (m_tVeskVM == nullptr || m_tVeskVM->state != VESKVM_STATE_READY)
-    fprintf(stderr, "[ROBOT %s] Robot is not ready to execute Vesk script.\n\n",
-            GetId().c_str());
-  if (m_tVeskVM == nullptr) return;
+    strNotReady =
+        "[ROBOT " + GetId() + "] Robot is not ready to execute Vesk script.\n\n";
+  if (m_tVeskVM == nullptr) {
+    fputs(strNotReady.c_str(), stderr);
+    return;
+  }
   m_bUnstepped = false;
+  const bool bWasReady = strNotReady.empty() || m_tVeskVM->state == VESKVM_STATE_DONE;
   ProcessInMsgs();
   UpdateSensors();
-  if (CallScript("step") != VESKVM_STATE_READY) {
-    fprintf(stderr, "[ROBOT %u] %s: execution terminated abnormally: %s\n\n",
-            static_cast<unsigned>(m_tVeskVM->robot), m_strBytecodeFName.c_str(),
-            ErrorInfo().c_str());
-    veskvm_dump(m_tVeskVM);
-  }
+  if (CallScript("step") != VESKVM_STATE_READY)
+    ReportFailure(bWasReady ? "step" : m_strFailedCall, strNotReady);
+  else if (!strNotReady.empty())
+    fputs(strNotReady.c_str(), stderr);
   ProcessOutMsgs();
+}
+
+void CVeskController::SetFailureReporter(TFailureReporter t_reporter) {
+  FailureReporter() = std::move(t_reporter);
+}
+
+void CVeskController::ReportFailure(const std::string &str_call,
+                                    const std::string &str_not_ready) {
+  SScriptFailure sFailure;
+  sFailure.RobotId = GetId();
+  sFailure.Call = str_call;
+  /* veskvm_function_call fails before running anything (no instruction
+     offset) only when the name does not hold a function. */
+  sFailure.CallMissing = !str_call.empty() && veskvm_error_offset(m_tVeskVM) < 0 &&
+                         m_tVeskVM->error == VESKVM_ERROR_TYPE;
+  sFailure.Error = ErrorInfo();
+  char pchLine[64];
+  snprintf(pchLine, sizeof pchLine, "[ROBOT %u] ",
+           static_cast<unsigned>(m_tVeskVM->robot));
+  sFailure.Text = str_not_ready + pchLine + m_strBytecodeFName +
+                  ": execution terminated abnormally: " + sFailure.Error + "\n\n" +
+                  DumpText(m_tVeskVM);
+  if (FailureReporter())
+    FailureReporter()(sFailure);
+  else
+    fputs(sFailure.Text.c_str(), stderr);
 }
 
 /* ARGoS resets a robot's controller twice per experiment reset (once as an

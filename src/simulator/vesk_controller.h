@@ -35,6 +35,7 @@
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_actuator.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_sensor.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -119,6 +120,22 @@ public:
      Register or TablePut before the VM runs again). */
   veskobj_t NewTable();
 
+  /* A script failure as the controller reports it at a control step. */
+  struct SScriptFailure {
+    std::string RobotId; /* the controller's id, e.g. "fb3" */
+    /* The script function whose call failed: "step", or "init" or "" (the
+       top level) when the script failed while it was loaded. */
+    std::string Call;
+    /* The call failed because the script has no function of that name. */
+    bool CallMissing = false;
+    std::string Error; /* ErrorInfo() */
+    std::string Text;  /* all that is printed for it, VM dump included */
+  };
+  using TFailureReporter = std::function<void(const SScriptFailure &)>;
+  /* Where every controller's failure reports go; by default (an empty
+     function) their text is written on standard error. */
+  static void SetFailureReporter(TFailureReporter t_reporter);
+
 protected:
   /* Where a converted value goes: a global, or a table slot. */
   struct SSlot {
@@ -158,6 +175,9 @@ protected:
   std::string m_strDebugMsg;
   /* A script was loaded and has not stepped since. */
   bool m_bUnstepped = false;
+  /* The script function that failed while the script was loaded ("" for
+     the top level), valid while the VM is in the state "error". */
+  std::string m_strFailedCall;
 
 private:
   int Put(const SSlot &s_slot, veskobj_t t_value);
@@ -170,6 +190,13 @@ private:
 
   void NewVM();
   void DestroyVM();
+  /* Seeds the script's generator from the experiment's random seed and
+     the robot id, so that robots differ and runs repeat. */
+  void SeedGenerator();
+  /* Runs the script's top level and init, remembering which one failed. */
+  void StartScript();
+  /* Reports the failed call of str_call (see SScriptFailure). */
+  void ReportFailure(const std::string &str_call, const std::string &str_not_ready);
   /* Calls a script function with no arguments, then drops whatever the
      call left on the stack; the caller reports a failure. */
   int CallScript(const char *str_function);

@@ -187,43 +187,46 @@ int32_t veskvm_error_offset(veskvm_t vm) {
 static const char *LINE60 =
     "============================================================\n";
 
-void veskvm_dump(veskvm_t vm) {
-  fputs(LINE60, stderr);
-  fprintf(stderr, "state: %d\terror: %d\n", vm->state, vm->error);
-  fprintf(stderr, "code size: %u\tpc: %d\n", vm->bcode_size, vm->pc);
+void veskvm_dump_to(veskvm_t vm, FILE *out) {
+  fputs(LINE60, out);
+  fprintf(out, "state: %d\terror: %d\n", vm->state, vm->error);
+  fprintf(out, "code size: %u\tpc: %d\n", vm->bcode_size, vm->pc);
   long size = static_cast<long>(veskdarray_size(vm->stack));
-  fprintf(stderr, "stacks: %ld\tcur elem: %ld (size %ld)\n",
+  fprintf(out, "stacks: %ld\tcur elem: %ld (size %ld)\n",
           static_cast<long>(veskdarray_size(vm->stacks)), size, size);
   for (long i = size - 1; i >= 0; --i) {
     veskobj_t o = veskdarray_get(vm->stack, i, veskobj_t);
-    fprintf(stderr, "\t%ld\t", i);
+    fprintf(out, "\t%ld\t", i);
     switch (veskobj_type(o)) {
     case VESKTYPE_NIL:
-      fprintf(stderr, "[nil]\n");
+      fprintf(out, "[nil]\n");
       break;
     case VESKTYPE_INT:
-      fprintf(stderr, "[int] %d\n", o->i.value);
+      fprintf(out, "[int] %d\n", o->i.value);
       break;
     case VESKTYPE_FLOAT:
-      fprintf(stderr, "[float] %f\n", static_cast<double>(o->f.value));
+      fprintf(out, "[float] %f\n", static_cast<double>(o->f.value));
       break;
     case VESKTYPE_STRING:
-      fprintf(stderr, "[string] %d:'%s'\n", o->s.id, o->s.str);
+      fprintf(out, "[string] %d:'%s'\n", o->s.id, o->s.str);
       break;
     case VESKTYPE_TABLE:
-      fprintf(stderr, "[table] %d elements\n",
-              static_cast<int>(veskdict_size(o->t.value)));
+      fprintf(out, "[table] %d elements\n", static_cast<int>(veskdict_size(o->t.value)));
       break;
     case VESKTYPE_CLOSURE:
-      fprintf(stderr, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n", o->c.ref);
+      fprintf(out, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n", o->c.ref);
       break;
     default:
-      fprintf(stderr, "[TODO] type = %d\n", veskobj_type(o));
+      fprintf(out, "[TODO] type = %d\n", veskobj_type(o));
       break;
     }
   }
-  fputs(LINE60, stderr);
-  fputs("\n", stderr);
+  fputs(LINE60, out);
+  fputs("\n", out);
+}
+
+void veskvm_dump(veskvm_t vm) {
+  veskvm_dump_to(vm, stderr);
 }
 
 /****************************************/

@@ -152,6 +152,8 @@ VESK_API void veskvm_seterror(veskvm_t vm, int errcode, const char *fmt, ...)
     __attribute__((format(printf, 3, 4)));
 VESK_API const char *veskvm_strerror(veskvm_t vm);
 VESK_API void veskvm_dump(veskvm_t vm);
+/* The same dump written to out. */
+VESK_API void veskvm_dump_to(veskvm_t vm, FILE *out);
 /*
  * Offset of the instruction that raised the current error (or is running).
  * An error raised by a native function points at the callc/calls that entered

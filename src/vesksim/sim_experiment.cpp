@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -51,8 +52,8 @@ private:
 // Parses one file; each Read* method handles one element kind.
 class CParser {
 public:
-  CParser(const std::string &str_name, SExperiment &s_out)
-      : m_strName(str_name), m_sOut(s_out) {}
+  CParser(const std::string &str_name, SExperiment &s_out, std::optional<uint32_t> o_seed)
+      : m_strName(str_name), m_sOut(s_out), m_oSeed(o_seed) {}
   void Read(tinyxml2::XMLDocument &c_doc);
 
 private:
@@ -89,6 +90,7 @@ private:
 
   std::string m_strName;
   SExperiment &m_sOut;
+  std::optional<uint32_t> m_oSeed; // replaces the file's random_seed
   std::set<std::string> m_setIds;
   std::unique_ptr<CRandom> m_pcRandom;
 };
@@ -231,7 +233,7 @@ void CParser::ReadFramework(const XMLElement *pc_framework) {
     Fail(pcExperiment, "random_seed must be a whole number from 0 to 4294967295");
   m_sOut.TicksPerSecond = fTicks;
   m_sOut.Steps = static_cast<uint64_t>(std::llround(fLength * fTicks));
-  m_sOut.RandomSeed = static_cast<uint32_t>(fSeed);
+  m_sOut.RandomSeed = m_oSeed.value_or(static_cast<uint32_t>(fSeed));
   m_pcRandom = std::make_unique<CRandom>(m_sOut.RandomSeed);
 }
 
@@ -439,7 +441,8 @@ void CParser::ReadDistribute(const XMLElement *pc_distribute) {
 
 } // namespace
 
-SExperiment ParseExperiment(const std::string &str_text, const std::string &str_name) {
+SExperiment ParseExperiment(const std::string &str_text, const std::string &str_name,
+                            std::optional<uint32_t> o_seed) {
   tinyxml2::XMLDocument cDoc;
   if (cDoc.Parse(str_text.c_str(), str_text.size()) != tinyxml2::XML_SUCCESS)
     throw CExperimentError(str_name + ":" + std::to_string(cDoc.ErrorLineNum()) +
@@ -447,21 +450,21 @@ SExperiment ParseExperiment(const std::string &str_text, const std::string &str_
   SExperiment sOut;
   sOut.Path = str_name;
   try {
-    CParser(str_name, sOut).Read(cDoc);
+    CParser(str_name, sOut, o_seed).Read(cDoc);
   } catch (ticpp::Exception &ex) {
     throw CExperimentError(str_name + ": " + ex.what());
   }
   return sOut;
 }
 
-SExperiment LoadExperiment(const std::string &str_path) {
+SExperiment LoadExperiment(const std::string &str_path, std::optional<uint32_t> o_seed) {
   std::ifstream cFile(str_path, std::ios::binary);
   if (!cFile)
     throw CExperimentError("Can't open experiment file \"" + str_path +
                            "\": " + std::strerror(errno));
   std::ostringstream cText;
   cText << cFile.rdbuf();
-  return ParseExperiment(cText.str(), str_path);
+  return ParseExperiment(cText.str(), str_path, o_seed);
 }
 
 } // namespace vesksim

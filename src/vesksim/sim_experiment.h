@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,7 +59,7 @@ struct SExperiment {
   std::string Path;
   uint64_t Steps = 0; // 0: the file asks for an unlimited run
   Real TicksPerSecond = 10;
-  uint32_t RandomSeed = 0;
+  uint32_t RandomSeed = 0; // also the base of every robot's generator
   CVector3 ArenaSize;
   CVector3 ArenaCenter;
   std::vector<SWall> Walls;
@@ -66,9 +67,12 @@ struct SExperiment {
   std::vector<SRobotSpec> Robots; // in the order of the file
 };
 
-// Both throw CExperimentError.
-SExperiment LoadExperiment(const std::string &str_path);
-SExperiment ParseExperiment(const std::string &str_text, const std::string &str_name);
+// Both throw CExperimentError. o_seed, when given, replaces the file's
+// random_seed (placement and the robots' generators).
+SExperiment LoadExperiment(const std::string &str_path,
+                           std::optional<uint32_t> o_seed = std::nullopt);
+SExperiment ParseExperiment(const std::string &str_text, const std::string &str_name,
+                            std::optional<uint32_t> o_seed = std::nullopt);
 
 } // namespace vesksim
 

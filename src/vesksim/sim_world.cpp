@@ -2,6 +2,7 @@
 #include "sim_world.h"
 #include "sim_devices.h"
 #include "sim_sensors.h"
+#include <argos3/core/utility/math/rng.h>
 #include <algorithm>
 #include <cmath>
 
@@ -79,6 +80,10 @@ CWorld::CWorld(Real f_ticks_per_second, const CVector3 &c_size, const CVector3 &
 CWorld::CWorld(const SExperiment &s_experiment)
     : CWorld(s_experiment.TicksPerSecond, s_experiment.ArenaSize,
              s_experiment.ArenaCenter, s_experiment.Walls) {
+  // As in ARGoS: the "argos" category holds the experiment's seed, from
+  // which the controllers seed their robots' generators.
+  if (!argos::CRandom::CreateCategory("argos", s_experiment.RandomSeed))
+    argos::CRandom::SetSeedOf("argos", s_experiment.RandomSeed);
   for (const SRobotSpec &sSpec : s_experiment.Robots)
     AddRobot(sSpec, s_experiment.Controllers.at(sSpec.ControllerId).Node());
 }

@@ -1,6 +1,7 @@
 // vesksim: runs an ARGoS experiment file headless, with the same
 // controllers, and reports how it went.
 #include "sim_experiment.h"
+#include "sim_failures.h"
 #include "sim_output.h"
 #include "sim_progress.h"
 #include "sim_world.h"
@@ -18,19 +19,40 @@ namespace {
 struct SOptions {
   std::string Experiment;
   std::optional<uint64_t> Steps;
+  std::optional<uint32_t> Seed;
+  bool AllErrors = false;
   std::string Csv, Svg;
   bool Progress = true;
   bool Summary = true;
 };
 
 void Usage() {
-  std::fprintf(stderr, "Usage: vesksim EXPERIMENT.argos [options]\n"
-                       "  --steps N      run N steps instead of the experiment's length\n"
-                       "  --csv FILE     write every robot's pose at every step to FILE\n"
-                       "  --svg FILE     draw the arena and the robots' paths into FILE\n"
-                       "  --no-progress  no progress bar on standard error\n"
-                       "  --quiet        neither progress bar nor summary\n"
-                       "  --help         this text\n");
+  std::fprintf(stderr,
+               "Usage: vesksim EXPERIMENT.argos [options]\n"
+               "  --steps N      run N steps instead of the experiment's length\n"
+               "  --seed N       use N instead of the experiment's random_seed\n"
+               "  --csv FILE     write every robot's pose at every step to FILE\n"
+               "  --svg FILE     draw the arena and the robots' paths into FILE\n"
+               "  --all-errors   print every script failure report of every step\n"
+               "  --no-progress  no progress bar on standard error\n"
+               "  --quiet        neither progress bar nor summary\n"
+               "  --help         this text\n");
+}
+
+// Reads the value of option str_option: a whole number up to un_max.
+bool WholeNumber(const std::string &str_option, const std::string &str_value,
+                 uint64_t un_max, uint64_t &un_out) {
+  char *pchEnd = nullptr;
+  errno = 0;
+  const unsigned long long unValue = std::strtoull(str_value.c_str(), &pchEnd, 10);
+  if (str_value.empty() || *pchEnd != '\0' || errno != 0 || str_value[0] == '-' ||
+      unValue > un_max) {
+    std::fprintf(stderr, "vesksim: %s needs a whole number, got \"%s\"\n",
+                 str_option.c_str(), str_value.c_str());
+    return false;
+  }
+  un_out = unValue;
+  return true;
 }
 
 // Returns the exit status to leave with, or -1 to go on.
@@ -51,15 +73,16 @@ int ParseOptions(int argc, char **argv, SOptions &s_opts) {
       return 0;
     } else if (strArg == "--steps") {
       if (!Value(strValue)) return 2;
-      char *pchEnd = nullptr;
-      errno = 0;
-      const unsigned long long unSteps = std::strtoull(strValue.c_str(), &pchEnd, 10);
-      if (strValue.empty() || *pchEnd != '\0' || errno != 0 || strValue[0] == '-') {
-        std::fprintf(stderr, "vesksim: --steps needs a whole number, got \"%s\"\n",
-                     strValue.c_str());
-        return 2;
-      }
+      uint64_t unSteps;
+      if (!WholeNumber(strArg, strValue, UINT64_MAX, unSteps)) return 2;
       s_opts.Steps = unSteps;
+    } else if (strArg == "--seed") {
+      if (!Value(strValue)) return 2;
+      uint64_t unSeed;
+      if (!WholeNumber(strArg, strValue, UINT32_MAX, unSeed)) return 2;
+      s_opts.Seed = static_cast<uint32_t>(unSeed);
+    } else if (strArg == "--all-errors") {
+      s_opts.AllErrors = true;
     } else if (strArg == "--csv") {
       if (!Value(s_opts.Csv)) return 2;
     } else if (strArg == "--svg") {
@@ -90,7 +113,8 @@ int ParseOptions(int argc, char **argv, SOptions &s_opts) {
 using namespace argos;
 
 int Run(const SOptions &s_opts) {
-  const vesksim::SExperiment sExperiment = vesksim::LoadExperiment(s_opts.Experiment);
+  const vesksim::SExperiment sExperiment =
+      vesksim::LoadExperiment(s_opts.Experiment, s_opts.Seed);
   const uint64_t unSteps = s_opts.Steps.value_or(sExperiment.Steps);
   if (unSteps == 0) {
     std::fprintf(stderr,
@@ -104,6 +128,7 @@ int Run(const SOptions &s_opts) {
   if (!s_opts.Csv.empty()) pcCsv = std::make_unique<vesksim::CCsvWriter>(s_opts.Csv);
   std::unique_ptr<vesksim::CSvgWriter> pcSvg;
   if (!s_opts.Svg.empty()) pcSvg = std::make_unique<vesksim::CSvgWriter>(s_opts.Svg);
+  vesksim::CFailureLog cFailures(stderr, s_opts.AllErrors);
   vesksim::CWorld cWorld(sExperiment);
   LOG.Flush();
   LOGERR.Flush();
@@ -114,6 +139,7 @@ int Run(const SOptions &s_opts) {
   const auto tStart = std::chrono::steady_clock::now();
   for (uint64_t unStep = 1; unStep <= unSteps; ++unStep) {
     cProgress.Hide();
+    cFailures.SetStep(unStep);
     cWorld.Step();
     if (pcCsv) pcCsv->WriteStep(unStep, cWorld);
     if (pcPaths) pcPaths->Record(unStep, cWorld);
@@ -128,7 +154,8 @@ int Run(const SOptions &s_opts) {
                  "vesksim: %llu steps, %zu robots, %.3f s wall time, %.1f steps/s\n",
                  static_cast<unsigned long long>(unSteps), cWorld.GetNumRobots(),
                  fSeconds, fSeconds > 0 ? unSteps / fSeconds : 0.0);
-  return 0;
+  cFailures.Summarize();
+  return cFailures.GetNumFailedRobots() > 0 ? 1 : 0;
 }
 
 } // namespace
