@@ -58,6 +58,10 @@ if(NOT VESK_ARGOS_STANDIN)
     e2e/vesksim/replication.argos e2e/vesksim/replication.vsk)
   argos_same_as_vesksim(replication
     e2e/vesksim/replication.argos e2e/vesksim/replication.vsk)
+  # Each robot's generator is seeded from the experiment's seed and the
+  # robot's id, in argos3 as in vesksim: the robots draw the same numbers.
+  argos_same_as_vesksim(random_walk
+    e2e/vesksim/random_walk.argos e2e/vesksim/random_walk.vsk)
   # Twenty-five robots agreeing on a maximum, a colour vote.
   argos_same_as_vesksim(consensus
     ../examples/swarm/consensus.argos ../examples/swarm/consensus.vsk)
