@@ -64,8 +64,9 @@ struct Where {
   bool operator==(const Where &) const = default;
 };
 
-/* Where the last lambda began and where its body ended, with its parameter
-   count: tells an observer whether a var's value is exactly a lambda. */
+/* Where the last lambda began and where its body ended (both empty unless
+   observed), with its parameter count: tells an observer whether a var's
+   value is exactly a lambda. */
 struct LambdaSpan {
   Where start, end;
   int64_t arity = -1;
@@ -100,8 +101,8 @@ struct veskparser_s {
   int nesting = 0;
   veskparser_observer_t observer = nullptr;
   void *observer_data = nullptr;
-  int64_t decls = 0;        /* locals declared so far */
-  LambdaSpan last_lambda{}; /* kept only while observed */
+  int64_t decls = 0; /* locals declared so far */
+  LambdaSpan last_lambda{};
   /* The next operand's value is already on the stack: a parenthesised
      term at the start of a comparison turned out to be arithmetic. */
   bool operand_ready = false;
