@@ -14,7 +14,8 @@ werror=OFF; [ "${CI:-}" = true ] && werror=ON
 run_suite() { # build directory, extra cmake arguments...
   local dir=$1; shift
   echo "== building in $dir"
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=$werror "$@" >/dev/null
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESK_WERROR=$werror \
+    -DVESK_BUILD_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   echo "== testing in $dir"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"

@@ -42,3 +42,12 @@ if(ECO_PYTHON AND EXISTS ${ECO_HIGHLIGHTER})
             ${ECO_DIR}/data/highlight_lines.vsk ${CMAKE_SOURCE_DIR}/docs/language.md
             ${ECO_SAMPLES})
 endif()
+
+# The README's quick start and first command, in a fresh copy of the tree,
+# as they stand. They build the programs themselves (minutes), so the
+# sanitizer pass, which would only repeat that, leaves the test out.
+if(NOT VESK_SANITIZE)
+  add_test(NAME eco_readme_quick_start
+    COMMAND ${ECO_DIR}/readme_quick_start.sh ${CMAKE_SOURCE_DIR})
+  set_tests_properties(eco_readme_quick_start PROPERTIES TIMEOUT 3600)
+endif()

@@ -7,6 +7,9 @@
 #include "controller_test_util.h"
 
 #include <argos3/core/utility/math/angles.h>
+#include <argos3/core/utility/math/rng.h>
+
+#include <climits>
 
 #include "sim_world.h"
 #include "vesk_controller_footbot.h"
@@ -684,4 +687,45 @@ TEST(ControllerLifecycle, AControllerWhoseInitFailedIsNeverTouched) {
   cController.Reset();
   cController.Destroy();
   EXPECT_EQ(cController.GetVeskVM(), nullptr);
+}
+
+/****************************************/
+/* Random numbers                       */
+/****************************************/
+
+namespace {
+
+/* What robot str_id's script drew first in init, under experiment seed
+   un_seed; with b_reset, what it draws first after a reset following a step. */
+int32_t FirstDraw(const std::string &str_id, UInt32 un_seed, bool b_reset = false,
+                  const std::string &str_init = "first = rng.uniform()") {
+  if (!CRandom::CreateCategory("argos", un_seed)) CRandom::SetSeedOf("argos", un_seed);
+  CTestRobot cRobot(str_id, ScriptXml("var first = 0\nfunction init() { " + str_init +
+                                      " }\nfunction step() { first = 0 }\n"));
+  if (b_reset) {
+    cRobot.Robot().Step();
+    cRobot.Robot().Reset();
+  }
+  CRandom::RemoveCategory("argos");
+  veskobj_t tFirst = Global(cRobot.VM(), "first");
+  return veskobj_isint(tFirst) ? tFirst->i.value : INT32_MIN;
+}
+
+} // namespace
+
+TEST(ControllerRandom, EachRobotIsSeededFromTheExperimentSeedAndItsId) {
+  const int32_t nFirst = FirstDraw("fb1", 42);
+  ASSERT_NE(nFirst, INT32_MIN);
+  EXPECT_EQ(FirstDraw("fb1", 42), nFirst);
+  EXPECT_EQ(FirstDraw("fb1", 42, true), nFirst); /* a reset seeds again */
+  EXPECT_NE(FirstDraw("fb2", 42), nFirst);
+  EXPECT_NE(FirstDraw("sp1", 42), nFirst); /* same number, other kind */
+  EXPECT_NE(FirstDraw("fb1", 43), nFirst);
+}
+
+TEST(ControllerRandom, TheScriptsOwnSeedWins) {
+  /* The first MT19937 output for seed 5489, as a signed integer. */
+  for (UInt32 unSeed : {1u, 2u})
+    EXPECT_EQ(FirstDraw("fb1", unSeed, false, "rng.setseed(5489) first = rng.uniform()"),
+              -795755684);
 }
