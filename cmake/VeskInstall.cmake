@@ -10,24 +10,11 @@ set(VESK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Vesk)
 
 # Installed programs find the installed libraries next to them, whatever the
 # prefix, and the debug library finds the runtime beside it.
-foreach(t vesk veskdbg)
-  if(TARGET ${t})
-    set_target_properties(${t} PROPERTIES INSTALL_RPATH "$ORIGIN")
-  endif()
-endforeach()
-set(VESK_INSTALL_PROGRAMS)
-foreach(p vsk vskparse vskasm vskdeasm vskrun vskdbg)
-  if(TARGET ${p})
-    set_target_properties(${p} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-    list(APPEND VESK_INSTALL_PROGRAMS ${p})
-  endif()
-endforeach()
-set(VESK_INSTALL_LIBRARIES)
-foreach(t vesk veskdbg veskcompiler)
-  if(TARGET ${t})
-    list(APPEND VESK_INSTALL_LIBRARIES ${t})
-  endif()
-endforeach()
+set_target_properties(vesk veskdbg PROPERTIES INSTALL_RPATH "$ORIGIN")
+set(VESK_INSTALL_PROGRAMS vsk vskparse vskasm vskdeasm vskrun vskdbg)
+set_target_properties(${VESK_INSTALL_PROGRAMS}
+  PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+set(VESK_INSTALL_LIBRARIES vesk veskdbg veskcompiler)
 
 install(TARGETS ${VESK_INSTALL_LIBRARIES} EXPORT VeskTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -35,9 +22,8 @@ install(TARGETS ${VESK_INSTALL_LIBRARIES} EXPORT VeskTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS ${VESK_INSTALL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Every header of src/vesk is part of the interface except the VM's internals.
-file(GLOB VESK_PUBLIC_HEADERS ${CMAKE_SOURCE_DIR}/src/vesk/*.h)
-list(FILTER VESK_PUBLIC_HEADERS EXCLUDE REGEX "_internal\\.h$")
+# The headers of the libraries' modules (src/vesk/modules.cmake).
+vesk_public_headers(VESK_PUBLIC_HEADERS)
 install(FILES ${VESK_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vesk)
 
 install(EXPORT VeskTargets NAMESPACE Vesk:: DESTINATION ${VESK_INSTALL_CMAKEDIR})

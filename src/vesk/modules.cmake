@@ -1,0 +1,49 @@
+# The modules of the Vesk libraries, one source file each (NAME.cpp in this
+# directory), listed once for the build of the libraries and for the fuzz
+# build, which compiles them again with coverage instrumentation.
+
+# libvesk: containers, values, heap, VM, swarm communication, libraries.
+set(VESK_RUNTIME_MODULES
+  veskdarray veskdict veskstrman vesktype veskheap veskvm veskvm_exec vesktable
+  veskmsg veskinmsg veskoutmsg veskpacket veskneighbors veskswarm veskvstig
+  veskmath veskstring veskio)
+
+# libveskdbg: debug information, assembler and disassembler, the runner.
+set(VESK_DBG_MODULES veskdebug veskasm veskrunner)
+
+# veskcompiler: lexer and compiler, building in memory, the static checker.
+set(VESK_COMPILER_MODULES vesklex veskparser veskbuild veskcheck)
+
+# Modules without a header of their own (the interpreter loop's file works on
+# the VM's internals).
+set(VESK_HEADERLESS_MODULES veskvm_exec)
+
+# vesk_module_sources(OUT MODULE...): the source files of the modules, as
+# absolute paths. A module whose file is missing is a configure error.
+function(vesk_module_sources out)
+  set(files)
+  foreach(m ${ARGN})
+    set(file ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${m}.cpp)
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "module ${m}: ${file} is missing")
+    endif()
+    list(APPEND files ${file})
+  endforeach()
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
+# vesk_public_headers(OUT): the headers of the libraries' modules and the
+# definitions they share, as absolute paths; these are what is installed.
+function(vesk_public_headers out)
+  set(modules ${VESK_RUNTIME_MODULES} ${VESK_DBG_MODULES} ${VESK_COMPILER_MODULES})
+  list(REMOVE_ITEM modules ${VESK_HEADERLESS_MODULES})
+  set(files ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/veskdefs.h)
+  foreach(m ${modules})
+    set(file ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${m}.h)
+    if(NOT EXISTS ${file})
+      message(FATAL_ERROR "module ${m}: its header ${file} is missing")
+    endif()
+    list(APPEND files ${file})
+  endforeach()
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
