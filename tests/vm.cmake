@@ -2,4 +2,5 @@
 # built-ins.
 vesk_unit_test(test_vm
   SOURCES unit/test_vm.cpp unit/test_vm_calls.cpp unit/test_vm_table.cpp
+    unit/test_vm_checks.cpp
   LIBS vesk)

@@ -11,6 +11,9 @@
 
 #include <string>
 
+#include "veskbytes.h"
+#include "veskfatal.h"
+
 #define ASM_BUCKETS 100
 #define BCODE_START_CAP 256
 #define ARG_SIZE 4
@@ -18,16 +21,6 @@
 /* True for an opcode that carries a 4-byte argument. */
 static bool has_argument(unsigned op) {
   return op >= VESKVM_INSTR_ARGFIRST && op <= VESKVM_INSTR_LAST;
-}
-
-static void put_u32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    p[i] = (uint8_t)(v >> (8 * i));
-}
-
-static uint32_t get_u32(const uint8_t *p) {
-  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 |
-         (uint32_t)p[3] << 24;
 }
 
 /* The white space the listing format knows (the C locale's isspace set). */
@@ -84,10 +77,7 @@ static void strdatadstryf(const void *key, void *data, void *params) {
 
 static char *copy_text(const char *s) {
   char *c = strdup(s);
-  if (!c) {
-    fprintf(stderr, "[FATAL] Can't allocate assembler text.\n");
-    abort();
-  }
+  if (!c) vesk_fatal("[FATAL] Can't allocate assembler text.\n");
   return c;
 }
 
@@ -127,10 +117,7 @@ struct Assembler {
         ncap *= 2;
       if (ncap > UINT32_MAX) ncap = UINT32_MAX;
       uint8_t *nbuf = (uint8_t *)realloc(buf, ncap);
-      if (!nbuf) {
-        fprintf(stderr, "[FATAL] Can't grow the bytecode buffer.\n");
-        abort();
-      }
+      if (!nbuf) vesk_fatal("[FATAL] Can't grow the bytecode buffer.\n");
       buf = nbuf;
       cap = (uint32_t)ncap;
     }
@@ -267,7 +254,7 @@ int Assembler::instruction_line(char *text) {
     veskdict_set(refs, &at, &copy);
   }
   uint8_t bytes[ARG_SIZE];
-  put_u32(bytes, bits);
+  vesk_put_le(bytes, bits, 4);
   return write_bytes(bytes, ARG_SIZE);
 }
 
@@ -305,7 +292,7 @@ static void substitute_label(const void *key, void *data, void *params) {
             a->path, name, (int)*off, a->size);
     a->status = 2;
   } else {
-    put_u32(a->buf + at, *off);
+    vesk_put_le(a->buf + at, *off, 4);
   }
 }
 
@@ -316,10 +303,7 @@ int Assembler::run() {
   refs = veskdict_new(ASM_BUCKETS, sizeof(uint32_t), sizeof(char *),
                       veskdict_uint32keyhash, veskdict_uint32keycmp, strdatadstryf);
   buf = (uint8_t *)malloc(BCODE_START_CAP);
-  if (!buf) {
-    fprintf(stderr, "[FATAL] Can't allocate the bytecode buffer.\n");
-    abort();
-  }
+  if (!buf) vesk_fatal("[FATAL] Can't allocate the bytecode buffer.\n");
   cap = BCODE_START_CAP;
   char *text = NULL;
   size_t textcap = 0;
@@ -379,7 +363,7 @@ int vesk_instruction_deasm(const uint8_t *bcode, uint32_t offset, char **text) {
   if (!has_argument(op)) {
     n = asprintf(text, "%s", veskvm_instr_desc[op]);
   } else {
-    uint32_t bits = get_u32(bcode + offset + 1);
+    uint32_t bits = vesk_get_le32(bcode + offset + 1);
     if (op == VESKVM_INSTR_PUSHF) {
       float f;
       memcpy(&f, &bits, sizeof(f));
@@ -419,7 +403,7 @@ static void write_string_line(FILE *out, const char *s) {
  * after reporting strings missing from the buffer. */
 static uint32_t write_strings(const uint8_t *bcode, uint32_t size, const char *path,
                               FILE *out) {
-  unsigned count = (unsigned)bcode[0] | (unsigned)bcode[1] << 8;
+  unsigned count = vesk_get_le16(bcode);
   fprintf(out, "!%u\n", count);
   uint32_t pos = 2;
   unsigned done = 0;
@@ -454,7 +438,7 @@ static bool write_instruction(const uint8_t *bcode, uint32_t size, uint32_t pos,
               veskvm_instr_desc[op], pos);
       return false;
     }
-    uint32_t bits = get_u32(bcode + pos + 1);
+    uint32_t bits = vesk_get_le32(bcode + pos + 1);
     if (op == VESKVM_INSTR_PUSHF) {
       float f;
       memcpy(&f, &bits, sizeof(f));

@@ -14,11 +14,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* Running out of memory in a container is not recoverable. */
-[[noreturn]] static void fatal(const char *msg) {
-  fputs(msg, stderr);
-  abort();
-}
+#include "veskfatal.h"
 
 static uint8_t *slot(veskdarray_t da, uint64_t pos) {
   return da->data + pos * da->elsize;
@@ -35,13 +31,13 @@ static bool storage_inline(const veskdarray_s *da) {
   return da->data == (const uint8_t *)(da + 1);
 }
 
-static void *checked(void *p) {
-  if (!p) fatal("[FATAL] Can't allocate dynamic array.\n");
-  return p;
-}
+/* Running out of memory in a container is not recoverable. */
+static const char *const NO_MEMORY = "[FATAL] Can't allocate dynamic array.\n";
+static const char *const NO_ROOM = "[FATAL] Can't reallocate dynamic array.\n";
 
 static veskdarray_t new_record(size_t room) {
-  return (veskdarray_t)checked(malloc(sizeof(struct veskdarray_s) + (room ? room : 1)));
+  return (veskdarray_t)vesk_checked(
+      malloc(sizeof(struct veskdarray_s) + (room ? room : 1)), NO_MEMORY);
 }
 
 /* Reallocates the storage to the current capacity. */
@@ -57,7 +53,7 @@ static void realloc_storage(veskdarray_t da) {
   } else {
     p = (uint8_t *)realloc(da->data, bytes);
   }
-  if (!p) fatal("[FATAL] Can't reallocate dynamic array.\n");
+  if (!p) vesk_fatal(NO_ROOM);
   da->data = p;
 }
 
@@ -71,7 +67,7 @@ static void grow_for(veskdarray_t da, uint64_t needed) {
   uint64_t cap = da->capacity ? da->capacity : 1;
   while (cap <= needed)
     cap *= 2;
-  if (cap > UINT32_MAX) fatal("[FATAL] Can't reallocate dynamic array.\n");
+  if (cap > UINT32_MAX) vesk_fatal(NO_ROOM);
   da->capacity = (uint32_t)cap;
   realloc_storage(da);
 }
@@ -99,11 +95,12 @@ veskdarray_t veskdarray_new_in(void *mem, uint32_t cap, uint32_t elsize,
 
 veskdarray_t veskdarray_new(uint32_t cap, uint32_t elsize,
                             veskdarray_elem_funp eldestroy) {
-  if (cap == 0) fatal("[FATAL] Can't initialize a dynamic array with zero capacity.");
+  if (cap == 0)
+    vesk_fatal("[FATAL] Can't initialize a dynamic array with zero capacity.");
   size_t bytes = (size_t)cap * (elsize ? elsize : 1);
   if (bytes <= INLINE_BYTES)
     return veskdarray_new_in(new_record(bytes), cap, elsize, eldestroy);
-  uint8_t *data = (uint8_t *)checked(calloc(cap, elsize ? elsize : 1));
+  uint8_t *data = (uint8_t *)vesk_checked(calloc(cap, elsize ? elsize : 1), NO_MEMORY);
   return init_record(new_record(0), data, cap, elsize, eldestroy);
 }
 
@@ -118,7 +115,7 @@ veskdarray_t veskdarray_clone(const veskdarray_t da) {
 veskdarray_t veskdarray_frombuffer(const void *buf, uint32_t buf_size, uint32_t elsize,
                                    veskdarray_elem_funp eldestroy) {
   uint32_t n = elsize ? buf_size / elsize : 0;
-  uint8_t *data = (uint8_t *)checked(malloc(buf_size ? buf_size : 1));
+  uint8_t *data = (uint8_t *)vesk_checked(malloc(buf_size ? buf_size : 1), NO_MEMORY);
   if (buf_size) memcpy(data, buf, buf_size);
   veskdarray_t da = init_record(new_record(0), data, n, elsize, eldestroy);
   da->size = n;
@@ -280,7 +277,7 @@ static void quicksort(veskdarray_t da, veskdarray_elem_cmpp cmp, int64_t lo, int
 void veskdarray_sort(veskdarray_t da, veskdarray_elem_cmpp cmp) {
   if (da->size < 2) return;
   uint8_t *tmp = (uint8_t *)malloc(da->elsize ? da->elsize : 1);
-  if (!tmp) fatal("[FATAL] Can't reallocate dynamic array.\n");
+  if (!tmp) vesk_fatal(NO_ROOM);
   quicksort(da, cmp, 0, da->size - 1, tmp);
   free(tmp);
 }

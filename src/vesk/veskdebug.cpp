@@ -5,6 +5,8 @@
  */
 #include "veskdebug.h"
 #include "veskasm.h"
+#include "veskbytes.h"
+#include "veskfatal.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -15,7 +17,6 @@
 #define DEBUG_BUCKETS 100
 #define BREAKPOINTS_CAP 5
 #define NAMEBUF_START 100
-#define SEPARATOR "============================================================"
 
 /****************************************/
 /* Entries and dictionary callbacks      */
@@ -24,10 +25,7 @@
 veskdebug_entry_t veskdebug_entry_new(uint64_t line, uint64_t col, const char *fname) {
   veskdebug_entry_t e = (veskdebug_entry_t)malloc(sizeof(*e));
   char *name = strdup(fname ? fname : "");
-  if (!e || !name) {
-    fprintf(stderr, "[FATAL] Can't allocate debug entry.\n");
-    abort();
-  }
+  if (!e || !name) vesk_fatal("[FATAL] Can't allocate debug entry.\n");
   e->line = line;
   e->col = col;
   e->fname = name;
@@ -65,10 +63,7 @@ uint32_t veskdebug_entryhash(const void *key) {
   /* two separators, two 20-digit numbers, the terminator */
   size_t need = len + 2 + 2 * 20 + 1;
   char *text = need <= sizeof local ? local : (char *)malloc(need);
-  if (!text) {
-    fprintf(stderr, "[FATAL] Can't allocate debug entry text.\n");
-    abort();
-  }
+  if (!text) vesk_fatal("[FATAL] Can't allocate debug entry text.\n");
   memcpy(text, e->fname, len);
   char *end = put_number(put_number(text + len, e->line), e->col);
   *end = '\0';
@@ -125,10 +120,7 @@ static uint32_t entry_class(const void *key, uint32_t *hash) {
 
 veskdebug_t veskdebug_new(void) {
   veskdebug_t dbg = (veskdebug_t)malloc(sizeof(*dbg));
-  if (!dbg) {
-    fprintf(stderr, "[FATAL] Can't allocate debug information.\n");
-    abort();
-  }
+  if (!dbg) vesk_fatal("[FATAL] Can't allocate debug information.\n");
   dbg->off2script = veskdict_new(DEBUG_BUCKETS, sizeof(uint32_t),
                                  sizeof(veskdebug_entry_t), veskdict_uint32keyhash,
                                  veskdict_uint32keycmp, veskdebug_off2script_destroyf);
@@ -181,19 +173,6 @@ veskdebug_entry_t veskdebug_info_get_fromoffset(veskdebug_t dbg, uint32_t offset
 /* The .vdb file                         */
 /****************************************/
 
-/* Little-endian field codecs of a record. */
-static uint64_t get_le(const uint8_t *p, int n) {
-  uint64_t v = 0;
-  for (int i = n - 1; i >= 0; --i)
-    v = (v << 8) | p[i];
-  return v;
-}
-
-static void put_le(uint8_t *p, uint64_t v, int n) {
-  for (int i = 0; i < n; ++i)
-    p[i] = (uint8_t)(v >> (8 * i));
-}
-
 /* Record header: offset (4), line (8), column (8), name length (2). */
 #define RECORD_HEADER 22
 
@@ -204,7 +183,7 @@ int veskdebug_fromfile(veskdebug_t dbg, const char *path) {
   char *name = (char *)malloc(cap);
   uint8_t hdr[RECORD_HEADER];
   while (name && fread(hdr, 1, RECORD_HEADER, f) == RECORD_HEADER) {
-    size_t len = (size_t)get_le(hdr + 20, 2);
+    size_t len = (size_t)vesk_get_le(hdr + 20, 2);
     if (len + 1 > cap) {
       char *bigger = (char *)realloc(name, len + 1);
       if (!bigger) break;
@@ -214,8 +193,8 @@ int veskdebug_fromfile(veskdebug_t dbg, const char *path) {
     /* A record cut inside its name is dropped silently. */
     if (fread(name, 1, len, f) != len) break;
     name[len] = '\0';
-    veskdebug_info_set(dbg, (uint32_t)get_le(hdr, 4), get_le(hdr + 4, 8),
-                       get_le(hdr + 12, 8), name);
+    veskdebug_info_set(dbg, (uint32_t)vesk_get_le(hdr, 4), vesk_get_le(hdr + 4, 8),
+                       vesk_get_le(hdr + 12, 8), name);
   }
   int ok = name != NULL && !ferror(f);
   free(name);
@@ -231,10 +210,10 @@ void veskdebug_entry_dump(const void *key, void *data, void *params) {
   /* A name longer than the 16-bit length field is cut to fit. */
   if (len > UINT16_MAX) len = UINT16_MAX;
   uint8_t hdr[RECORD_HEADER];
-  put_le(hdr, *(const uint32_t *)key, 4);
-  put_le(hdr + 4, e->line, 8);
-  put_le(hdr + 12, e->col, 8);
-  put_le(hdr + 20, len, 2);
+  vesk_put_le(hdr, *(const uint32_t *)key, 4);
+  vesk_put_le(hdr + 4, e->line, 8);
+  vesk_put_le(hdr + 12, e->col, 8);
+  vesk_put_le(hdr + 20, len, 2);
   if (fwrite(hdr, 1, RECORD_HEADER, w->out) != RECORD_HEADER ||
       fwrite(e->fname, 1, len, w->out) != len)
     w->ok = 0;
@@ -340,32 +319,6 @@ int veskdebug_function_call(veskvm_t vm, const char *fname, uint32_t argc,
 /* VM dump                               */
 /****************************************/
 
-static void dump_object(FILE *out, veskobj_t o) {
-  switch (veskobj_type(o)) {
-  case VESKTYPE_NIL:
-    fprintf(out, "[nil]\n");
-    break;
-  case VESKTYPE_INT:
-    fprintf(out, "[int] %d\n", o->i.value);
-    break;
-  case VESKTYPE_FLOAT:
-    fprintf(out, "[float] %f\n", (double)o->f.value);
-    break;
-  case VESKTYPE_STRING:
-    fprintf(out, "[string] %d:'%s'\n", o->s.id, o->s.str);
-    break;
-  case VESKTYPE_TABLE:
-    fprintf(out, "[table] %d elements\n", (int)veskdict_size(o->t.value));
-    break;
-  case VESKTYPE_CLOSURE:
-    fprintf(out, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n", o->c.ref);
-    break;
-  default:
-    fprintf(out, "[TODO] type = %d\n", veskobj_type(o));
-    break;
-  }
-}
-
 /* The instruction at the program counter, only when it lies wholly in the code. */
 static char *next_instruction(veskvm_t vm) {
   if (!vm->bcode || vm->pc < 0 || (uint32_t)vm->pc >= vm->bcode_size) return NULL;
@@ -379,7 +332,7 @@ static char *next_instruction(veskvm_t vm) {
 
 void veskdebug_stack_dump(veskvm_t vm, uint32_t idx, FILE *out) {
   int64_t nstacks = veskdarray_size(vm->stacks);
-  fprintf(out, SEPARATOR "\n");
+  fputs(VESKVM_DUMP_RULE "\n", out);
   fprintf(out, "state: %s\terror: %d\n", veskvm_state_desc[vm->state], vm->error);
   fprintf(out, "code size: %u\tpc: %d\n", vm->bcode_size, vm->pc);
   fprintf(out, "stacks: %lu\tcur: %u\n", (unsigned long)nstacks, idx);
@@ -389,10 +342,7 @@ void veskdebug_stack_dump(veskvm_t vm, uint32_t idx, FILE *out) {
   /* An index outside the stack of stacks shows no elements. */
   if (idx >= 1 && idx <= nstacks) {
     veskdarray_t s = veskdarray_get(vm->stacks, nstacks - idx, veskdarray_t);
-    for (int64_t i = veskdarray_size(s) - 1; i >= 0; --i) {
-      fprintf(out, "\t%lu\t", (unsigned long)i);
-      dump_object(out, veskdarray_get(s, i, veskobj_t));
-    }
+    veskvm_dump_stack(out, s);
   }
-  fprintf(out, SEPARATOR "\n\n");
+  fputs(VESKVM_DUMP_RULE "\n\n", out);
 }

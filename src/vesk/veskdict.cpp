@@ -19,18 +19,12 @@
 #include <stdlib.h>
 #include <string.h>
 
-[[noreturn]] static void fatal(const char *msg) {
-  fputs(msg, stderr);
-  abort();
-}
+#include "veskfatal.h"
 
-static void *checked(void *p) {
-  if (!p) fatal("[FATAL] Can't allocate dictionary entry.\n");
-  return p;
-}
+static const char *const NO_MEMORY = "[FATAL] Can't allocate dictionary entry.\n";
 
 static void *copy_bytes(const void *src, uint32_t size) {
-  void *p = checked(malloc(size ? size : 1));
+  void *p = vesk_checked(malloc(size ? size : 1), NO_MEMORY);
   memcpy(p, src, size);
   return p;
 }
@@ -98,9 +92,10 @@ static veskdict_entry_t copy_entry(veskdict_t dt, const void *key, const void *d
   if (!packed(dt)) return {copy_bytes(key, dt->keysize), copy_bytes(data, dt->datasize)};
   uint32_t off = data_offset(dt);
   dict_slab *slab = slab_of(dt);
-  uint8_t *block = slab && slab->entries_used < SLAB_ENTRIES
-                       ? slab->entries[slab->entries_used++]
-                       : (uint8_t *)checked(malloc(off + dt->datasize + 1));
+  uint8_t *block =
+      slab && slab->entries_used < SLAB_ENTRIES
+          ? slab->entries[slab->entries_used++]
+          : (uint8_t *)vesk_checked(malloc(off + dt->datasize + 1), NO_MEMORY);
   memcpy(block, key, dt->keysize);
   memcpy(block + off, data, dt->datasize);
   return {block, block + off};
@@ -169,7 +164,7 @@ static void index_put(veskdict_index_s *ix, void *key, uint32_t hash, uint32_t p
 static void index_resize(veskdict_index_s *ix, uint32_t nslots) {
   index_slot *old = ix->slots;
   uint32_t oldn = old ? ix->mask + 1 : 0;
-  ix->slots = (index_slot *)checked(calloc(nslots, sizeof(index_slot)));
+  ix->slots = (index_slot *)vesk_checked(calloc(nslots, sizeof(index_slot)), NO_MEMORY);
   ix->mask = nslots - 1;
   ix->shift = 64 - (uint32_t)__builtin_ctz(nslots);
   ix->used = 0;
@@ -215,7 +210,8 @@ static void index_turn_off(veskdict_t dt) {
 
 /* Builds the index over every entry, if all keys are of one class. */
 static void index_build(veskdict_t dt) {
-  veskdict_index_s *ix = (veskdict_index_s *)checked(calloc(1, sizeof *ix));
+  veskdict_index_s *ix =
+      (veskdict_index_s *)vesk_checked(calloc(1, sizeof *ix), NO_MEMORY);
   dt->index = ix;
   uint32_t n = 16;
   while (n < dt->size * 2)
@@ -354,7 +350,7 @@ veskdict_t veskdict_new(uint32_t buckets, uint32_t keysize, uint32_t datasize,
       !dstryf || dstryf == veskdict_entry_destroy ? slab_fits(keysize, datasize) : false;
   size_t extra = slab ? sizeof(dict_slab) : 0;
   veskdict_t dt = (veskdict_t)malloc(sizeof(struct veskdict_s) + room + extra);
-  if (!dt) fatal("[FATAL] Can't allocate dictionary.\n");
+  if (!dt) vesk_fatal("[FATAL] Can't allocate dictionary.\n");
   dt->buckets = (veskdarray_t *)(dt + 1);
   memset(dt->buckets, 0, room);
   if (slab) {

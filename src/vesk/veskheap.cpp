@@ -20,16 +20,14 @@
 
 #include <vector>
 
+#include "veskfatal.h"
 #include "veskoutmsg.h"
 #include "veskvm.h"
 #include "veskvstig.h"
 
-[[noreturn]] static void fatal(const char *msg) {
-  fputs(msg, stderr);
-  abort();
-}
-
 namespace {
+
+const char *const NO_OBJECT_MEMORY = "[FATAL] Can't allocate Vesk object.\n";
 
 /* Free list of object-sized blocks carved from chunks. */
 class Pool {
@@ -44,7 +42,7 @@ public:
 
   veskobj_t take() {
 #ifdef VESK_SANITIZE
-    return (veskobj_t)checked(calloc(1, sizeof(union veskobj_u)));
+    return (veskobj_t)vesk_checked(calloc(1, sizeof(union veskobj_u)), NO_OBJECT_MEMORY);
 #else
     if (!free_) refill();
     Block *b = free_;
@@ -74,13 +72,9 @@ private:
   };
   static const size_t CHUNK_BLOCKS = 1024;
 
-  static void *checked(void *p) {
-    if (!p) fatal("[FATAL] Can't allocate Vesk object.\n");
-    return p;
-  }
-
   [[gnu::noinline]] void refill() {
-    Block *chunk = (Block *)checked(malloc(CHUNK_BLOCKS * sizeof(Block)));
+    Block *chunk =
+        (Block *)vesk_checked(malloc(CHUNK_BLOCKS * sizeof(Block)), NO_OBJECT_MEMORY);
     chunks_.push_back(chunk);
     for (size_t i = 0; i < CHUNK_BLOCKS; ++i) {
       chunk[i].next = free_;
@@ -101,7 +95,7 @@ struct veskheap_impl_s {
 
 veskheap_t veskheap_new(void) {
   veskheap_t h = (veskheap_t)malloc(sizeof(struct veskheap_s));
-  if (!h) fatal("[FATAL] Can't allocate heap.\n");
+  if (!h) vesk_fatal("[FATAL] Can't allocate heap.\n");
   /* No element callback: objects are released into the pool by the heap itself. */
   h->objs = veskdarray_new(10, sizeof(veskobj_t), NULL);
   h->marklimit = 1;

@@ -62,19 +62,6 @@ bool ready(veskvm_t vm) {
   return vm->state == VESKVM_STATE_READY;
 }
 
-/* Pushes argument i of the current native call and returns it (null on error). */
-veskobj_t arg(veskvm_t vm, uint32_t i) {
-  if (veskvm_lload(vm, i) != VESKVM_STATE_READY) return nullptr;
-  return veskvm_stack_at(vm, 1);
-}
-
-const char *string_arg(veskvm_t vm, uint32_t i) {
-  veskobj_t o = arg(vm, i);
-  if (!o || veskvm_type_assert(vm, 1, VESKTYPE_STRING) != VESKVM_STATE_READY)
-    return nullptr;
-  return o->s.str;
-}
-
 /* With a table on top: pushes table[key] and returns it (the table stays below). */
 veskobj_t get_field(veskvm_t vm, const char *key) {
   veskvm_dup(vm);
@@ -117,9 +104,7 @@ std::string file_name(veskvm_t vm) {
  * missing, foreign or closed raises a VM error naming the function fname.
  */
 FILE *file_arg(veskvm_t vm, const char *fname, uintptr_t *ticket) {
-  veskobj_t file = arg(vm, 1);
-  if (!file || veskvm_type_assert(vm, 1, VESKTYPE_TABLE) != VESKVM_STATE_READY)
-    return nullptr;
+  if (!veskvm_checktable(vm, 1)) return nullptr;
   veskobj_t handle = get_field(vm, "handle");
   veskvm_pop(vm); /* the file table still holds it */
   const char *problem = "has a handle that io.fopen did not make";
@@ -138,9 +123,9 @@ FILE *file_arg(veskvm_t vm, const char *fname, uintptr_t *ticket) {
 }
 
 int io_fopen(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY) return vm->state;
-  const char *path = string_arg(vm, 1);
-  const char *mode = path ? string_arg(vm, 2) : nullptr;
+  if (!veskvm_checknargs(vm, 2)) return vm->state;
+  const char *path = veskvm_checkstring(vm, 1);
+  const char *mode = path ? veskvm_checkstring(vm, 2) : nullptr;
   if (!mode) return vm->state;
   FILE *f = fopen(path, mode);
   int err = errno;
@@ -158,7 +143,7 @@ int io_fopen(veskvm_t vm) {
 
 int io_fclose(veskvm_t vm) {
   uintptr_t ticket;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
   FILE *f = file_arg(vm, "io.fclose", &ticket);
   if (!f) return vm->state;
   stream_forget(vm, ticket);
@@ -169,7 +154,7 @@ int io_fclose(veskvm_t vm) {
 
 int io_fsize(veskvm_t vm) {
   uintptr_t ticket;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
   FILE *f = file_arg(vm, "io.fsize", &ticket);
   if (!f) return vm->state;
   off_t size = -1;
@@ -201,11 +186,9 @@ void call_with_line(veskvm_t vm, const char *line) {
 
 int io_fforeach(veskvm_t vm) {
   uintptr_t ticket;
-  if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 2)) return vm->state;
   FILE *f = file_arg(vm, "io.fforeach", &ticket);
-  if (!f || !arg(vm, 2) ||
-      veskvm_type_assert(vm, 1, VESKTYPE_CLOSURE) != VESKVM_STATE_READY)
-    return vm->state;
+  if (!f || !veskvm_checkclosure(vm, 2)) return vm->state;
   char *line = nullptr;
   size_t cap = 0;
   ssize_t len;
@@ -222,42 +205,17 @@ int io_fforeach(veskvm_t vm) {
   return veskvm_ret0(vm);
 }
 
-/* Writes one value as text; false when the stream reports an error. */
-bool write_value(FILE *f, veskobj_t v) {
-  switch (veskobj_type(v)) {
-  case VESKTYPE_NIL:
-    return fputs("[nil]", f) >= 0;
-  case VESKTYPE_INT:
-    return fprintf(f, "%d", v->i.value) >= 0;
-  case VESKTYPE_FLOAT:
-    return fprintf(f, "%f", (double)v->f.value) >= 0;
-  case VESKTYPE_STRING:
-    return fputs(v->s.str, f) >= 0;
-  case VESKTYPE_TABLE:
-    return fprintf(f, "[table with %u elems]", veskdict_size(v->t.value)) >= 0;
-  case VESKTYPE_CLOSURE:
-    return fprintf(f, v->c.isscript ? "[n-closure @%d]" : "[c-closure @%d]", v->c.ref) >=
-           0;
-  default:
-    return fprintf(f, "[userdata @%p]", v->u.value) >= 0;
-  }
-}
-
 int io_fwrite(veskvm_t vm) {
   uintptr_t ticket;
   int64_t n = veskvm_lnum(vm);
-  if (n < 2) {
-    veskvm_seterror(vm, VESKVM_ERROR_LNUM, "expected at least 2 parameters, got %ld",
-                    (long)n);
-    return vm->state;
-  }
+  if (!veskvm_checkminargs(vm, 2)) return vm->state;
   FILE *f = file_arg(vm, "io.fwrite", &ticket);
   if (!f) return vm->state;
   bool ok = true;
   for (int64_t i = 2; ok && i <= n; ++i) {
-    veskobj_t v = arg(vm, (uint32_t)i);
+    veskobj_t v = veskvm_checkarg(vm, (uint32_t)i);
     if (!v) return vm->state;
-    ok = write_value(f, v);
+    ok = veskobj_print(f, v, VESKOBJ_PRINT_TEXT) >= 0;
     veskvm_pop(vm);
   }
   if (ok) fputc('\n', f);

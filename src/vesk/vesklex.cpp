@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "veskfatal.h"
+
 const char *vesktok_desc[VESKTOK_COUNT] = {"identifier", "numeric constant",
                                            "string",     "variable",
                                            "nil",        "if",
@@ -55,10 +57,7 @@ const Keyword KEYWORDS[] = {
 /* Allocation failures are fatal, as everywhere in the tool chain. */
 void *xcalloc(size_t size) {
   void *r = calloc(1, size);
-  if (!r) {
-    fprintf(stderr, "[FATAL] out of memory\n");
-    abort();
-  }
+  if (!r) vesk_fatal("[FATAL] out of memory\n");
   return r;
 }
 

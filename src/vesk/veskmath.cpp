@@ -10,6 +10,8 @@
 #include <stdlib.h>
 #include <sys/time.h>
 
+#include "veskfatal.h"
+
 namespace {
 
 /* MT19937 parameters. */
@@ -24,12 +26,6 @@ constexpr uint32_t MT_SEED_MULT = 1812433253u;
 constexpr float TWO32 = 4294967296.0f;
 
 const char *const NUMBER_TYPES[] = {"float", "integer"};
-
-/* Pushes argument i of the current native call and returns it (null on error). */
-veskobj_t arg(veskvm_t vm, uint32_t i) {
-  if (veskvm_lload(vm, i) != VESKVM_STATE_READY) return nullptr;
-  return veskvm_stack_at(vm, 1);
-}
 
 bool to_float(veskobj_t o, float *out) {
   if (veskobj_isint(o)) {
@@ -61,7 +57,7 @@ int number_error(veskvm_t vm, int pos, veskobj_t found) {
 
 /* Reads argument i as a number; pos is passed on to number_error. */
 bool number_arg(veskvm_t vm, uint32_t i, int pos, float *out) {
-  veskobj_t o = arg(vm, i);
+  veskobj_t o = veskvm_checkarg(vm, i);
   if (!o) return false;
   if (to_float(o, out)) return true;
   number_error(vm, pos, o);
@@ -84,10 +80,7 @@ int ret_int(veskvm_t vm, int32_t v) {
 uint32_t *mt_alloc(veskvm_t vm) {
   if (!vm->rngstate) {
     vm->rngstate = malloc(MT_N * sizeof(uint32_t));
-    if (!vm->rngstate) {
-      fprintf(stderr, "[FATAL] cannot allocate the random generator state\n");
-      abort();
-    }
+    if (!vm->rngstate) vesk_fatal("[FATAL] cannot allocate the random generator state\n");
   }
   return static_cast<uint32_t *>(vm->rngstate);
 }
@@ -124,14 +117,13 @@ float draw(veskvm_t vm) {
  */
 template <typename F> int unary(veskvm_t vm, F f) {
   float x;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !number_arg(vm, 1, 0, &x))
-    return vm->state;
+  if (!veskvm_checknargs(vm, 1) || !number_arg(vm, 1, 0, &x)) return vm->state;
   return ret_float(vm, f(x));
 }
 
 int math_abs(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t x = arg(vm, 1);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  veskobj_t x = veskvm_checkarg(vm, 1);
   if (!x) return vm->state;
   if (veskobj_isint(x)) {
     /* In unsigned arithmetic so that the most negative integer maps to itself. */
@@ -176,17 +168,16 @@ int math_acos(veskvm_t vm) {
 
 int math_atan(veskvm_t vm) {
   float y, x;
-  if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY || !number_arg(vm, 1, 1, &y) ||
-      !number_arg(vm, 2, 2, &x))
+  if (!veskvm_checknargs(vm, 2) || !number_arg(vm, 1, 1, &y) || !number_arg(vm, 2, 2, &x))
     return vm->state;
   return ret_float(vm, atan2f(y, x));
 }
 
 /* min and max: returns a when cmp(a, b) satisfies keep_first, else b. */
 int pick(veskvm_t vm, const char *name, bool (*keep_first)(int)) {
-  if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t a = arg(vm, 1);
-  veskobj_t b = a ? arg(vm, 2) : nullptr;
+  if (!veskvm_checknargs(vm, 2)) return vm->state;
+  veskobj_t a = veskvm_checkarg(vm, 1);
+  veskobj_t b = a ? veskvm_checkarg(vm, 2) : nullptr;
   if (!b) return vm->state;
   if (!veskobj_comparable(a, b)) {
     veskvm_seterror(vm, VESKVM_ERROR_TYPE, "%s: cannot compare %s with %s", name,
@@ -208,11 +199,10 @@ int math_max(veskvm_t vm) {
  * rng table.
  */
 int rng_setseed(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t seed = arg(vm, 1);
-  if (!seed || veskvm_type_assert(vm, 1, VESKTYPE_INT) != VESKVM_STATE_READY)
-    return vm->state;
-  mt_setseed(vm, seed->i.value);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  int32_t seed;
+  if (!veskvm_checkint(vm, 1, &seed)) return vm->state;
+  mt_setseed(vm, seed);
   return veskvm_ret0(vm);
 }
 
@@ -230,7 +220,7 @@ uint32_t scale_draw(uint32_t r, uint32_t span) {
 }
 
 int uniform_max(veskvm_t vm) {
-  veskobj_t mx = arg(vm, 1);
+  veskobj_t mx = veskvm_checkarg(vm, 1);
   if (!mx) return vm->state;
   if (veskobj_isint(mx)) {
     if (mx->i.value < 0) {
@@ -245,8 +235,8 @@ int uniform_max(veskvm_t vm) {
 }
 
 int uniform_range(veskvm_t vm) {
-  veskobj_t lo = arg(vm, 1);
-  veskobj_t hi = lo ? arg(vm, 2) : nullptr;
+  veskobj_t lo = veskvm_checkarg(vm, 1);
+  veskobj_t hi = lo ? veskvm_checkarg(vm, 2) : nullptr;
   if (!hi) return vm->state;
   if (!is_number(lo) || !is_number(hi)) {
     veskvm_seterror(vm, VESKVM_ERROR_TYPE,
@@ -303,8 +293,7 @@ int rng_gaussian(veskvm_t vm) {
 
 int rng_exponential(veskvm_t vm) {
   float mean;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !number_arg(vm, 1, 0, &mean))
-    return vm->state;
+  if (!veskvm_checknargs(vm, 1) || !number_arg(vm, 1, 0, &mean)) return vm->state;
   return ret_float(vm, -logf(draw(vm) / TWO32) * mean);
 }
 

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "veskfatal.h"
 #include "veskvm.h"
 
 const char *const veskmsg_kind_desc[VESKMSG_KINDS] = {
@@ -271,10 +272,7 @@ int64_t veskmsg_deserialize_string(char **out, const veskdarray_t payload, uint3
   int64_t r = veskmsg_deserialize_u16(&n, payload, pos);
   if (r < 0 || !fits(payload, static_cast<uint32_t>(r), n)) return -1;
   char *s = static_cast<char *>(malloc(static_cast<size_t>(n) + 1));
-  if (!s) {
-    fprintf(stderr, "[FATAL] Can't allocate a received string.\n");
-    abort();
-  }
+  if (!s) vesk_fatal("[FATAL] Can't allocate a received string.\n");
   memcpy(s, at(payload, static_cast<uint32_t>(r)), n);
   s[n] = '\0';
   *out = s;

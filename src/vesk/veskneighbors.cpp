@@ -63,16 +63,9 @@ bool truthy(veskobj_t o) {
   return !veskobj_isnil(o) && !(veskobj_isint(o) && o->i.value == 0);
 }
 
-int need_closure(veskvm_t vm, uint32_t arg) {
-  veskvm_lload(vm, arg);
-  return veskvm_type_assert(vm, 1, VESKTYPE_CLOSURE);
-}
-
 int need_self_table(veskvm_t vm) {
-  veskvm_lload(vm, 0);
-  int state = veskvm_type_assert(vm, 1, VESKTYPE_TABLE);
-  if (state == VESKVM_STATE_READY) veskvm_pop(vm);
-  return state;
+  if (veskvm_checktable(vm, 0)) veskvm_pop(vm);
+  return vm->state;
 }
 
 int nb_get(veskvm_t vm);
@@ -119,7 +112,7 @@ void table_set(veskvm_t vm, veskobj_t t, veskobj_t k, veskobj_t v) {
 }
 
 int nb_get(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
   veskobj_t data = data_of(vm, veskvm_lsym(vm, 0));
   if (!data) {
     veskvm_pushnil(vm);
@@ -132,18 +125,18 @@ int nb_get(veskvm_t vm) {
 }
 
 int nb_count(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 0) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 0)) return vm->state;
   veskobj_t data = data_of(vm, veskvm_lsym(vm, 0));
   veskvm_pushi(vm, data ? static_cast<int32_t>(veskdict_size(data->t.value)) : 0);
   return veskvm_ret1(vm);
 }
 
 int nb_foreach(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
   veskobj_t data = data_of(vm, veskvm_lsym(vm, 0));
   if (data) {
-    if (need_closure(vm, 1) != VESKVM_STATE_READY) return vm->state;
-    veskobj_t f = veskvm_stack_at(vm, 1);
+    veskobj_t f = veskvm_checkclosure(vm, 1);
+    if (!f) return vm->state;
     for (auto &[k, v] : pinned_entries(vm, data)) {
       if (!ready(vm)) return vm->state;
       int64_t base = veskvm_stack_size(vm);
@@ -157,14 +150,14 @@ int nb_foreach(veskvm_t vm) {
 
 /* map and filter: a derived table whose data comes from f's answers. */
 int map_or_filter(veskvm_t vm, bool filter) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
   if (need_self_table(vm) != VESKVM_STATE_READY) return vm->state;
   veskobj_t data = data_of(vm, veskvm_lsym(vm, 0));
   push_derived(vm);
   if (!data) return veskvm_ret1(vm);
   veskobj_t derived = veskvm_stack_at(vm, 1);
-  if (need_closure(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t f = veskvm_stack_at(vm, 1);
+  veskobj_t f = veskvm_checkclosure(vm, 1);
+  if (!f) return vm->state;
   veskvm_push(vm, derived);
   veskobj_t out = push_new_data(vm);
   for (auto &[k, v] : pinned_entries(vm, data)) {
@@ -194,14 +187,14 @@ int nb_filter(veskvm_t vm) {
 }
 
 int nb_reduce(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 2)) return vm->state;
   veskobj_t data = data_of(vm, veskvm_lsym(vm, 0));
   if (!data) {
     veskvm_lload(vm, 2);
     return veskvm_ret1(vm);
   }
-  if (need_closure(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t f = veskvm_stack_at(vm, 1);
+  veskobj_t f = veskvm_checkclosure(vm, 1);
+  if (!f) return vm->state;
   Entries entries = pinned_entries(vm, data);
   /* The accumulator is always on top: taken before, replaced by each answer. */
   veskvm_lload(vm, 2);
@@ -223,7 +216,7 @@ int nb_reduce(veskvm_t vm) {
 
 /* kin and nonkin: neighbours in (or not in) the swarm whose exec runs innermost. */
 int kin_or_nonkin(veskvm_t vm, bool kin) {
-  if (veskvm_lnum_assert(vm, 0) != VESKVM_STATE_READY) return vm->state;
+  if (!veskvm_checknargs(vm, 0)) return vm->state;
   if (need_self_table(vm) != VESKVM_STATE_READY) return vm->state;
   bool context = !veskdarray_isempty(vm->swarmstack);
   uint16_t swarm = context ? veskdarray_last(vm->swarmstack, uint16_t) : 0;
@@ -249,16 +242,9 @@ int nb_nonkin(veskvm_t vm) {
   return kin_or_nonkin(vm, false);
 }
 
-/* Loads argument i and checks that it is a string (a topic). */
-veskobj_t topic_arg(veskvm_t vm, uint32_t i) {
-  veskvm_lload(vm, i);
-  if (veskvm_type_assert(vm, 1, VESKTYPE_STRING) != VESKVM_STATE_READY) return nullptr;
-  return veskvm_stack_at(vm, 1);
-}
-
 int nb_broadcast(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t topic = topic_arg(vm, 1);
+  if (!veskvm_checknargs(vm, 2)) return vm->state;
+  veskobj_t topic = veskvm_checktype(vm, 1, VESKTYPE_STRING);
   if (!topic) return vm->state;
   const veskobj_t sent[] = {topic, veskvm_lsym(vm, 2)};
   if (!veskmsg_check_sendable(vm, 1 + 2, sent, 2)) return vm->state;
@@ -267,17 +253,17 @@ int nb_broadcast(veskvm_t vm) {
 }
 
 int nb_listen(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 2) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t topic = topic_arg(vm, 1);
-  if (!topic || need_closure(vm, 2) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t f = veskvm_stack_at(vm, 1);
+  if (!veskvm_checknargs(vm, 2)) return vm->state;
+  veskobj_t topic = veskvm_checktype(vm, 1, VESKTYPE_STRING);
+  veskobj_t f = topic ? veskvm_checkclosure(vm, 2) : nullptr;
+  if (!f) return vm->state;
   veskdict_set(vm->listeners, &topic->s.id, &f);
   return veskvm_ret0(vm);
 }
 
 int nb_ignore(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t topic = topic_arg(vm, 1);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  veskobj_t topic = veskvm_checktype(vm, 1, VESKTYPE_STRING);
   if (!topic) return vm->state;
   veskdict_remove(vm->listeners, &topic->s.id);
   return veskvm_ret0(vm);

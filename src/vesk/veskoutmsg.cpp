@@ -11,16 +11,14 @@
 #include <cstring>
 #include <vector>
 
+#include "veskfatal.h"
 #include "veskvm.h"
 
 namespace {
 
 veskoutmsg_t msg_new(int type) {
   auto m = static_cast<veskoutmsg_t>(calloc(1, sizeof(struct veskoutmsg_s)));
-  if (!m) {
-    fprintf(stderr, "[FATAL] Can't allocate an outgoing message.\n");
-    abort();
-  }
+  if (!m) vesk_fatal("[FATAL] Can't allocate an outgoing message.\n");
   m->type = type;
   return m;
 }
@@ -30,10 +28,7 @@ veskoutmsg_t swarm_msg_new(int type, const std::vector<uint16_t> &ids) {
   m->u.sw.size = static_cast<uint16_t>(ids.size());
   if (!ids.empty()) {
     m->u.sw.ids = static_cast<uint16_t *>(malloc(ids.size() * sizeof(uint16_t)));
-    if (!m->u.sw.ids) {
-      fprintf(stderr, "[FATAL] Can't allocate an outgoing message.\n");
-      abort();
-    }
+    if (!m->u.sw.ids) vesk_fatal("[FATAL] Can't allocate an outgoing message.\n");
     memcpy(m->u.sw.ids, ids.data(), ids.size() * sizeof(uint16_t));
   }
   return m;
@@ -112,10 +107,7 @@ void amend_swarm_list(veskoutmsg_t list, int type, uint16_t swarm) {
   list->u.sw.size = static_cast<uint16_t>(ids.size());
   if (!ids.empty()) {
     list->u.sw.ids = static_cast<uint16_t *>(malloc(ids.size() * sizeof(uint16_t)));
-    if (!list->u.sw.ids) {
-      fprintf(stderr, "[FATAL] Can't allocate an outgoing message.\n");
-      abort();
-    }
+    if (!list->u.sw.ids) vesk_fatal("[FATAL] Can't allocate an outgoing message.\n");
     memcpy(list->u.sw.ids, ids.data(), ids.size() * sizeof(uint16_t));
   }
 }
@@ -180,10 +172,7 @@ int first_kind(veskvm_t vm) {
 
 veskoutmsg_queue_t veskoutmsg_queue_new(uint16_t robot) {
   auto q = static_cast<veskoutmsg_queue_t>(calloc(1, sizeof(struct veskoutmsg_queue_s)));
-  if (!q) {
-    fprintf(stderr, "[FATAL] Can't allocate the outgoing message queue.\n");
-    abort();
-  }
+  if (!q) vesk_fatal("[FATAL] Can't allocate the outgoing message queue.\n");
   for (auto &l : q->queues)
     l = veskdarray_new(1, sizeof(veskoutmsg_t), veskoutmsg_destroy);
   q->vstig =

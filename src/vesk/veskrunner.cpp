@@ -102,37 +102,12 @@ veskdebug_t veskrunner_load_debug(const char *path) {
   return dbg;
 }
 
-static void print_object(veskobj_t o) {
-  switch (veskobj_type(o)) {
-  case VESKTYPE_NIL:
-    fputs("[nil]", stdout);
-    break;
-  case VESKTYPE_INT:
-    printf("%d", o->i.value);
-    break;
-  case VESKTYPE_FLOAT:
-    printf("%f", (double)o->f.value);
-    break;
-  case VESKTYPE_STRING:
-    fputs(o->s.str, stdout);
-    break;
-  case VESKTYPE_TABLE:
-    printf("[table with %d elems]", (int)veskdict_size(o->t.value));
-    break;
-  case VESKTYPE_CLOSURE:
-    printf(o->c.isscript ? "[n-closure @%d]" : "[c-closure @%d]", o->c.ref);
-    break;
-  default:
-    printf("[userdata @%p]", o->u.value);
-    break;
-  }
-}
-
 int veskrunner_print(veskvm_t vm) {
   int64_t n = veskvm_lnum(vm);
   for (int64_t i = 1; i <= n; ++i) {
-    if (veskvm_lload(vm, (uint32_t)i) != VESKVM_STATE_READY) return vm->state;
-    print_object(veskvm_stack_at(vm, 1));
+    veskobj_t o = veskvm_checkarg(vm, (uint32_t)i);
+    if (!o) return vm->state;
+    veskobj_print(stdout, o, VESKOBJ_PRINT_TEXT);
     veskvm_pop(vm);
   }
   putchar('\n');

@@ -17,30 +17,6 @@
 
 namespace {
 
-/* Pushes argument i of the current native call and returns it (null on error). */
-veskobj_t arg(veskvm_t vm, uint32_t i) {
-  if (veskvm_lload(vm, i) != VESKVM_STATE_READY) return nullptr;
-  return veskvm_stack_at(vm, 1);
-}
-
-/* Argument i, which must be of the given type (type error otherwise). */
-veskobj_t typed_arg(veskvm_t vm, uint32_t i, uint16_t type) {
-  veskobj_t o = arg(vm, i);
-  if (!o || veskvm_type_assert(vm, 1, type) != VESKVM_STATE_READY) return nullptr;
-  return o;
-}
-
-const char *string_arg(veskvm_t vm, uint32_t i) {
-  veskobj_t o = typed_arg(vm, i, VESKTYPE_STRING);
-  return o ? o->s.str : nullptr;
-}
-
-bool int_arg(veskvm_t vm, uint32_t i, int32_t *out) {
-  veskobj_t o = typed_arg(vm, i, VESKTYPE_INT);
-  if (o) *out = o->i.value;
-  return o != nullptr;
-}
-
 int ret_string(veskvm_t vm, const char *s) {
   veskvm_pushstr(vm, s, 0);
   return veskvm_ret1(vm);
@@ -60,8 +36,8 @@ template <typename T> std::string format(const char *fmt, T value) {
 }
 
 int string_length(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  const char *s = string_arg(vm, 1);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  const char *s = veskvm_checkstring(vm, 1);
   if (!s) return vm->state;
   veskvm_pushi(vm, (int32_t)strlen(s));
   return veskvm_ret1(vm);
@@ -75,8 +51,8 @@ int string_sub(veskvm_t vm) {
     return vm->state;
   }
   int32_t start, end = 0;
-  const char *s = string_arg(vm, 1);
-  if (!s || !int_arg(vm, 2, &start) || (n == 3 && !int_arg(vm, 3, &end)))
+  const char *s = veskvm_checkstring(vm, 1);
+  if (!s || !veskvm_checkint(vm, 2, &start) || (n == 3 && !veskvm_checkint(vm, 3, &end)))
     return vm->state;
   /* Lengths are compared in 64 bits: a text may be longer than any int32. */
   int64_t len = (int64_t)strlen(s);
@@ -91,15 +67,11 @@ int string_sub(veskvm_t vm) {
 
 int string_concat(veskvm_t vm) {
   int64_t n = veskvm_lnum(vm);
-  if (n < 2) {
-    veskvm_seterror(vm, VESKVM_ERROR_LNUM, "expected at least 2 parameters, got %ld",
-                    (long)n);
-    return vm->state;
-  }
+  if (!veskvm_checkminargs(vm, 2)) return vm->state;
   /* Every parameter is checked before anything is built. */
   std::vector<const char *> parts;
   for (int64_t i = 1; i <= n; ++i) {
-    parts.push_back(string_arg(vm, (uint32_t)i));
+    parts.push_back(veskvm_checkstring(vm, (uint32_t)i));
     if (!parts.back()) return vm->state;
   }
   std::string out;
@@ -109,8 +81,8 @@ int string_concat(veskvm_t vm) {
 }
 
 int string_tostring(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t x = arg(vm, 1);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  veskobj_t x = veskvm_checkarg(vm, 1);
   if (!x) return vm->state;
   if (veskobj_isint(x)) return ret_string(vm, format("%d", x->i.value).c_str());
   if (veskobj_isfloat(x)) return ret_string(vm, format("%f", (double)x->f.value).c_str());
@@ -118,8 +90,8 @@ int string_tostring(veskvm_t vm) {
 }
 
 int string_toint(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  const char *s = string_arg(vm, 1);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  const char *s = veskvm_checkstring(vm, 1);
   if (!s) return vm->state;
   char *end;
   errno = 0;
@@ -133,8 +105,8 @@ int string_toint(veskvm_t vm) {
 }
 
 int string_tofloat(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  const char *s = string_arg(vm, 1);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  const char *s = veskvm_checkstring(vm, 1);
   if (!s) return vm->state;
   char *end;
   errno = 0;

@@ -23,15 +23,9 @@
 
 #include <vector>
 
-[[noreturn]] static void fatal(const char *msg) {
-  fputs(msg, stderr);
-  abort();
-}
+#include "veskfatal.h"
 
-static void *checked(void *p) {
-  if (!p) fatal("[FATAL] Can't allocate string manager memory.\n");
-  return p;
-}
+static const char *const NO_MEMORY = "[FATAL] Can't allocate string manager memory.\n";
 
 static const uint32_t ID_WORDS = 65536 / 64;
 
@@ -164,7 +158,8 @@ void veskid2strdata_destroy(const void *key, void *data, void *) {
 }
 
 veskstrman_t veskstrman_new(void) {
-  veskstrman_t sm = (veskstrman_t)checked(calloc(1, sizeof(struct veskstrman_s)));
+  veskstrman_t sm =
+      (veskstrman_t)vesk_checked(calloc(1, sizeof(struct veskstrman_s)), NO_MEMORY);
   sm->str2id = veskdict_new(10, sizeof(char *), sizeof(uint16_t), veskdict_strkeyhash,
                             veskdict_strkeycmp, NULL);
   sm->id2str =
@@ -214,8 +209,9 @@ uint16_t veskstrman_intern(veskstrman_t sm, const char *str, int protect,
   }
   uint16_t id = take_id(sm);
   if (id == VESKSTRMAN_NOID) return VESKSTRMAN_NOID;
-  char *copy = (char *)checked(strdup(str));
-  veskid2strdata *rec = (veskid2strdata *)checked(malloc(sizeof(veskid2strdata)));
+  char *copy = (char *)vesk_checked(strdup(str), NO_MEMORY);
+  veskid2strdata *rec =
+      (veskid2strdata *)vesk_checked(malloc(sizeof(veskid2strdata)), NO_MEMORY);
   rec->str = copy;
   rec->protect = protect ? 1 : 0;
   veskdict_append(sm->str2id, &copy, &id);
@@ -259,7 +255,8 @@ void veskstrman_gc_clear(veskstrman_t sm) {
   std::vector<uint16_t> ids = collectable_ids(sm);
   if (ids.empty()) return;
   sm->index->candidates = sm->index->collectable;
-  sm->gcnodes = (veskidtree *)checked(malloc(ids.size() * sizeof(veskidtree)));
+  sm->gcnodes =
+      (veskidtree *)vesk_checked(malloc(ids.size() * sizeof(veskidtree)), NO_MEMORY);
   for (size_t i = 0; i < ids.size(); ++i)
     sm->gcnodes[i].id = ids[i];
   sm->gcdata = build_balanced(sm->gcnodes, 0, ids.size());

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "veskfatal.h"
 #include "veskmsg.h"
 #include "veskoutmsg.h"
 #include "veskvm.h"
@@ -61,11 +62,9 @@ void push_swarm_object(veskvm_t vm, int32_t id) {
   veskmsg_tset(vm, "id");
 }
 
-/* Loads argument i and checks that it is an integer. */
+/* Argument i, an integer, read without leaving it on the stack. */
 bool int_arg(veskvm_t vm, uint32_t i, int32_t *out) {
-  veskvm_lload(vm, i);
-  if (veskvm_type_assert(vm, 1, VESKTYPE_INT) != VESKVM_STATE_READY) return false;
-  *out = veskvm_stack_at(vm, 1)->i.value;
+  if (!veskvm_checkint(vm, i, out)) return false;
   veskvm_pop(vm);
   return true;
 }
@@ -90,8 +89,7 @@ void set_membership(veskvm_t vm, uint16_t swarm, uint8_t flag) {
 
 int sw_create(veskvm_t vm) {
   int32_t id;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !int_arg(vm, 1, &id))
-    return vm->state;
+  if (!veskvm_checknargs(vm, 1) || !int_arg(vm, 1, &id)) return vm->state;
   if (!flag_of(vm, static_cast<uint16_t>(id))) set_flag(vm, static_cast<uint16_t>(id), 0);
   push_swarm_object(vm, id);
   return veskvm_ret1(vm);
@@ -114,8 +112,7 @@ int sw_id(veskvm_t vm) {
 int sw_others(veskvm_t vm) {
   uint16_t swarm;
   int32_t id;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !known_self(vm, &swarm) ||
-      !int_arg(vm, 1, &id))
+  if (!veskvm_checknargs(vm, 1) || !known_self(vm, &swarm) || !int_arg(vm, 1, &id))
     return vm->state;
   const uint16_t other = static_cast<uint16_t>(id);
   const uint8_t flag = *flag_of(vm, swarm) == 0 ? 1 : 0;
@@ -132,8 +129,7 @@ int sw_others(veskvm_t vm) {
 
 int join_or_leave(veskvm_t vm, uint8_t flag) {
   uint16_t swarm;
-  if (veskvm_lnum_assert(vm, 0) != VESKVM_STATE_READY || !known_self(vm, &swarm))
-    return vm->state;
+  if (!veskvm_checknargs(vm, 0) || !known_self(vm, &swarm)) return vm->state;
   set_membership(vm, swarm, flag);
   return veskvm_ret0(vm);
 }
@@ -147,8 +143,7 @@ int sw_leave(veskvm_t vm) {
 
 int sw_in(veskvm_t vm) {
   uint16_t swarm;
-  if (veskvm_lnum_assert(vm, 0) != VESKVM_STATE_READY || !known_self(vm, &swarm))
-    return vm->state;
+  if (!veskvm_checknargs(vm, 0) || !known_self(vm, &swarm)) return vm->state;
   veskvm_pushi(vm, *flag_of(vm, swarm));
   return veskvm_ret1(vm);
 }
@@ -156,8 +151,7 @@ int sw_in(veskvm_t vm) {
 int sw_select(veskvm_t vm) {
   uint16_t swarm;
   int32_t cond;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !int_arg(vm, 1, &cond) ||
-      !known_self(vm, &swarm))
+  if (!veskvm_checknargs(vm, 1) || !int_arg(vm, 1, &cond) || !known_self(vm, &swarm))
     return vm->state;
   set_membership(vm, swarm, static_cast<uint8_t>(cond));
   return veskvm_ret0(vm);
@@ -169,11 +163,9 @@ int sw_select(veskvm_t vm) {
  */
 int sw_exec(veskvm_t vm) {
   uint16_t swarm;
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !known_self(vm, &swarm))
-    return vm->state;
-  veskvm_lload(vm, 1);
-  if (veskvm_type_assert(vm, 1, VESKTYPE_CLOSURE) != VESKVM_STATE_READY) return vm->state;
-  veskobj_t f = veskvm_stack_at(vm, 1);
+  if (!veskvm_checknargs(vm, 1) || !known_self(vm, &swarm)) return vm->state;
+  veskobj_t f = veskvm_checkclosure(vm, 1);
+  if (!f) return vm->state;
   if (*flag_of(vm, swarm) == 0) return veskvm_ret0(vm);
   if (veskvm_ret0(vm) != VESKVM_STATE_READY) return vm->state;
   veskdarray_push(vm->swarmstack, &swarm);
@@ -185,10 +177,7 @@ int sw_exec(veskvm_t vm) {
 
 veskswarm_elem_t veskswarm_elem_new(void) {
   auto e = static_cast<veskswarm_elem_t>(calloc(1, sizeof(struct veskswarm_elem_s)));
-  if (!e) {
-    fprintf(stderr, "[FATAL] Can't allocate a swarm member record.\n");
-    abort();
-  }
+  if (!e) vesk_fatal("[FATAL] Can't allocate a swarm member record.\n");
   e->swarms = veskdarray_new(1, sizeof(uint16_t), nullptr);
   return e;
 }

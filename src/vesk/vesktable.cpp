@@ -13,22 +13,12 @@ const char *MAP_NORESULT = "map(table,function) expects the function to return a
 const char *REDUCE_NORESULT =
     "reduce(table,function,accumulator) expects the function to return a value";
 
-/* Argument i of the running built-in (the count has been checked). */
-veskobj_t arg(veskvm_t vm, uint32_t i) {
-  return veskvm_lsym(vm, i);
-}
-
-bool arg_is(veskvm_t vm, uint32_t i, uint16_t type) {
-  veskobj_t o = arg(vm, i);
-  if (veskobj_type(o) == type) return true;
-  veskvm_type_error(vm, type, o);
-  return false;
-}
-
-/* Argument checks shared by the walkers: count, a table, then a closure. */
+/* Argument checks shared by the walkers: count, a table, then a closure. The
+   walkers read their arguments without pushing them: their stack holds the
+   keys of the walk and what the callbacks leave. */
 bool walker_args(veskvm_t vm, int64_t count) {
-  return veskvm_lnum_assert(vm, count) == VESKVM_STATE_READY &&
-         arg_is(vm, 1, VESKTYPE_TABLE) && arg_is(vm, 2, VESKTYPE_CLOSURE);
+  return veskvm_checknargs(vm, count) && veskvm_checklsym(vm, 1, VESKTYPE_TABLE) &&
+         veskvm_checklsym(vm, 2, VESKTYPE_CLOSURE);
 }
 
 /*
@@ -82,28 +72,29 @@ bool callback(veskvm_t vm, veskobj_t f, veskobj_t k, veskobj_t v, veskobj_t extr
 } // namespace
 
 int(veskobj_type)(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskvm_pushstr(vm, vesktype_desc[veskobj_type(arg(vm, 1))], 0);
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  veskvm_pushstr(vm, vesktype_desc[veskobj_type(veskvm_lsym(vm, 1))], 0);
   return veskvm_ret1(vm);
 }
 
 int veskobj_clone(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskvm_push(vm, veskheap_copyobj(vm->heap, arg(vm, 1)));
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  veskvm_push(vm, veskheap_copyobj(vm->heap, veskvm_lsym(vm, 1)));
   return veskvm_ret1(vm);
 }
 
 int veskobj_size(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY || !arg_is(vm, 1, VESKTYPE_TABLE))
-    return vm->state;
-  veskvm_pushi(vm, static_cast<int32_t>(veskdict_size(arg(vm, 1)->t.value)));
+  veskobj_t t =
+      veskvm_checknargs(vm, 1) ? veskvm_checklsym(vm, 1, VESKTYPE_TABLE) : nullptr;
+  if (!t) return vm->state;
+  veskvm_pushi(vm, static_cast<int32_t>(veskdict_size(t->t.value)));
   return veskvm_ret1(vm);
 }
 
 int veskobj_foreach(veskvm_t vm) {
   if (!walker_args(vm, 2)) return vm->state;
-  veskobj_t f = arg(vm, 2);
-  Walk w(vm, arg(vm, 1));
+  veskobj_t f = veskvm_lsym(vm, 2);
+  Walk w(vm, veskvm_lsym(vm, 1));
   for (int64_t i = 0; i < w.count; ++i) {
     veskobj_t v = w.value(i);
     if (!v) continue;
@@ -116,10 +107,10 @@ int veskobj_foreach(veskvm_t vm) {
 
 int veskobj_map(veskvm_t vm) {
   if (!walker_args(vm, 2)) return vm->state;
-  veskobj_t f = arg(vm, 2);
+  veskobj_t f = veskvm_lsym(vm, 2);
   veskobj_t r = veskheap_newobj(vm->heap, VESKTYPE_TABLE);
   veskvm_push(vm, r); /* reachable while the callbacks run */
-  Walk w(vm, arg(vm, 1));
+  Walk w(vm, veskvm_lsym(vm, 1));
   for (int64_t i = 0; i < w.count; ++i) {
     veskobj_t v = w.value(i);
     if (!v) continue;
@@ -141,9 +132,9 @@ int veskobj_map(veskvm_t vm) {
 
 int veskobj_reduce(veskvm_t vm) {
   if (!walker_args(vm, 3)) return vm->state;
-  veskobj_t f = arg(vm, 2);
-  Walk w(vm, arg(vm, 1));
-  veskvm_push(vm, arg(vm, 3));
+  veskobj_t f = veskvm_lsym(vm, 2);
+  Walk w(vm, veskvm_lsym(vm, 1));
+  veskvm_push(vm, veskvm_lsym(vm, 3));
   for (int64_t i = 0; i < w.count; ++i) {
     veskobj_t v = w.value(i);
     if (!v) continue;

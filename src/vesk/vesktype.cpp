@@ -23,13 +23,10 @@
 #include <utility>
 #include <vector>
 
+#include "veskfatal.h"
+
 const char *vesktype_desc[] = {"nil",   "integer", "float",   "string",
                                "table", "closure", "userdata"};
-
-[[noreturn]] static void fatal(const char *msg) {
-  fputs(msg, stderr);
-  abort();
-}
 
 /* Float to integer truncation toward zero, saturating; NaN gives 0. */
 template <typename I> static I truncate_float(float f) {
@@ -88,7 +85,7 @@ void veskobj_release(veskobj_t o) {
 
 veskobj_t veskobj_new(uint16_t type) {
   veskobj_t o = (veskobj_t)calloc(1, sizeof(union veskobj_u));
-  if (!o) fatal("[FATAL] Can't allocate Vesk object.\n");
+  if (!o) vesk_fatal("[FATAL] Can't allocate Vesk object.\n");
   veskobj_init(o, type);
   return o;
 }
@@ -389,4 +386,34 @@ int veskobj_haskey(const veskobj_t o) {
 
 int veskobj_hashable(const veskobj_t o) {
   return !veskobj_isclosure(o);
+}
+
+/****************************************/
+/* Printing                             */
+/****************************************/
+
+int veskobj_print(FILE *out, const veskobj_t o, veskobj_print_style style) {
+  const bool dump = style == VESKOBJ_PRINT_DUMP;
+  switch (veskobj_type(o)) {
+  case VESKTYPE_NIL:
+    return fputs(dump ? "[nil]\n" : "[nil]", out);
+  case VESKTYPE_INT:
+    return fprintf(out, dump ? "[int] %d\n" : "%d", o->i.value);
+  case VESKTYPE_FLOAT:
+    return fprintf(out, dump ? "[float] %f\n" : "%f", (double)o->f.value);
+  case VESKTYPE_STRING:
+    return dump ? fprintf(out, "[string] %d:'%s'\n", o->s.id, o->s.str)
+                : fputs(o->s.str, out);
+  case VESKTYPE_TABLE:
+    return fprintf(out, dump ? "[table] %u elements\n" : "[table with %u elems]",
+                   veskdict_size(o->t.value));
+  case VESKTYPE_CLOSURE:
+    if (dump)
+      return fprintf(out, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n",
+                     o->c.ref);
+    return fprintf(out, o->c.isscript ? "[n-closure @%d]" : "[c-closure @%d]", o->c.ref);
+  default:
+    return dump ? fprintf(out, "[TODO] type = %d\n", veskobj_type(o))
+                : fprintf(out, "[userdata @%p]", o->u.value);
+  }
 }

@@ -6,6 +6,7 @@
 #define VESKTYPE_H
 
 #include <stdint.h>
+#include <stdio.h>
 #include "veskdict.h"
 
 VESK_BEGIN_DECLS
@@ -111,6 +112,19 @@ VESK_API int veskobj_comparable(const veskobj_t a, const veskobj_t b);
 VESK_API int veskobj_haskey(const veskobj_t o);
 /* True when the value has a hash (everything but closures). */
 VESK_API int veskobj_hashable(const veskobj_t o);
+
+/* The ways veskobj_print writes a value. */
+typedef enum {
+  /* As scripts print values: 12, 0.500000, a string's text, [nil],
+     [table with 3 elems], [n-closure @40], [userdata @0x...]. */
+  VESKOBJ_PRINT_TEXT = 0,
+  /* As the stack dumps list them, one line each: [int] 12, [float] 0.500000,
+     [string] 4:'text', [table] 3 elements, [n-closure] 40, [nil]. */
+  VESKOBJ_PRINT_DUMP
+} veskobj_print_style;
+
+/* Writes o to out in the given style; negative when the stream reports an error. */
+VESK_API int veskobj_print(FILE *out, const veskobj_t o, veskobj_print_style style);
 
 #define veskobj_type(obj) ((obj)->o.type)
 #define veskobj_isnil(obj) ((obj)->o.type == VESKTYPE_NIL)

@@ -12,6 +12,8 @@
 #include <string>
 
 #include "vesktable.h"
+#include "veskbytes.h"
+#include "veskfatal.h"
 #include "veskvm_internal.h"
 #include "veskio.h"
 #include "veskmath.h"
@@ -81,10 +83,7 @@ static void swarm_state_destroy(veskvm_t vm) {
 
 veskvm_t veskvm_new(uint16_t robot) {
   veskvm_t vm = static_cast<veskvm_t>(calloc(1, sizeof(struct veskvm_s)));
-  if (!vm) {
-    fprintf(stderr, "[FATAL] Can't allocate a VM.\n");
-    abort();
-  }
+  if (!vm) vesk_fatal("[FATAL] Can't allocate a VM.\n");
   vm->stacks = veskdarray_new(20, sizeof(veskdarray_t), veskvm_darray_destroy);
   vm->stack = veskdarray_new(20, sizeof(veskobj_t), nullptr);
   veskdarray_push(vm->stacks, &vm->stack);
@@ -127,10 +126,7 @@ void veskvm_destroy(veskvm_t *vmp) {
 
 veskvm_lsyms_t veskvm_lsyms_new(int isswarm, veskdarray_t syms) {
   veskvm_lsyms_t ls = static_cast<veskvm_lsyms_t>(malloc(sizeof(struct veskvm_lsyms_s)));
-  if (!ls) {
-    fprintf(stderr, "[FATAL] Can't allocate a call frame.\n");
-    abort();
-  }
+  if (!ls) vesk_fatal("[FATAL] Can't allocate a call frame.\n");
   ls->syms = syms;
   ls->isswarm = isswarm;
   return ls;
@@ -184,44 +180,22 @@ int32_t veskvm_error_offset(veskvm_t vm) {
   return vm->oldpc;
 }
 
-static const char *LINE60 =
-    "============================================================\n";
+void veskvm_dump_stack(FILE *out, veskdarray_t stack) {
+  for (long i = static_cast<long>(veskdarray_size(stack)) - 1; i >= 0; --i) {
+    fprintf(out, "\t%ld\t", i);
+    veskobj_print(out, veskdarray_get(stack, i, veskobj_t), VESKOBJ_PRINT_DUMP);
+  }
+}
 
 void veskvm_dump_to(veskvm_t vm, FILE *out) {
-  fputs(LINE60, out);
+  fputs(VESKVM_DUMP_RULE "\n", out);
   fprintf(out, "state: %d\terror: %d\n", vm->state, vm->error);
   fprintf(out, "code size: %u\tpc: %d\n", vm->bcode_size, vm->pc);
   long size = static_cast<long>(veskdarray_size(vm->stack));
   fprintf(out, "stacks: %ld\tcur elem: %ld (size %ld)\n",
           static_cast<long>(veskdarray_size(vm->stacks)), size, size);
-  for (long i = size - 1; i >= 0; --i) {
-    veskobj_t o = veskdarray_get(vm->stack, i, veskobj_t);
-    fprintf(out, "\t%ld\t", i);
-    switch (veskobj_type(o)) {
-    case VESKTYPE_NIL:
-      fprintf(out, "[nil]\n");
-      break;
-    case VESKTYPE_INT:
-      fprintf(out, "[int] %d\n", o->i.value);
-      break;
-    case VESKTYPE_FLOAT:
-      fprintf(out, "[float] %f\n", static_cast<double>(o->f.value));
-      break;
-    case VESKTYPE_STRING:
-      fprintf(out, "[string] %d:'%s'\n", o->s.id, o->s.str);
-      break;
-    case VESKTYPE_TABLE:
-      fprintf(out, "[table] %d elements\n", static_cast<int>(veskdict_size(o->t.value)));
-      break;
-    case VESKTYPE_CLOSURE:
-      fprintf(out, o->c.isscript ? "[n-closure] %d\n" : "[c-closure] %d\n", o->c.ref);
-      break;
-    default:
-      fprintf(out, "[TODO] type = %d\n", veskobj_type(o));
-      break;
-    }
-  }
-  fputs(LINE60, out);
+  veskvm_dump_stack(out, vm->stack);
+  fputs(VESKVM_DUMP_RULE "\n", out);
   fputs("\n", out);
 }
 
@@ -237,8 +211,7 @@ void veskvm_dump(veskvm_t vm) {
    just past it. A truncated last string is taken up to the buffer's end. */
 static uint32_t load_strings(veskvm_t vm, const uint8_t *bcode, uint32_t size) {
   if (size < 2) return size;
-  uint32_t count =
-      static_cast<uint32_t>(bcode[0]) | (static_cast<uint32_t>(bcode[1]) << 8);
+  uint32_t count = vesk_get_le16(bcode);
   uint32_t off = 2;
   for (uint32_t i = 0; i < count && off < size; ++i) {
     const void *end = memchr(bcode + off, 0, size - off);
@@ -642,6 +615,59 @@ int veskvm_type_error(veskvm_t vm, uint16_t expected, veskobj_t got) {
   veskvm_seterror(vm, VESKVM_ERROR_TYPE, "expected %s, got %s", vesktype_desc[expected],
                   vesktype_desc[veskobj_type(got)]);
   return vm->state;
+}
+
+/****************************************/
+/* Argument checks of native functions  */
+/****************************************/
+
+int veskvm_checknargs(veskvm_t vm, int64_t expected) {
+  return veskvm_lnum_assert(vm, expected) == VESKVM_STATE_READY;
+}
+
+int veskvm_checkminargs(veskvm_t vm, int64_t min) {
+  int64_t got = veskvm_lnum(vm);
+  if (got >= min) return 1;
+  veskvm_seterror(vm, VESKVM_ERROR_LNUM, "expected at least %d parameters, got %ld",
+                  static_cast<int>(min), static_cast<long>(got));
+  return 0;
+}
+
+veskobj_t veskvm_checkarg(veskvm_t vm, uint32_t i) {
+  if (veskvm_lload(vm, i) != VESKVM_STATE_READY) return nullptr;
+  return veskvm_stack_at(vm, 1);
+}
+
+veskobj_t veskvm_checktype(veskvm_t vm, uint32_t i, uint16_t type) {
+  veskobj_t o = veskvm_checkarg(vm, i);
+  if (!o || veskvm_type_assert(vm, 1, type) != VESKVM_STATE_READY) return nullptr;
+  return o;
+}
+
+int veskvm_checkint(veskvm_t vm, uint32_t i, int32_t *out) {
+  veskobj_t o = veskvm_checktype(vm, i, VESKTYPE_INT);
+  if (o) *out = o->i.value;
+  return o != nullptr;
+}
+
+const char *veskvm_checkstring(veskvm_t vm, uint32_t i) {
+  veskobj_t o = veskvm_checktype(vm, i, VESKTYPE_STRING);
+  return o ? o->s.str : nullptr;
+}
+
+veskobj_t veskvm_checktable(veskvm_t vm, uint32_t i) {
+  return veskvm_checktype(vm, i, VESKTYPE_TABLE);
+}
+
+veskobj_t veskvm_checkclosure(veskvm_t vm, uint32_t i) {
+  return veskvm_checktype(vm, i, VESKTYPE_CLOSURE);
+}
+
+veskobj_t veskvm_checklsym(veskvm_t vm, uint32_t i, uint16_t type) {
+  veskobj_t o = veskvm_lsym(vm, i);
+  if (veskobj_type(o) == type) return o;
+  veskvm_type_error(vm, type, o);
+  return nullptr;
 }
 
 int veskvm_register_global_function(veskvm_t vm, const char *name, veskvm_funp fun) {

@@ -154,6 +154,11 @@ VESK_API const char *veskvm_strerror(veskvm_t vm);
 VESK_API void veskvm_dump(veskvm_t vm);
 /* The same dump written to out. */
 VESK_API void veskvm_dump_to(veskvm_t vm, FILE *out);
+/* The line that opens and closes the dumps of the VM and of the debugger. */
+#define VESKVM_DUMP_RULE "============================================================"
+/* Lists an operand stack as the dumps do: top first, one line per element,
+   a tab, its position, a tab and the value as veskobj_print's dump style. */
+VESK_API void veskvm_dump_stack(FILE *out, veskdarray_t stack);
 /*
  * Offset of the instruction that raised the current error (or is running).
  * An error raised by a native function points at the callc/calls that entered
@@ -224,6 +229,36 @@ VESK_API int veskvm_lnum_assert(veskvm_t vm, int64_t expected);
 VESK_API int veskvm_type_assert(veskvm_t vm, int64_t idx, uint16_t type);
 /* Raises "type mismatch" with "expected <type>, got <type of got>"; returns the state. */
 VESK_API int veskvm_type_error(veskvm_t vm, uint16_t expected, veskobj_t got);
+/*
+ * Argument checks for native functions, one per kind of argument. Argument i
+ * is local symbol i of the running call (1 = the first, 0 = self). A check
+ * pushes the argument on the current stack, where the native reads it and
+ * where it stays until the native returns; when the argument does not fit, the
+ * check raises the VM error and returns 0 or null, and the native returns
+ * vm->state. Count the arguments first: a missing one is a stack error.
+ */
+/* 1 when the call has exactly expected arguments, else error 3 as
+   veskvm_lnum_assert raises it and 0. */
+VESK_API int veskvm_checknargs(veskvm_t vm, int64_t expected);
+/* 1 when the call has at least min arguments, else error 3 "expected at least
+   <min> parameters, got <count>" and 0. */
+VESK_API int veskvm_checkminargs(veskvm_t vm, int64_t min);
+/* Pushes argument i, of any type, and returns it. */
+VESK_API veskobj_t veskvm_checkarg(veskvm_t vm, uint32_t i);
+/* Pushes argument i and returns it when it has the given type, else error 6
+   ("expected <type>, got <type>") and null. */
+VESK_API veskobj_t veskvm_checktype(veskvm_t vm, uint32_t i, uint16_t type);
+/* veskvm_checktype for an integer, whose value goes to *out; 1 or 0. */
+VESK_API int veskvm_checkint(veskvm_t vm, uint32_t i, int32_t *out);
+/* veskvm_checktype for a string; returns its text. */
+VESK_API const char *veskvm_checkstring(veskvm_t vm, uint32_t i);
+/* veskvm_checktype for a table. */
+VESK_API veskobj_t veskvm_checktable(veskvm_t vm, uint32_t i);
+/* veskvm_checktype for a closure. */
+VESK_API veskobj_t veskvm_checkclosure(veskvm_t vm, uint32_t i);
+/* The same check as veskvm_checktype without pushing: for natives that keep
+   their stack for what their callbacks leave there. */
+VESK_API veskobj_t veskvm_checklsym(veskvm_t vm, uint32_t i, uint16_t type);
 /* Registers fun under a global name (protected string). */
 VESK_API int veskvm_register_global_function(veskvm_t vm, const char *name,
                                              veskvm_funp fun);

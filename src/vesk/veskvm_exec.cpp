@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "veskbytes.h"
 #include "veskvm_internal.h"
 
 static inline bool is_number(veskobj_t o) {
@@ -339,10 +340,7 @@ static inline bool advance(veskvm_t vm) {
     veskvm_seterror(vm, VESKVM_ERROR_PC, nullptr);
     return false;
   }
-  const uint8_t *p = vm->bcode + pc;
-  *arg = static_cast<int32_t>(
-      static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-      (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+  *arg = static_cast<int32_t>(vesk_get_le32(vm->bcode + pc));
   vm->pc += 4;
   return true;
 }

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "veskfatal.h"
 #include "veskoutmsg.h"
 #include "veskvm.h"
 
@@ -23,10 +24,7 @@ namespace {
 
 template <typename T> T *alloc_zeroed() {
   auto p = static_cast<T *>(calloc(1, sizeof(T)));
-  if (!p) {
-    fprintf(stderr, "[FATAL] Can't allocate a virtual stigmergy record.\n");
-    abort();
-  }
+  if (!p) vesk_fatal("[FATAL] Can't allocate a virtual stigmergy record.\n");
   return p;
 }
 
@@ -57,7 +55,7 @@ void push_entry_table(veskvm_t vm, const veskvstig_elem_t e) {
  * the table named by self's id (null when it does not exist).
  */
 bool enter(veskvm_t vm, int64_t argc, int32_t *id, veskvstig_t *vs) {
-  if (veskvm_lnum_assert(vm, argc) != VESKVM_STATE_READY) return false;
+  if (!veskvm_checknargs(vm, argc)) return false;
   if (veskmsg_self_id(vm, id) != VESKVM_STATE_READY) return false;
   *vs = veskvstig_find(vm, static_cast<uint16_t>(*id));
   return true;
@@ -65,8 +63,7 @@ bool enter(veskvm_t vm, int64_t argc, int32_t *id, veskvstig_t *vs) {
 
 /* Loads argument i and checks that it can serve as a key. */
 veskobj_t key_arg(veskvm_t vm, uint32_t i) {
-  veskvm_lload(vm, i);
-  veskobj_t k = veskvm_stack_at(vm, 1);
+  veskobj_t k = veskvm_checkarg(vm, i);
   if (!veskmsg_key_valid(k)) {
     veskvm_seterror(vm, VESKVM_ERROR_TYPE, "expected %s, got %s",
                     "nil, integer, float or string key", vesktype_desc[veskobj_type(k)]);
@@ -90,8 +87,7 @@ int vstig_put(veskvm_t vm) {
   if (!vs) return veskvm_ret0(vm);
   veskobj_t key = key_arg(vm, 1);
   if (!key) return vm->state;
-  veskvm_lload(vm, 2);
-  veskobj_t value = veskvm_stack_at(vm, 1);
+  veskobj_t value = veskvm_checkarg(vm, 2);
   const veskobj_t sent[] = {key, value};
   if (!veskmsg_check_sendable(vm, 1 + 2 + 4, sent, 2)) return vm->state;
   veskvstig_elem_t e = veskvstig_lookup(vs, key);
@@ -139,12 +135,12 @@ int set_handler_native(veskvm_t vm, veskobj_t veskvstig_s::*which) {
   int32_t id;
   veskvstig_t vs;
   if (!enter(vm, 1, &id, &vs)) return vm->state;
-  veskvm_lload(vm, 1);
-  if (veskvm_type_assert(vm, 1, VESKTYPE_CLOSURE) != VESKVM_STATE_READY) return vm->state;
+  veskobj_t f = veskvm_checkclosure(vm, 1);
+  if (!f) return vm->state;
   if (!vs)
     bug_missing(vm, id);
   else
-    set_handler(&(vs->*which), veskvm_stack_at(vm, 1));
+    set_handler(&(vs->*which), f);
   return veskvm_ret0(vm);
 }
 
@@ -157,10 +153,9 @@ int vstig_onconflictlost(veskvm_t vm) {
 }
 
 int vstig_create(veskvm_t vm) {
-  if (veskvm_lnum_assert(vm, 1) != VESKVM_STATE_READY) return vm->state;
-  veskvm_lload(vm, 1);
-  if (veskvm_type_assert(vm, 1, VESKTYPE_INT) != VESKVM_STATE_READY) return vm->state;
-  int32_t id = veskvm_stack_at(vm, 1)->i.value;
+  if (!veskvm_checknargs(vm, 1)) return vm->state;
+  int32_t id;
+  if (!veskvm_checkint(vm, 1, &id)) return vm->state;
   uint16_t key = static_cast<uint16_t>(id);
   veskdict_remove(vm->vstigs, &key);
   veskvstig_t vs = veskvstig_new();
