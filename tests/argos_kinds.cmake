@@ -9,8 +9,8 @@ set(KINDS_SCRIPTS argos/kinds_common.vsk argos/kinds_footbot.vsk argos/kinds_efo
                   argos/kinds_base.vsk argos/kinds_spiri.vsk)
 
 vesk_unit_test(test_efootbot_battery
-  SOURCES argos/efootbot_battery_test.cpp unit/vesksim_probe.cpp
-  LIBS vesksimworld)
+  SOURCES argos/efootbot_battery_test.cpp
+  LIBS vesktestsupport_world)
 
 # vesksim runs the ARGoS experiments as they are and logs what argos3 does.
 set(KINDS_VESKSIM_RUN

@@ -35,5 +35,5 @@ endif()
 vesk_unit_test(test_check SOURCES unit/test_check.cpp LIBS veskcompiler)
 if(TARGET vesksimworld)
   vesk_unit_test(test_check_builtins SOURCES unit/test_check_builtins.cpp
-                 LIBS vesksimworld veskcompiler veskdbg vesk)
+                 LIBS vesktestsupport_world)
 endif()

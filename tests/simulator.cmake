@@ -6,4 +6,4 @@ vesk_unit_test(test_controllers
   SOURCES unit/test_controller_base.cpp
           unit/test_controller_ground.cpp
           unit/test_controller_spiri.cpp
-  LIBS vesksimworld veskcompiler veskdbg vesk)
+  LIBS vesktestsupport_world)

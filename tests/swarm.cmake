@@ -5,7 +5,7 @@ if(TARGET veskcompiler AND TARGET veskdbg)
   vesk_unit_test(test_swarm
     SOURCES unit/test_swarm_wire.cpp unit/test_swarm_queues.cpp unit/test_swarm_scripts.cpp
             unit/test_swarm_replication.cpp
-    LIBS vesk veskharness veskcompiler veskdbg)
+    LIBS vesktestsupport)
   target_compile_definitions(test_swarm PRIVATE
     VESK_SWARM_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/swarm")
 endif()

@@ -2,8 +2,7 @@
 # (unit tests), and the program on real experiment files (end-to-end).
 vesk_unit_test(test_vesksim
   SOURCES unit/test_vesksim_world.cpp unit/test_vesksim_experiment.cpp
-          unit/vesksim_probe.cpp
-  LIBS vesksimworld)
+  LIBS vesktestsupport_world)
 
 # End-to-end: vsk builds the scripts, vesksim runs the experiments on real
 # files; outputs are compared exactly (run_case.sh).

@@ -11,10 +11,9 @@
 #include "vesk_qt_statetree_model.h"
 #include "vesk_qt_tab_widget.h"
 
-#include "veskasm.h"
+#include "veskbuild.h"
 #include "veskcheck.h"
 #include "veskdebug.h"
-#include "veskparser.h"
 
 #include <argos3/core/simulator/entity/entity.h>
 
@@ -43,79 +42,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 
-/* Redirects standard error into a temporary file while alive, so that the
- * tool chain's messages can be shown in the window. */
-class CStderrCapture {
-public:
-  CStderrCapture() {
-    std::fflush(stderr);
-    m_pfFile = std::tmpfile();
-    if (m_pfFile == nullptr) return;
-    m_nSaved = dup(STDERR_FILENO);
-    if (m_nSaved >= 0 && dup2(fileno(m_pfFile), STDERR_FILENO) < 0) {
-      close(m_nSaved);
-      m_nSaved = -1;
-    }
-  }
-  ~CStderrCapture() {
-    Finish();
-    if (m_pfFile != nullptr) std::fclose(m_pfFile);
-  }
-  CStderrCapture(const CStderrCapture &) = delete;
-  CStderrCapture &operator=(const CStderrCapture &) = delete;
-
-  /* Restores standard error and returns what was written meanwhile. */
-  QString Finish() {
-    if (m_nSaved < 0) return QString();
-    std::fflush(stderr);
-    dup2(m_nSaved, STDERR_FILENO);
-    close(m_nSaved);
-    m_nSaved = -1;
-    QByteArray cText;
-    std::rewind(m_pfFile);
-    char achBuffer[4096];
-    for (size_t unRead;
-         (unRead = std::fread(achBuffer, 1, sizeof(achBuffer), m_pfFile)) > 0;)
-      cText.append(achBuffer, static_cast<int>(unRead));
-    return QString::fromUtf8(cText);
-  }
-
-private:
-  std::FILE *m_pfFile = nullptr;
-  int m_nSaved = -1;
-};
-
-/* Compiles a source file into an assembly listing held in memory (release
- * with free, also on failure). */
-bool CompileToMemory(const char *pch_source, char **ppch_listing, size_t *pun_length) {
-  std::FILE *pfOut = open_memstream(ppch_listing, pun_length);
-  if (pfOut == nullptr) {
-    std::perror(pch_source);
-    return false;
-  }
-  veskparser_t tParser = veskparser_new_stream(pch_source, pfOut, nullptr);
-  int32_t nParsed = tParser ? veskparser_parse(tParser) : PARSE_ERROR;
-  veskparser_destroy(&tParser);
-  std::fclose(pfOut);
-  return nParsed == PARSE_OK;
-}
-
-/* Assembles a listing held in memory; the debug object is always created. */
-bool AssembleMemory(char *pch_listing, size_t un_length, const char *pch_name,
-                    uint8_t **ppun_bcode, uint32_t *pun_size, veskdebug_t *pt_debug) {
-  std::FILE *pfIn = un_length > 0 ? fmemopen(pch_listing, un_length, "r") : nullptr;
-  if (pfIn == nullptr) {
-    std::fprintf(stderr, "%s: empty assembly listing\n", pch_name);
-    *pt_debug = veskdebug_new();
-    return false;
-  }
-  int nResult = vesk_asm_stream(pfIn, pch_name, ppun_bcode, pun_size, pt_debug);
-  std::fclose(pfIn);
-  return nResult == 0;
+/* A string of the tool chain as text, released. */
+QString TakeText(char *pch_text) {
+  QString strText = pch_text != nullptr ? QString::fromUtf8(pch_text) : QString();
+  std::free(pch_text);
+  return strText;
 }
 
 /* The static checker's warnings on a script, one per line. */
@@ -124,26 +58,14 @@ QString CheckerWarnings(const char *pch_source) {
   size_t unLength = 0;
   std::FILE *pfOut = open_memstream(&pchText, &unLength);
   if (pfOut == nullptr) return QString();
-  {
-    CStderrCapture cCapture; /* a script that built has no compiler messages */
-    veskcheck_file(pch_source, pfOut);
-  }
+  /* a script that built has no compiler messages */
+  veskbuild_capture_t tCapture = veskbuild_capture_start();
+  veskcheck_file(pch_source, pfOut);
+  std::free(veskbuild_capture_finish(&tCapture));
   std::fclose(pfOut);
   QString strWarnings = QString::fromUtf8(pchText, static_cast<int>(unLength));
   std::free(pchText);
   return strWarnings;
-}
-
-bool WriteBytes(const QString &str_path, const uint8_t *pun_bytes, uint32_t un_size) {
-  QFile cFile(str_path);
-  return cFile.open(QFile::WriteOnly | QFile::Truncate) &&
-         cFile.write(reinterpret_cast<const char *>(pun_bytes), un_size) ==
-             static_cast<qint64>(un_size) &&
-         cFile.flush();
-}
-
-std::string LocalPath(const QString &str_path) {
-  return QFile::encodeName(str_path).toStdString();
 }
 
 QString CanonicalOrGiven(const QString &str_path) {
@@ -170,6 +92,10 @@ QString RobotName(CVeskController &c_controller) {
 }
 
 } // namespace
+
+std::string LocalPath(const QString &str_path) {
+  return QFile::encodeName(str_path).toStdString();
+}
 
 /****************************************/
 
@@ -471,29 +397,21 @@ bool CVeskQTMainWindow::BuildScript(const QString &str_script, SBuild &s_build) 
   s_build.DebugFile = strBase + ".vdb";
   const std::string strSource = LocalPath(str_script);
   const std::string strListingName = strSource + " (assembly)";
-  char *pchListing = nullptr;
-  size_t unLength = 0;
   uint8_t *punBytecode = nullptr;
   uint32_t unSize = 0;
   veskdebug_t tDebug = nullptr;
-  bool bOk = false;
-  QString strOutput;
-  {
-    CStderrCapture cCapture;
-    bOk = CompileToMemory(strSource.c_str(), &pchListing, &unLength) &&
-          AssembleMemory(pchListing, unLength, strListingName.c_str(), &punBytecode,
-                         &unSize, &tDebug);
-    strOutput = cCapture.Finish();
-  }
-  AppendMessages(tr("compiler"), strOutput, s_build.Messages);
+  char *pchMessages = nullptr;
+  bool bOk = veskbuild_memory_named(strSource.c_str(), strListingName.c_str(),
+                                    &punBytecode, &unSize, &tDebug, &pchMessages) != 0;
+  AppendMessages(tr("compiler"), TakeText(pchMessages), s_build.Messages);
   if (bOk) {
-    if (!WriteBytes(s_build.BytecodeFile, punBytecode, unSize)) {
-      s_build.Messages.append({tr("compiler"), QString(), 0, 0,
-                               tr("Cannot write file %1").arg(s_build.BytecodeFile)});
-      bOk = false;
-    } else if (!veskdebug_tofile(LocalPath(s_build.DebugFile).c_str(), tDebug)) {
-      s_build.Messages.append({tr("compiler"), QString(), 0, 0,
-                               tr("Cannot write file %1").arg(s_build.DebugFile)});
+    const int nUnwritten = veskbuild_write(LocalPath(s_build.BytecodeFile).c_str(),
+                                           LocalPath(s_build.DebugFile).c_str(),
+                                           punBytecode, unSize, tDebug);
+    if (nUnwritten != 0) {
+      const QString &strFile = nUnwritten == 1 ? s_build.BytecodeFile : s_build.DebugFile;
+      s_build.Messages.append(
+          {tr("compiler"), QString(), 0, 0, tr("Cannot write file %1").arg(strFile)});
       bOk = false;
     }
   } else if (s_build.Messages.isEmpty()) {
@@ -502,7 +420,6 @@ bool CVeskQTMainWindow::BuildScript(const QString &str_script, SBuild &s_build) 
   }
   if (bOk)
     AppendMessages(tr("checker"), CheckerWarnings(strSource.c_str()), s_build.Messages);
-  std::free(pchListing);
   std::free(punBytecode);
   if (tDebug != nullptr) veskdebug_destroy(&tDebug);
   return bOk;

@@ -30,6 +30,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 
 class CVeskController;
 class CVeskQTEditor;
@@ -44,6 +45,10 @@ class QTreeWidget;
 namespace argos {
 class CEntity;
 }
+
+/* A file name as the C library takes it (Qt's encoding of local file names),
+ * for the tool chain and the controllers. */
+std::string LocalPath(const QString &str_path);
 
 class CVeskQTMainWindow : public QMainWindow {
   Q_OBJECT

@@ -1,8 +1,8 @@
 /*
- * Building a script in memory: compiles a source file and assembles the
- * listing without writing intermediate files. Used by the front end, the
- * debugger and the editor, so that all of them build exactly as vskparse
- * followed by vskasm would.
+ * Building a script: compiles a source file and assembles the listing, in
+ * memory or into the files vskparse and vskasm would write. Used by the
+ * front end, the debugger, the editor and the tests, so that all of them
+ * build exactly as vskparse followed by vskasm would.
  */
 #ifndef VESKBUILD_H
 #define VESKBUILD_H
@@ -21,6 +21,42 @@ VESK_BEGIN_DECLS
  */
 VESK_API int veskbuild_memory(const char *source, uint8_t **bcode, uint32_t *size,
                               veskdebug_t *dbg);
+
+/*
+ * The same, with the name under which the assembler reports the listing
+ * (NULL: the .vasm file vskparse would have written) and, when messages is
+ * not NULL, the compiler's and assembler's messages kept in *messages (a
+ * string, possibly empty; release with free) instead of standard error.
+ */
+VESK_API int veskbuild_memory_named(const char *source, const char *listing,
+                                    uint8_t **bcode, uint32_t *size, veskdebug_t *dbg,
+                                    char **messages);
+
+/*
+ * Builds source as `vsk build` does: writes FILE.vasm, FILE.vo and FILE.vdb
+ * next to FILE.vsk. Returns the exit status: 0, or 1 after the messages on
+ * standard error.
+ */
+VESK_API int veskbuild_files(const char *source);
+
+/*
+ * Writes built bytecode to the file vo and its debug object to vdb, printing
+ * nothing. Returns 0, 1 when vo cannot be written or 2 when vdb cannot
+ * (errno says why).
+ */
+VESK_API int veskbuild_write(const char *vo, const char *vdb, const uint8_t *bcode,
+                             uint32_t size, veskdebug_t dbg);
+
+/*
+ * Capture of standard error: everything the process writes there (on the
+ * file descriptor, whatever writes it) between start and finish. Start
+ * returns NULL when standard error cannot be redirected; finish restores it
+ * and returns what was written (a string; release with free), or NULL for a
+ * NULL capture, and releases the capture.
+ */
+typedef struct veskbuild_capture_s *veskbuild_capture_t;
+VESK_API veskbuild_capture_t veskbuild_capture_start(void);
+VESK_API char *veskbuild_capture_finish(veskbuild_capture_t *capture);
 
 VESK_END_DECLS
 

@@ -8,14 +8,11 @@
  */
 #include "veskbuild.h"
 #include "veskcheck.h"
-#include "veskparser.h"
 #include "veskrunner.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <string>
 
 static void usage(const char *prog) {
   fprintf(stderr,
@@ -28,27 +25,6 @@ static int unrecognized(const char *prog, const char *what, const char *arg) {
   fprintf(stderr, "error: %s: unrecognized %s '%s'\n", prog, what, arg);
   usage(prog);
   return 1;
-}
-
-/* The source path without its .vsk extension: the stem of the files build writes. */
-static std::string stem(const char *source) {
-  std::string s(source);
-  const std::string ext = ".vsk";
-  if (s.size() > ext.size() && s.compare(s.size() - ext.size(), ext.size(), ext) == 0)
-    s.resize(s.size() - ext.size());
-  return s;
-}
-
-static int build(const char *prog, const char *source) {
-  std::string base = stem(source);
-  std::string vasm = base + ".vasm", vo = base + ".vo", vdb = base + ".vdb";
-  char *argv[] = {(char *)prog, (char *)source, vasm.data(), NULL};
-  veskparser_t p = veskparser_new(3, argv);
-  if (!p) return 1;
-  int32_t parsed = veskparser_parse(p);
-  veskparser_destroy(&p);
-  if (parsed != PARSE_OK) return 1;
-  return veskrunner_assemble_files(vasm.c_str(), vo.c_str(), vdb.c_str());
 }
 
 static int run(const char *source, int trace) {
@@ -82,7 +58,7 @@ int main(int argc, char **argv) {
   }
   if (strcmp(argv[1], "build") == 0) {
     if (argc == 4) return unrecognized(prog, "option", argv[2]);
-    return build(prog, argv[2]);
+    return veskbuild_files(argv[2]);
   }
   if (strcmp(argv[1], "check") == 0) {
     if (argc == 4) return unrecognized(prog, "option", argv[2]) + 1;

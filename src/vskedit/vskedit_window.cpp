@@ -11,7 +11,6 @@
 #include <argos3/core/utility/logging/argos_log.h>
 
 #include <QAction>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -20,10 +19,6 @@
 #include <QToolBar>
 
 namespace {
-
-std::string LocalPath(const QString &str_path) {
-  return QFile::encodeName(str_path).toStdString();
-}
 
 /* The <params> node of a controller definition, or null. */
 argos::TConfigurationNode *ParamsOf(const vesksim::SControllerConfig &s_config) {

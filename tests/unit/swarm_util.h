@@ -1,28 +1,24 @@
 /*
  * Helpers for the swarm-communication tests: byte payloads, a VM with an
- * empty program (every library installed), Vesk sources compiled through
- * the compiler and assembler libraries, and access to globals.
+ * empty program (every library installed), Vesk sources built through
+ * veskbuild, and access to globals.
  */
 #ifndef VESK_TESTS_SWARM_UTIL_H
 #define VESK_TESTS_SWARM_UTIL_H
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "veskasm.h"
+#include "temp_dir.h"
 #include "veskharness.h"
 #include "veskinmsg.h"
 #include "veskmsg.h"
 #include "veskneighbors.h"
 #include "veskoutmsg.h"
 #include "veskpacket.h"
-#include "veskparser.h"
+#include "script_build.h"
 #include "veskswarm.h"
 #include "veskvm.h"
 #include "veskvstig.h"
@@ -137,47 +133,17 @@ inline std::string data_path(const std::string &name) {
   return std::string(VESK_SWARM_DATA) + "/" + name;
 }
 
-/* Compiles a Vesk source file into bytecode (empty on failure, with a test failure). */
+/* Builds a Vesk source file into bytecode (empty on failure, with a test failure). */
 inline Bytes compile_file(const std::string &path) {
-  char *text = nullptr;
-  size_t len = 0;
-  FILE *out = open_memstream(&text, &len);
-  veskparser_t p = veskparser_new_stream(path.c_str(), out, nullptr);
-  EXPECT_NE(p, nullptr) << path;
-  int32_t ok = p ? veskparser_parse(p) : PARSE_ERROR;
-  if (p) veskparser_destroy(&p);
-  fclose(out);
-  EXPECT_EQ(ok, PARSE_OK) << "compiling " << path;
-  Bytes code;
-  if (ok == PARSE_OK) {
-    FILE *in = fmemopen(text, len, "r");
-    uint8_t *bcode = nullptr;
-    uint32_t size = 0;
-    veskdebug_t dbg = nullptr;
-    int status = vesk_asm_stream(in, path.c_str(), &bcode, &size, &dbg);
-    fclose(in);
-    EXPECT_EQ(status, 0) << "assembling " << path;
-    if (status == 0) code.assign(bcode, bcode + size);
-    free(bcode);
-    if (dbg) veskdebug_destroy(&dbg);
-  }
-  free(text);
-  return code;
+  vesk_test::BuiltScript script(path);
+  EXPECT_TRUE(script.ok()) << "building " << path << ":\n" << script.messages();
+  return script.code();
 }
 
-/* Compiles a source text (written to a scratch file). */
+/* Builds a source text (saved in a directory of its own). */
 inline Bytes compile_source(const std::string &source) {
-  std::string tmpl =
-      (std::filesystem::temp_directory_path() / "vesk-swarm-XXXXXX.vsk").string();
-  int fd = mkstemps(tmpl.data(), 4);
-  EXPECT_GE(fd, 0);
-  if (fd < 0) return {};
-  FILE *f = fdopen(fd, "w");
-  fputs(source.c_str(), f);
-  fclose(f);
-  Bytes code = compile_file(tmpl);
-  std::filesystem::remove(tmpl);
-  return code;
+  TempDir dir("vesk-swarm");
+  return compile_file(dir.write("script.vsk", source));
 }
 
 /* One VM running a compiled script (top level executed, init called if defined). */

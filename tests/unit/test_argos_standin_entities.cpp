@@ -11,7 +11,7 @@
 #include <argos3/plugins/robots/foot-bot/simulator/footbot_entity.h>
 #include <argos3/plugins/robots/spiri/simulator/spiri_entity.h>
 
-#include "sim/standin_entities.h"
+#include "standin_wiring.h"
 
 using namespace argos;
 using namespace argos::standin;

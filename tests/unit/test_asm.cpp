@@ -29,8 +29,8 @@ enum : uint8_t {
 
 class Asm : public ::testing::Test {
 protected:
-  ScratchDir dir;
-  std::string src = dir.path("t.vasm");
+  TempDir dir;
+  std::string src = dir.file("t.vasm");
   AsmResult assemble(const std::string &text) {
     write_file(src, text);
     return assemble_file(src);
@@ -302,15 +302,15 @@ TEST_F(Asm, VeryLongLinesAndLargeOutputs) {
 }
 
 TEST_F(Asm, MissingInputReportsThePathAndStillHandsOutTheDebugObject) {
-  AsmResult r = assemble_file(dir.path("nope.vasm"));
+  AsmResult r = assemble_file(dir.file("nope.vasm"));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.code.empty());
-  EXPECT_EQ(r.err, dir.path("nope.vasm") + ": No such file or directory\n");
+  EXPECT_EQ(r.err, dir.file("nope.vasm") + ": No such file or directory\n");
   EXPECT_NE(r.dbg, nullptr);
 }
 
 TEST_F(Asm, DirectoryAsInputIsAReadError) {
-  AsmResult r = assemble_file(dir.path(""));
+  AsmResult r = assemble_file(dir.file(""));
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Is a directory"), std::string::npos) << r.err;
 }
@@ -321,7 +321,7 @@ TEST_F(Asm, DirectoryAsInputIsAReadError) {
 
 class Deasm : public Asm {
 protected:
-  std::string out = dir.path("out.vasm");
+  std::string out = dir.file("out.vasm");
   int status = -1;
   std::string err;
   std::string listing(const Bytes &code, veskdebug_t dbg = nullptr) {
@@ -401,7 +401,7 @@ TEST_F(Deasm, BuffersTooShortForTheStringCount) {
 }
 
 TEST_F(Deasm, UncreatableOutput) {
-  out = dir.path("no/such/dir.vasm");
+  out = dir.file("no/such/dir.vasm");
   listing({0, 0, DONE});
   EXPECT_EQ(status, 1);
   EXPECT_EQ(err, out + ": No such file or directory\n");

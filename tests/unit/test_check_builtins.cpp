@@ -8,8 +8,8 @@
 #include "controller_test_util.h"
 
 #include "sim_efootbot_devices.h"
-#include "veskbuild.h"
 #include "veskcheck.h"
+#include "veskrunner.h"
 #include "veskstrman.h"
 
 #include <set>
@@ -62,18 +62,14 @@ std::set<std::string> RobotGlobals(const std::string &str_label,
 
 /* The globals of the console runner's VM. */
 std::set<std::string> ConsoleGlobals() {
-  const std::string strSource = WriteFile("console.vsk", "function step() {\n}\n");
-  uint8_t *punBytecode = nullptr;
-  uint32_t unSize = 0;
-  veskdebug_t tDebug = nullptr;
-  EXPECT_TRUE(veskbuild_memory(strSource.c_str(), &punBytecode, &unSize, &tDebug));
+  vesk_test::BuiltScript cScript(WriteFile("console.vsk", "function step() {\n}\n"));
+  EXPECT_TRUE(cScript.ok()) << cScript.messages();
   veskvm_t tVM = veskvm_new(1);
-  veskvm_set_bcode(tVM, punBytecode, unSize);
+  veskvm_set_bcode(tVM, cScript.code().data(),
+                   static_cast<uint32_t>(cScript.code().size()));
   veskrunner_register_print(tVM);
   std::set<std::string> setNames = GlobalNames(tVM);
   veskvm_destroy(&tVM);
-  veskdebug_destroy(&tDebug);
-  free(punBytecode);
   return setNames;
 }
 

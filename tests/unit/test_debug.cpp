@@ -98,8 +98,8 @@ TEST(DebugInfo, EntryHashIsThatOfTheFormattedText) {
 
 class DebugFile : public ::testing::Test {
 protected:
-  ScratchDir dir;
-  std::string path = dir.path("t.vdb");
+  TempDir dir;
+  std::string path = dir.file("t.vdb");
 };
 
 TEST_F(DebugFile, RecordLayoutIsExact) {
@@ -166,9 +166,9 @@ TEST_F(DebugFile, LaterRecordForAnOffsetWinsAndReadingAdds) {
 
 TEST_F(DebugFile, UnreadableAndUnwritablePathsFail) {
   Dbg d;
-  EXPECT_EQ(veskdebug_fromfile(d, dir.path("missing.vdb").c_str()), 0);
-  EXPECT_EQ(veskdebug_fromfile(d, dir.path("").c_str()), 0); /* a directory */
-  EXPECT_EQ(veskdebug_tofile(dir.path("no/dir.vdb").c_str(), d), 0);
+  EXPECT_EQ(veskdebug_fromfile(d, dir.file("missing.vdb").c_str()), 0);
+  EXPECT_EQ(veskdebug_fromfile(d, dir.file("").c_str()), 0); /* a directory */
+  EXPECT_EQ(veskdebug_tofile(dir.file("no/dir.vdb").c_str(), d), 0);
 }
 
 TEST(Breakpoints, StoredOnce) {
@@ -191,13 +191,13 @@ const std::string SEP(60, '=');
 /* Assembles a listing and loads it into a fresh VM. */
 class WithVM : public ::testing::Test {
 protected:
-  ScratchDir dir;
+  TempDir dir;
   Bytes code;
   veskdebug_t dbg = nullptr;
   veskvm_t vm = nullptr;
   void load(const std::string &listing) {
-    write_file(dir.path("p.vasm"), listing);
-    AsmResult r = assemble_file(dir.path("p.vasm"));
+    write_file(dir.file("p.vasm"), listing);
+    AsmResult r = assemble_file(dir.file("p.vasm"));
     ASSERT_EQ(r.status, 0) << r.err;
     code = r.code;
     std::swap(dbg, r.dbg);

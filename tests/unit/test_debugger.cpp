@@ -6,8 +6,8 @@
  */
 #include "toolchain_util.h"
 
+#include "script_build.h"
 #include "veskdbgcli.h"
-#include "veskparser.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,17 +25,10 @@ public:
 
   /* Over a program compiled from source text saved as name in a scratch dir. */
   Session(const std::string &name, const std::string &source) {
-    std::string vsk = dir_.path(name), vasm = dir_.path(name + ".vasm");
-    write_file(vsk, source);
-    FILE *listing = fopen(vasm.c_str(), "w");
-    veskparser_t p = veskparser_new_stream(vsk.c_str(), listing, NULL);
-    EXPECT_TRUE(p && veskparser_parse(p) == PARSE_OK) << "does not compile:\n" << source;
-    veskparser_destroy(&p);
-    fclose(listing);
-    AsmResult r = assemble_file(vasm);
-    EXPECT_EQ(r.status, 0) << r.err;
-    code_ = r.code;
-    std::swap(dbg_, r.dbg);
+    vesk_test::BuiltScript script(dir_.write(name, source));
+    EXPECT_TRUE(script.ok()) << "does not compile:\n" << source << script.messages();
+    code_ = script.code();
+    dbg_ = script.release_debug();
     open();
   }
 
@@ -77,7 +70,7 @@ public:
   }
   /* Path under which the compiled source was recorded. */
   std::string path(const std::string &name) {
-    char *real = realpath(dir_.path(name).c_str(), NULL);
+    char *real = realpath(dir_.file(name).c_str(), NULL);
     std::string p = real ? real : "";
     free(real);
     return p;
@@ -98,7 +91,7 @@ private:
     return std::string(buf + from, end - from);
   }
 
-  ScratchDir dir_;
+  TempDir dir_;
   Bytes code_;
   veskdebug_t dbg_ = nullptr;
   char *outbuf_ = nullptr, *errbuf_ = nullptr;

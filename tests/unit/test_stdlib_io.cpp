@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "stdlib_vm.h"
+#include "temp_dir.h"
 #include "veskio.h"
 
 using namespace stdlib_test;
@@ -61,21 +62,13 @@ int on_line(veskvm_t vm) {
 
 class IoLib : public ::testing::Test {
 protected:
-  IoLib() {
-    std::string tmpl =
-        (std::filesystem::temp_directory_path() / "vesk-io-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    dir_ = tmpl;
+  IoLib() : dir_("vesk-io") {
     lines_seen.clear();
     sizes_seen.clear();
     on_line_action = OnLine::RECORD;
   }
-  ~IoLib() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
 
-  std::string path(const char *name) const { return (dir_ / name).string(); }
+  std::string path(const char *name) const { return dir_.file(name); }
 
   /* A file with the given text, its path returned. */
   std::string make_file(const char *name, const std::string &text) {
@@ -117,7 +110,7 @@ protected:
     veskvm_tput(v.vm());
   }
 
-  std::filesystem::path dir_;
+  TempDir dir_;
 };
 
 } // namespace

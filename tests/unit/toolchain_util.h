@@ -1,6 +1,6 @@
 /*
- * Helpers for the assembler and debug-information tests: a scratch directory
- * per test, whole-file reads and writes, and a vesk_asm wrapper that keeps
+ * Helpers for the assembler and debug-information tests: whole-file reads
+ * and writes (in a TempDir per test), and a vesk_asm wrapper that keeps
  * what the assembler printed.
  */
 #ifndef TOOLCHAIN_UTIL_H
@@ -10,37 +10,17 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "temp_dir.h"
 #include "veskasm.h"
 
 namespace toolchain_test {
 
 using Bytes = std::vector<uint8_t>;
-
-/* A fresh directory under the system's temporary directory, removed afterwards. */
-class ScratchDir {
-public:
-  ScratchDir() {
-    std::string tmpl =
-        (std::filesystem::temp_directory_path() / "vesk-asm-XXXXXX").string();
-    char *made = mkdtemp(tmpl.data());
-    if (!made) throw std::runtime_error("mkdtemp failed");
-    dir_ = made;
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  std::string path(const std::string &name) const { return (dir_ / name).string(); }
-
-private:
-  std::filesystem::path dir_;
-};
 
 inline void write_file(const std::string &path, const std::string &text) {
   std::ofstream out(path, std::ios::binary);

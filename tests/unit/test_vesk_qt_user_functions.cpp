@@ -4,9 +4,9 @@
  * it opens and where it goes, the robot labels, and the view's signals
  * reaching the editor window.
  */
-#include "test_gui2_util.h"
+#include "editor_window_test_util.h"
 
-#include "sim/standin_entities.h"
+#include "standin_wiring.h"
 
 #include "vesk_qt.h"
 #include "vesk_qt_main_window.h"
@@ -23,12 +23,12 @@
 #include <QPointer>
 #include <QScreen>
 
-using namespace gui2_test;
+using namespace editor_test;
 
 namespace {
 
 /* Another controller than a Vesk one. */
-class CGui2OtherController : public argos::CCI_Controller {
+class COtherController : public argos::CCI_Controller {
 public:
   void Init(argos::TConfigurationNode &) override {}
   void ControlStep() override {}
@@ -90,9 +90,9 @@ std::string CompiledParams(const QString &str_name, const char *pch_source) {
 
 } // namespace
 
-REGISTER_CONTROLLER(CGui2OtherController, "gui2_other_controller")
+REGISTER_CONTROLLER(COtherController, "editor_test_other_controller")
 
-TEST(Gui2VeskQT, RegisteredAndOpensTheEditorAtInit) {
+TEST(VeskQTUserFunctions, RegisteredAndOpensTheEditorAtInit) {
   EXPECT_TRUE(argos::CFactory<argos::CQTOpenGLUserFunctions>::Exists("vesk_qt"));
   CSimulatorGui cGui;
   QPointer<CVeskQTMainWindow> pcEditor = cGui.UserFunctions().GetEditorWindow();
@@ -106,12 +106,12 @@ TEST(Gui2VeskQT, RegisteredAndOpensTheEditorAtInit) {
   EXPECT_TRUE(pcEditor.isNull());
 }
 
-TEST(Gui2VeskQT, LabelsAboveFootBotsAndSpiris) {
+TEST(VeskQTUserFunctions, LabelsAboveFootBotsAndSpiris) {
   CSimulatorGui cGui;
   const std::string strParams = CompiledParams("labels.vsk", SCRIPT);
   CFootBot cFootBot("fb5", "vesk_controller_footbot", strParams);
   CSpiri cSpiri("sp9", "vesk_controller_spiri");
-  CFootBot cOther("fb6", "gui2_other_controller");
+  CFootBot cOther("fb6", "editor_test_other_controller");
   cGui.UserFunctions().Call(cFootBot.Entity());
   cGui.UserFunctions().Call(cSpiri.Entity());
   cGui.UserFunctions().Call(cOther.Entity());
@@ -133,7 +133,7 @@ TEST(Gui2VeskQT, LabelsAboveFootBotsAndSpiris) {
   EXPECT_EQ(cGui.View().GetDrawnTexts()[0].Text, "R5: moved");
 }
 
-TEST(Gui2VeskQT, ViewSignalsReachTheEditor) {
+TEST(VeskQTUserFunctions, ViewSignalsReachTheEditor) {
   CSimulatorGui cGui;
   CFootBot cRobot("fb8", "vesk_controller_footbot",
                   CompiledParams("signals.vsk", SCRIPT));
@@ -156,7 +156,7 @@ TEST(Gui2VeskQT, ViewSignalsReachTheEditor) {
   EXPECT_TRUE(pcEditor->GetMessages().isEmpty());
 }
 
-TEST(Gui2VeskQT, EditorOpensTheRobotsScriptsBesideTheSimulator) {
+TEST(VeskQTUserFunctions, EditorOpensTheRobotsScriptsBesideTheSimulator) {
   CVeskQTMainWindow::SBuild sBuild;
   ASSERT_TRUE(CVeskQTMainWindow::BuildScript(WriteScript("opened.vsk", SCRIPT), sBuild));
   const std::string strParams = ScriptParams(sBuild.BytecodeFile, sBuild.DebugFile);

@@ -5,7 +5,7 @@
  * Robots run in the headless world's robot harness; the window lists them
  * through LiveControllers().
  */
-#include "test_gui2_util.h"
+#include "editor_window_test_util.h"
 
 #include "vesk_overlay_label.h"
 #include "vesk_qt_editor.h"
@@ -24,7 +24,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
-using namespace gui2_test;
+using namespace editor_test;
 using TWindow = CVeskQTMainWindow;
 
 /* The editor window as a host sets it up, seeing the tests' live robots. */
@@ -34,14 +34,14 @@ public:
 };
 
 /* A controller that is not a Vesk controller. */
-class CGui2PlainController : public argos::CCI_Controller {
+class CPlainController : public argos::CCI_Controller {
 public:
   void Init(argos::TConfigurationNode &) override {}
   void ControlStep() override {}
   void Reset() override {}
   void Destroy() override {}
 };
-REGISTER_CONTROLLER(CGui2PlainController, "gui2_plain_controller")
+REGISTER_CONTROLLER(CPlainController, "editor_test_plain_controller")
 
 namespace {
 
@@ -88,7 +88,7 @@ std::string Params(const TWindow::SBuild &s_build) {
 
 } // namespace
 
-TEST(Gui2Label, IdThenDebugText) {
+TEST(EditorLabel, IdThenDebugText) {
   EXPECT_EQ(VeskOverlayLabel(5, ""), "R5");
   EXPECT_EQ(VeskOverlayLabel(5, "hello3"), "R5: hello3");
   EXPECT_EQ(VeskOverlayLabel(65535, "x"), "R65535: x");
@@ -103,7 +103,7 @@ TEST(Gui2Label, IdThenDebugText) {
   EXPECT_EQ(VeskOverlayLabel(*cBare.Vesk()), "R12");
 }
 
-TEST(Gui2Build, PositionsAreSplitFromMessages) {
+TEST(EditorBuild, PositionsAreSplitFromMessages) {
   TWindow::SMessage sMessage;
   ASSERT_TRUE(
       TWindow::ParsePosition("/a/b c.vsk:12:4: Syntax error: x:1:2: y", sMessage));
@@ -116,7 +116,7 @@ TEST(Gui2Build, PositionsAreSplitFromMessages) {
   EXPECT_FALSE(TWindow::ParsePosition("a.vsk:x:3: text", sMessage));
 }
 
-TEST(Gui2Build, WritesBytecodeAndDebugFilesThatRobotsRun) {
+TEST(EditorBuild, WritesBytecodeAndDebugFilesThatRobotsRun) {
   QString strScript = WriteScript("counter_build.vsk", COUNTER);
   TWindow::SBuild sBuild;
   ASSERT_TRUE(TWindow::BuildScript(strScript, sBuild));
@@ -128,7 +128,7 @@ TEST(Gui2Build, WritesBytecodeAndDebugFilesThatRobotsRun) {
   EXPECT_EQ(VeskOverlayLabel(*cRobot.Vesk()), "R7: ready");
 }
 
-TEST(Gui2Build, SyntaxErrorGivesItsPositionAndNoFiles) {
+TEST(EditorBuild, SyntaxErrorGivesItsPositionAndNoFiles) {
   QString strScript = WriteScript("syntax_build.vsk", SYNTAX_ERROR);
   TWindow::SBuild sBuild;
   EXPECT_FALSE(TWindow::BuildScript(strScript, sBuild));
@@ -145,7 +145,7 @@ TEST(Gui2Build, SyntaxErrorGivesItsPositionAndNoFiles) {
   EXPECT_FALSE(sBuild.Messages.isEmpty());
 }
 
-TEST(Gui2Build, CheckerWarningsFollowASuccessfulBuild) {
+TEST(EditorBuild, CheckerWarningsFollowASuccessfulBuild) {
   QString strScript = WriteScript("warning_build.vsk", "var x = 0\nx = speeed\n");
   TWindow::SBuild sBuild;
   ASSERT_TRUE(TWindow::BuildScript(strScript, sBuild));
@@ -160,7 +160,7 @@ TEST(Gui2Build, CheckerWarningsFollowASuccessfulBuild) {
   EXPECT_TRUE(QFileInfo::exists(sBuild.BytecodeFile));
 }
 
-TEST(Gui2Window, CompileErrorMovesTheCursorToIt) {
+TEST(EditorWindow, CompileErrorMovesTheCursorToIt) {
   QString strScript = WriteScript("syntax_window.vsk", SYNTAX_ERROR);
   CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(strScript));
@@ -177,7 +177,7 @@ TEST(Gui2Window, CompileErrorMovesTheCursorToIt) {
   EXPECT_EQ(pcList->topLevelItem(0)->text(1), "syntax_window.vsk:3:8");
 }
 
-TEST(Gui2Window, CompileSavesModifiedScriptsFirst) {
+TEST(EditorWindow, CompileSavesModifiedScriptsFirst) {
   QString strScript = WriteScript("counter_save.vsk", COUNTER);
   CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(strScript));
@@ -192,7 +192,7 @@ TEST(Gui2Window, CompileSavesModifiedScriptsFirst) {
   EXPECT_TRUE(QFileInfo::exists(cWindow.GetLastBuild().BytecodeFile));
 }
 
-TEST(Gui2Window, ExecuteLoadsTheScriptIntoEveryRobot) {
+TEST(EditorWindow, ExecuteLoadsTheScriptIntoEveryRobot) {
   CRobot cFirst("fb1", FOOTBOT), cSecond("fb2", FOOTBOT);
   EXPECT_EQ(cFirst.Vesk()->GetVeskVM()->state, VESKVM_STATE_NOCODE);
   CWindow cWindow;
@@ -217,7 +217,7 @@ TEST(Gui2Window, ExecuteLoadsTheScriptIntoEveryRobot) {
   EXPECT_TRUE(cWindow.GetMessages().isEmpty());
 }
 
-TEST(Gui2Window, RunTimeErrorsAreListedAndLeadToTheirLine) {
+TEST(EditorWindow, RunTimeErrorsAreListedAndLeadToTheirLine) {
   QString strScript = WriteScript("failing.vsk", FAILING);
   CRobot cRobot("fb3", FOOTBOT), cHealthy("fb4", FOOTBOT);
   CWindow cWindow;
@@ -249,9 +249,9 @@ TEST(Gui2Window, RunTimeErrorsAreListedAndLeadToTheirLine) {
   EXPECT_TRUE(cWindow.GetMessages().isEmpty());
 }
 
-TEST(Gui2Window, SelectionByEntityOrIndex) {
+TEST(EditorWindow, SelectionByEntityOrIndex) {
   CRobot cVesk("fb1", FOOTBOT, "");
-  CRobot cPlain("fb2", "gui2_plain_controller");
+  CRobot cPlain("fb2", "editor_test_plain_controller");
   CWindow cWindow;
   ASSERT_EQ(cWindow.GetControllers().size(), 1);
   EXPECT_EQ(cWindow.GetControllers().first(), cVesk.Vesk());
@@ -281,7 +281,7 @@ TEST(Gui2Window, SelectionByEntityOrIndex) {
   EXPECT_EQ(cBare.GetSelectedController(), nullptr);
 }
 
-TEST(Gui2Window, OpensTheScriptsOfBytecodeFilesWithTheFirstInFront) {
+TEST(EditorWindow, OpensTheScriptsOfBytecodeFilesWithTheFirstInFront) {
   const QString strFirst = WriteScript("first_open.vsk", COUNTER);
   const QString strSecond = WriteScript("second_open.vsk", COUNTER);
   CWindow cWindow;
@@ -292,7 +292,7 @@ TEST(Gui2Window, OpensTheScriptsOfBytecodeFilesWithTheFirstInFront) {
   EXPECT_EQ(cWindow.CurrentEditor(), cWindow.EditorOf(strFirst));
 }
 
-TEST(Gui2Window, PlacementBesideAnotherWindow) {
+TEST(EditorWindow, PlacementBesideAnotherWindow) {
   const QRect cScreen(0, 0, 1920, 1080);
   const QSize cWanted(900, 700);
   /* Room on the right. */
@@ -315,7 +315,7 @@ TEST(Gui2Window, PlacementBesideAnotherWindow) {
             QRect(640, 0, 900, 600));
 }
 
-TEST(Gui2Window, TabsShowFileStateAndMainScript) {
+TEST(EditorWindow, TabsShowFileStateAndMainScript) {
   const QString strPath = QDir(GuiTestDir()).filePath("fresh.vsk");
   QFile::remove(strPath);
   CWindow cWindow;
@@ -343,7 +343,7 @@ TEST(Gui2Window, TabsShowFileStateAndMainScript) {
   EXPECT_NE(cWindow.EditorOf(strOther), nullptr);
 }
 
-TEST(Gui2Window, ClosingAModifiedScriptAsks) {
+TEST(EditorWindow, ClosingAModifiedScriptAsks) {
   CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(WriteScript("asks.vsk", COUNTER)));
   cWindow.CurrentEditor()->insertPlainText("# more\n");
@@ -362,7 +362,7 @@ TEST(Gui2Window, ClosingAModifiedScriptAsks) {
   EXPECT_EQ(ReadFile(QDir(GuiTestDir()).filePath("asks.vsk")), COUNTER);
 }
 
-TEST(Gui2Window, RecentFilesMenuFollowsTheSettings) {
+TEST(EditorWindow, RecentFilesMenuFollowsTheSettings) {
   CWindow cWindow;
   QStringList listPaths;
   for (int i = 0; i < 6; ++i) {
@@ -383,7 +383,7 @@ TEST(Gui2Window, RecentFilesMenuFollowsTheSettings) {
   EXPECT_EQ(cWindow.GetRecentFileAction(0)->data().toString(), listPaths[2]);
 }
 
-TEST(Gui2Window, FindWrapsAroundAndEditingGoesThroughTheWindow) {
+TEST(EditorWindow, FindWrapsAroundAndEditingGoesThroughTheWindow) {
   CWindow cWindow;
   ASSERT_TRUE(cWindow.OpenFile(WriteScript("find.vsk", "step one\nstep two\nend\n")));
   CVeskQTEditor *pcEditor = cWindow.CurrentEditor();
@@ -410,7 +410,7 @@ TEST(Gui2Window, FindWrapsAroundAndEditingGoesThroughTheWindow) {
   EXPECT_EQ(pcEditor->toPlainText(), " one\nstep two\nend\ntailstep");
 }
 
-TEST(Gui2Window, ExpandedRowsStayOpenAcrossSteps) {
+TEST(EditorWindow, ExpandedRowsStayOpenAcrossSteps) {
   const char *pchTables = "var t = {.a = 1, .b = {.c = 2}}\n"
                           "function init() {\n}\n"
                           "function step() {\n}\n";
@@ -437,7 +437,7 @@ TEST(Gui2Window, ExpandedRowsStayOpenAcrossSteps) {
   EXPECT_FALSE(pcTree->isExpanded(Row(cModel, "t")));
 }
 
-TEST(Gui2Window, ARobotLeavingTheSimulationIsDeselected) {
+TEST(EditorWindow, ARobotLeavingTheSimulationIsDeselected) {
   CWindow cWindow;
   {
     CRobot cRobot("fb1", FOOTBOT, Params(Build(WriteScript("leaving.vsk", COUNTER))));

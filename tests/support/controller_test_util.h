@@ -1,8 +1,8 @@
 /*
- * Helpers for the simulator controller tests: Vesk scripts compiled at test
- * time into .vo/.vdb files, robots built from XML controller definitions by
- * the headless world's robot harness, and access to a controller VM's globals and
- * natives.
+ * Helpers for the simulator controller tests: Vesk scripts built at test
+ * time into .vo/.vdb files in the test program's temporary directory, robots
+ * built from XML controller definitions by the headless world's robot
+ * harness, and access to a controller VM's globals and natives.
  */
 #ifndef CONTROLLER_TEST_UTIL_H
 #define CONTROLLER_TEST_UTIL_H
@@ -12,7 +12,6 @@
 #include <argos3/core/utility/configuration/argos_configuration.h>
 #include <argos3/core/utility/logging/argos_log.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -21,10 +20,10 @@
 #include <vector>
 
 #include "sim_robot.h"
+#include "script_build.h"
+#include "temp_dir.h"
 #include "thrown_text.h"
 #include "vesk_controller.h"
-#include "veskparser.h"
-#include "veskrunner.h"
 
 namespace ctrl_test {
 
@@ -35,53 +34,25 @@ struct SScript {
 };
 
 /* The directory of this test program's files, removed at exit. */
-inline const std::filesystem::path &ScratchDir() {
-  struct SDir {
-    std::filesystem::path Path;
-    SDir() {
-      std::string strTemplate =
-          (std::filesystem::temp_directory_path() / "vesk-ctrl-XXXXXX").string();
-      if (mkdtemp(strTemplate.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-      Path = strTemplate;
-    }
-    ~SDir() {
-      std::error_code ec;
-      std::filesystem::remove_all(Path, ec);
-    }
-  };
-  static SDir sDir;
-  return sDir.Path;
+inline std::filesystem::path ScratchDir() {
+  return TestProgramDir().path();
 }
 
 inline std::string WriteFile(const std::string &str_name, const std::string &str_text) {
-  const std::string strPath = (ScratchDir() / str_name).string();
-  FILE *pf = fopen(strPath.c_str(), "wb");
-  if (pf == nullptr) throw std::runtime_error("cannot write " + strPath);
-  fwrite(str_text.data(), 1, str_text.size(), pf);
-  fclose(pf);
-  return strPath;
+  return TestProgramDir().write(str_name, str_text);
 }
 
-/* Compiles a script (once per distinct source) with the compiler and the
-   assembler libraries. Fails the test when it does not compile. */
+/* Builds a script (once per distinct source) into .vo and .vdb files, as
+   `vsk build` does. Fails the test when it does not build. */
 inline SScript Compile(const std::string &str_source) {
   static std::map<std::string, SScript> tCache;
   auto it = tCache.find(str_source);
   if (it != tCache.end()) return it->second;
   const std::string strBase = "script" + std::to_string(tCache.size());
   const std::string strSource = WriteFile(strBase + ".vsk", str_source);
-  const std::string strAsm = (ScratchDir() / (strBase + ".vasm")).string();
-  SScript sScript{(ScratchDir() / (strBase + ".vo")).string(),
-                  (ScratchDir() / (strBase + ".vdb")).string()};
-  FILE *pfAsm = fopen(strAsm.c_str(), "w");
-  if (pfAsm == nullptr) throw std::runtime_error("cannot write " + strAsm);
-  veskparser_t tParser = veskparser_new_stream(strSource.c_str(), pfAsm, nullptr);
-  const bool bParsed = tParser != nullptr && veskparser_parse(tParser) == PARSE_OK;
-  if (tParser != nullptr) veskparser_destroy(&tParser);
-  fclose(pfAsm);
-  if (!bParsed || veskrunner_assemble_files(strAsm.c_str(), sScript.Bytecode.c_str(),
-                                            sScript.Debug.c_str()) != 0)
+  SScript sScript{TestProgramDir().file(strBase + ".vo"),
+                  TestProgramDir().file(strBase + ".vdb")};
+  if (!vesk_test::BuildFiles(strSource))
     ADD_FAILURE() << "script does not compile:\n" << str_source;
   tCache[str_source] = sScript;
   return sScript;

@@ -3,7 +3,7 @@
  * its script, stepping, the top view's labels and click selection, running a
  * new script and keeping it across a reset.
  */
-#include "test_gui2_util.h"
+#include "editor_window_test_util.h"
 
 #include "vesk_qt_main_window.h"
 #include "vesk_qt_statetree_model.h"
@@ -13,7 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using namespace gui2_test;
+using namespace editor_test;
 
 namespace {
 
@@ -71,7 +71,7 @@ CVeskController *ControllerOf(vesksim::CWorld &c_world, size_t un_index) {
 
 } // namespace
 
-TEST(Gui2VskEdit, LoadsTheExperimentWithItsScript) {
+TEST(VskEditWindow, LoadsTheExperimentWithItsScript) {
   const QString strScript = WriteScript("vskedit_counter.vsk", COUNTER);
   CVskEditWindow cWindow;
   ASSERT_TRUE(cWindow.LoadExperiment(WriteExperiment("two.argos", strScript)))
@@ -90,7 +90,7 @@ TEST(Gui2VskEdit, LoadsTheExperimentWithItsScript) {
   EXPECT_EQ(cWindow.GetWorld()->GetNumRobots(), 2u);
 }
 
-TEST(Gui2VskEdit, StepsUpToTheExperimentLength) {
+TEST(VskEditWindow, StepsUpToTheExperimentLength) {
   CVskEditWindow cWindow;
   ASSERT_TRUE(cWindow.LoadExperiment(
       WriteExperiment("steps.argos", WriteScript("vskedit_steps.vsk", COUNTER))));
@@ -110,7 +110,7 @@ TEST(Gui2VskEdit, StepsUpToTheExperimentLength) {
   EXPECT_EQ(cWindow.GetEditor().GetSelectedController(), nullptr);
 }
 
-TEST(Gui2VskEdit, ClickingARobotSelectsIt) {
+TEST(VskEditWindow, ClickingARobotSelectsIt) {
   CVskEditWindow cWindow;
   ASSERT_TRUE(cWindow.LoadExperiment(
       WriteExperiment("click.argos", WriteScript("vskedit_click.vsk", COUNTER))));
@@ -131,7 +131,7 @@ TEST(Gui2VskEdit, ClickingARobotSelectsIt) {
   EXPECT_EQ(cWindow.GetEditor().GetSelectedController(), nullptr);
 }
 
-TEST(Gui2VskEdit, TopViewDrawsRobotsWhereTheyAre) {
+TEST(VskEditWindow, TopViewDrawsRobotsWhereTheyAre) {
   CVskEditWindow cWindow;
   ASSERT_TRUE(cWindow.LoadExperiment(
       WriteExperiment("paint.argos", WriteScript("vskedit_paint.vsk", COUNTER))));
@@ -151,7 +151,7 @@ TEST(Gui2VskEdit, TopViewDrawsRobotsWhereTheyAre) {
   EXPECT_EQ(cView.RobotAt(QPointF(274, 224)), -1);
 }
 
-TEST(Gui2VskEdit, ExecutedScriptSurvivesAReset) {
+TEST(VskEditWindow, ExecutedScriptSurvivesAReset) {
   CVskEditWindow cWindow;
   ASSERT_TRUE(cWindow.LoadExperiment(
       WriteExperiment("exec.argos", WriteScript("vskedit_exec.vsk", COUNTER))));

@@ -4,8 +4,8 @@
  * harness (listed, while they exist, by LiveControllers(), the tests' source
  * of controllers for the window), and reading a state tree model by row name.
  */
-#ifndef TEST_GUI2_UTIL_H
-#define TEST_GUI2_UTIL_H
+#ifndef EDITOR_WINDOW_TEST_UTIL_H
+#define EDITOR_WINDOW_TEST_UTIL_H
 
 #include "test_gui_app.h"
 
@@ -28,7 +28,7 @@
 #include <memory>
 #include <string>
 
-namespace gui2_test {
+namespace editor_test {
 
 /* Writes a file under the scratch directory and returns its canonical path. */
 inline QString WriteScript(const QString &str_name, const QString &str_text) {
@@ -112,6 +112,6 @@ inline QString Value(const QAbstractItemModel &c_model, const QString &str_name)
                           : QString();
 }
 
-} // namespace gui2_test
+} // namespace editor_test
 
 #endif

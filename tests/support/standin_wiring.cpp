@@ -1,5 +1,5 @@
 // Test-side wiring of entities and the simulated space.
-#include "sim/standin_entities.h"
+#include "standin_wiring.h"
 
 namespace argos {
 namespace standin {

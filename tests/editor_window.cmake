@@ -1,0 +1,16 @@
+# Tests of the script editor window and of vskedit's simulator window (built
+# against ARGoS or its stand-in), and of the "vesk_qt" user functions on the
+# stand-in's Qt/OpenGL layer (with ARGoS they run in ARGoS itself, see
+# argos_gui.cmake). The user functions find the robots in the ARGoS API's
+# space, where the stand-in's entity wiring enters them.
+find_package(Qt5 QUIET COMPONENTS Test Widgets)
+if(TARGET vskeditlib AND Qt5Test_FOUND)
+  vesk_gui_test(test_editor_window
+    SOURCES unit/test_editor_window.cpp unit/test_vskedit_window.cpp
+    LIBS vskeditlib)
+  if(TARGET argos3plugin_simulator_vesk_qt)
+    vesk_gui_test(test_vesk_qt_user_functions
+      SOURCES unit/test_vesk_qt_user_functions.cpp support/standin_wiring.cpp
+      LIBS vskeditlib argos3plugin_simulator_vesk_qt)
+  endif()
+endif()
