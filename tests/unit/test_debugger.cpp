@@ -70,7 +70,7 @@ public:
   }
   /* Path under which the compiled source was recorded. */
   std::string path(const std::string &name) {
-    char *real = realpath(dir_.file(name).c_str(), NULL);
+    char *real = realpath(dir_.file(name).c_str(), nullptr);
     std::string p = real ? real : "";
     free(real);
     return p;

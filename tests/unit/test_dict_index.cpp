@@ -58,7 +58,7 @@ std::vector<Entry> walk(veskdict_t d) {
    buckets; after every batch the dictionary must agree with the model. */
 TEST(DictIndex, RandomOperationsMatchTheBucketModel) {
   veskdict_t d = veskdict_new(10, sizeof(int32_t), sizeof(int32_t), veskdict_int32keyhash,
-                              veskdict_int32keycmp, NULL);
+                              veskdict_int32keycmp, nullptr);
   Model m;
   srand(7);
   for (int batch = 0; batch < 40; ++batch) {
@@ -92,7 +92,7 @@ TEST(DictIndex, SmallDictionariesMatchTheBucketModel) {
   srand(11);
   for (int trial = 0; trial < 300; ++trial) {
     veskdict_t d = veskdict_new(10, sizeof(int32_t), sizeof(int32_t),
-                                veskdict_int32keyhash, veskdict_int32keycmp, NULL);
+                                veskdict_int32keyhash, veskdict_int32keycmp, nullptr);
     Model m;
     for (int op = 0; op < 12; ++op) {
       int32_t k = rand() % 3 + 10 * (rand() % 3), v = rand(); /* three buckets of three */
@@ -110,7 +110,7 @@ TEST(DictIndex, SmallDictionariesMatchTheBucketModel) {
 
 TEST(DictIndex, StringKeysAreFoundAfterReplacementsAndRemovals) {
   veskdict_t d = veskdict_new(10, sizeof(char *), sizeof(int32_t), veskdict_strkeyhash,
-                              veskdict_strkeycmp, NULL);
+                              veskdict_strkeycmp, nullptr);
   std::vector<std::string> texts;
   for (int i = 0; i < 300; ++i)
     texts.push_back("name" + std::to_string(i));
