@@ -1,4 +1,6 @@
-// Battery model of the headless world.
+/*
+ * Battery model of the headless world.
+ */
 #include "sim_battery.h"
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,8 @@
-// Battery model: a state of charge from 0 (empty) to 1 (full) that a robot
-// uses up slowly while it stands and faster while its wheels turn, and that
-// rises while it charges. An empty battery stops the wheels.
+/*
+ * Battery model: a state of charge from 0 (empty) to 1 (full) that a robot
+ * uses up slowly while it stands and faster while its wheels turn, and that
+ * rises while it charges. An empty battery stops the wheels.
+ */
 #ifndef VESKSIM_BATTERY_H
 #define VESKSIM_BATTERY_H
 

@@ -1,6 +1,8 @@
-// One robot of the headless world: the robot harness that runs its
-// controller, and the simulated devices the world reads and feeds, found
-// once when the robot is built.
+/*
+ * One robot of the headless world: the robot harness that runs its
+ * controller, and the simulated devices the world reads and feeds, found
+ * once when the robot is built.
+ */
 #ifndef VESKSIM_BODY_H
 #define VESKSIM_BODY_H
 

@@ -1,4 +1,6 @@
-// The extended foot-bot's devices in the headless world.
+/*
+ * The extended foot-bot's devices in the headless world.
+ */
 #include "sim_devices.h"
 #include "sim_efootbot_devices.h"
 #include "sim_robot.h"

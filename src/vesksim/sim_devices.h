@@ -1,8 +1,10 @@
-// The extended foot-bot's devices (proximity ring "efootbot_proximity" and
-// battery "battery") in the headless world: the world registers them, feeds
-// their readings from its models and reads the battery's charging and
-// processing switches (unless the battery runs its own model, see
-// FindExtBattery).
+/*
+ * The extended foot-bot's devices (proximity ring "efootbot_proximity" and
+ * battery "battery") in the headless world: the world registers them, feeds
+ * their readings from its models and reads the battery's charging and
+ * processing switches (unless the battery runs its own model, see
+ * FindExtBattery).
+ */
 #ifndef VESKSIM_DEVICES_H
 #define VESKSIM_DEVICES_H
 

@@ -1,4 +1,6 @@
-// Reads an ARGoS experiment file for the headless world.
+/*
+ * Reads an ARGoS experiment file for the headless world.
+ */
 #include "sim_experiment.h"
 #include <tinyxml2.h>
 #include <algorithm>

@@ -1,8 +1,10 @@
-// Reads an ARGoS experiment file (.argos) into what the headless world needs:
-// the clock, the controller definitions, the arena with its walls, and every
-// robot with its pose, radio settings and controller. Robots placed by
-// <distribute> are drawn here from the experiment's random seed, so the same
-// file always gives the same arena.
+/*
+ * Reads an ARGoS experiment file (.argos) into what the headless world needs:
+ * the clock, the controller definitions, the arena with its walls, and every
+ * robot with its pose, radio settings and controller. Robots placed by
+ * <distribute> are drawn here from the experiment's random seed, so the same
+ * file always gives the same arena.
+ */
 #ifndef VESKSIM_EXPERIMENT_H
 #define VESKSIM_EXPERIMENT_H
 

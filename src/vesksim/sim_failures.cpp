@@ -1,4 +1,6 @@
-// Condensed reports of the robots' script failures.
+/*
+ * Condensed reports of the robots' script failures.
+ */
 #include "sim_failures.h"
 
 namespace vesksim {

@@ -1,9 +1,11 @@
-// The robots' script failures, condensed: a controller reports its failure
-// at every step once its script has stopped (the VM stays in the "error"
-// state), which for a swarm buries the one line that matters. CFailureLog
-// takes the controllers' reports, says each robot's error once with the
-// robot, the step and the source position, counts the repeats, and tells at
-// the end how many robots stopped.
+/*
+ * The robots' script failures, condensed: a controller reports its failure
+ * at every step once its script has stopped (the VM stays in the "error"
+ * state), which for a swarm buries the one line that matters. CFailureLog
+ * takes the controllers' reports, says each robot's error once with the
+ * robot, the step and the source position, counts the repeats, and tells at
+ * the end how many robots stopped.
+ */
 #ifndef VESKSIM_FAILURES_H
 #define VESKSIM_FAILURES_H
 

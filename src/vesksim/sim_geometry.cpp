@@ -1,4 +1,6 @@
-// Plane geometry of the headless world.
+/*
+ * Plane geometry of the headless world.
+ */
 #include "sim_geometry.h"
 #include <algorithm>
 #include <cmath>

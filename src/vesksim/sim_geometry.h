@@ -1,6 +1,8 @@
-// Plane geometry of the headless world: walls as rotated rectangles, and the
-// overlap and ray tests that collisions and the proximity ring need. Robots
-// are discs seen from above; heights only matter for flying robots.
+/*
+ * Plane geometry of the headless world: walls as rotated rectangles, and the
+ * overlap and ray tests that collisions and the proximity ring need. Robots
+ * are discs seen from above; heights only matter for flying robots.
+ */
 #ifndef VESKSIM_GEOMETRY_H
 #define VESKSIM_GEOMETRY_H
 

@@ -1,4 +1,6 @@
-// Uniform spatial grid over the arena floor.
+/*
+ * Uniform spatial grid over the arena floor.
+ */
 #include "sim_grid.h"
 #include <algorithm>
 #include <cmath>

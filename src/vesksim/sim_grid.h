@@ -1,6 +1,8 @@
-// Uniform spatial grid over the arena floor: each cell lists the robots
-// whose centre lies in it, so neighbour, contact and radio queries visit the
-// few cells around a point instead of every robot.
+/*
+ * Uniform spatial grid over the arena floor: each cell lists the robots
+ * whose centre lies in it, so neighbour, contact and radio queries visit the
+ * few cells around a point instead of every robot.
+ */
 #ifndef VESKSIM_GRID_H
 #define VESKSIM_GRID_H
 

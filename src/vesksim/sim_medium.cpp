@@ -1,4 +1,6 @@
-// Range-and-bearing medium of the headless world.
+/*
+ * Range-and-bearing medium of the headless world.
+ */
 #include "sim_medium.h"
 #include "sim_body.h"
 #include <algorithm>

@@ -1,7 +1,9 @@
-// Range-and-bearing medium: every step each robot's radio payload reaches
-// every other robot within the sender's rab_range, with the distance in
-// centimetres and the bearings in the receiver's frame computed from the
-// poses. Senders are found through a spatial grid, not by trying all pairs.
+/*
+ * Range-and-bearing medium: every step each robot's radio payload reaches
+ * every other robot within the sender's rab_range, with the distance in
+ * centimetres and the bearings in the receiver's frame computed from the
+ * poses. Senders are found through a spatial grid, not by trying all pairs.
+ */
 #ifndef VESKSIM_MEDIUM_H
 #define VESKSIM_MEDIUM_H
 

@@ -1,4 +1,6 @@
-// CSV and SVG output of vesksim.
+/*
+ * CSV and SVG output of vesksim.
+ */
 #include "sim_output.h"
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,8 @@
-// What vesksim writes besides the robots' logs: every robot's pose per step
-// as CSV, and a picture of the run as SVG (arena, walls, trajectories, and
-// each robot's final position with the label the GUI draws above it).
+/*
+ * What vesksim writes besides the robots' logs: every robot's pose per step
+ * as CSV, and a picture of the run as SVG (arena, walls, trajectories, and
+ * each robot's final position with the label the GUI draws above it).
+ */
 #ifndef VESKSIM_OUTPUT_H
 #define VESKSIM_OUTPUT_H
 

@@ -1,4 +1,6 @@
-// Progress bar of vesksim.
+/*
+ * Progress bar of vesksim.
+ */
 #include "sim_progress.h"
 #include <cstdio>
 #include <string>

@@ -1,5 +1,7 @@
-// Progress bar on standard error, drawn only when standard error is a
-// terminal so that logs and CI output stay clean.
+/*
+ * Progress bar on standard error, drawn only when standard error is a
+ * terminal so that logs and CI output stay clean.
+ */
 #ifndef VESKSIM_PROGRESS_H
 #define VESKSIM_PROGRESS_H
 

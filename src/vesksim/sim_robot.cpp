@@ -1,5 +1,7 @@
-// The headless world's robot harness: controllers built and driven as the
-// simulator does it.
+/*
+ * The headless world's robot harness: controllers built and driven as the
+ * simulator does it.
+ */
 #include "sim_robot.h"
 
 namespace vesksim {

@@ -1,7 +1,9 @@
-// Headless harness for one robot: builds a controller the way the
-// simulator does (by label, with the sensors and actuators its XML
-// configuration lists) and drives its life cycle. Tests reach the simulated
-// devices through it to set readings and read commands.
+/*
+ * Headless harness for one robot: builds a controller the way the
+ * simulator does (by label, with the sensors and actuators its XML
+ * configuration lists) and drives its life cycle. Tests reach the simulated
+ * devices through it to set readings and read commands.
+ */
 #ifndef VESKSIM_ROBOT_H
 #define VESKSIM_ROBOT_H
 

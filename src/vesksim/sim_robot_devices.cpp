@@ -1,4 +1,6 @@
-// Simulated robot devices of the headless world.
+/*
+ * Simulated robot devices of the headless world.
+ */
 #include "sim_robot_devices.h"
 
 namespace vesksim {

@@ -1,7 +1,9 @@
-// Simulated robot devices of the headless world. Each implements one ARGoS
-// control interface and adds what the world and tests need to set its
-// readings or read what the controller commanded. Controller code uses only
-// the argos::CCI_* interfaces, so the same controllers run here and in ARGoS.
+/*
+ * Simulated robot devices of the headless world. Each implements one ARGoS
+ * control interface and adds what the world and tests need to set its
+ * readings or read what the controller commanded. Controller code uses only
+ * the argos::CCI_* interfaces, so the same controllers run here and in ARGoS.
+ */
 #ifndef VESKSIM_ROBOT_DEVICES_H
 #define VESKSIM_ROBOT_DEVICES_H
 

@@ -1,4 +1,6 @@
-// Proximity ring and colour-blob camera of the headless world.
+/*
+ * Proximity ring and colour-blob camera of the headless world.
+ */
 #include "sim_sensors.h"
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,7 @@
-// The foot-bot's proximity ring and the colour-blob camera, computed from
-// the world's geometry.
+/*
+ * The foot-bot's proximity ring and the colour-blob camera, computed from
+ * the world's geometry.
+ */
 #ifndef VESKSIM_SENSORS_H
 #define VESKSIM_SENSORS_H
 

@@ -1,4 +1,6 @@
-// The headless world: stepping, kinematics and collisions.
+/*
+ * The headless world: stepping, kinematics and collisions.
+ */
 #include "sim_world.h"
 #include "sim_devices.h"
 #include "sim_sensors.h"

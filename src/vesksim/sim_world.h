@@ -1,8 +1,10 @@
-// The headless world: robots that run their controllers in ARGoS's order,
-// foot-bots that drive with differential-drive kinematics and stop at walls
-// and at each other, quad-rotors that fly to their target at a bounded
-// speed, and the sensors (range and bearing, proximity ring, camera,
-// positioning, battery) fed from the poses.
+/*
+ * The headless world: robots that run their controllers in ARGoS's order,
+ * foot-bots that drive with differential-drive kinematics and stop at walls
+ * and at each other, quad-rotors that fly to their target at a bounded
+ * speed, and the sensors (range and bearing, proximity ring, camera,
+ * positioning, battery) fed from the poses.
+ */
 #ifndef VESKSIM_WORLD_H
 #define VESKSIM_WORLD_H
 

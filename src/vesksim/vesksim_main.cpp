@@ -1,5 +1,7 @@
-// vesksim: runs an ARGoS experiment file headless, with the same
-// controllers, and reports how it went.
+/*
+ * vesksim: runs an ARGoS experiment file headless, with the same
+ * controllers, and reports how it went.
+ */
 #include "sim_experiment.h"
 #include "sim_failures.h"
 #include "sim_output.h"

@@ -1,7 +1,9 @@
-// Stand-in implementation of the simulator's Qt/OpenGL view, main window and
-// user-function hook: enough for user functions to be created, initialised,
-// called for entities and destroyed as the simulator does, with their drawn
-// texts kept for inspection instead of being rendered.
+/*
+ * Stand-in implementation of the simulator's Qt/OpenGL view, main window and
+ * user-function hook: enough for user functions to be created, initialised,
+ * called for entities and destroyed as the simulator does, with their drawn
+ * texts kept for inspection instead of being rendered.
+ */
 #include <argos3/core/utility/configuration/argos_exception.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_main_window.h>
 #include <argos3/plugins/simulator/visualizations/qt-opengl/qtopengl_user_functions.h>

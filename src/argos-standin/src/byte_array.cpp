@@ -1,5 +1,7 @@
-// Byte arrays: big-endian numbers, NUL-terminated strings, bounds-checked
-// extraction.
+/*
+ * Byte arrays: big-endian numbers, NUL-terminated strings, bounds-checked
+ * extraction.
+ */
 #include <argos3/core/utility/configuration/argos_exception.h>
 #include <argos3/core/utility/datatypes/byte_array.h>
 #include <algorithm>

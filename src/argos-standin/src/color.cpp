@@ -1,4 +1,6 @@
-// Named colours and the text form of colours.
+/*
+ * Named colours and the text form of colours.
+ */
 #include <argos3/core/utility/configuration/argos_exception.h>
 #include <argos3/core/utility/datatypes/color.h>
 #include <argos3/core/utility/string_utilities.h>

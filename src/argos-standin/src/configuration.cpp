@@ -1,4 +1,6 @@
-// The non-template attribute readers and writers of the configuration API.
+/*
+ * The non-template attribute readers and writers of the configuration API.
+ */
 #include <argos3/core/utility/configuration/argos_configuration.h>
 
 namespace argos {

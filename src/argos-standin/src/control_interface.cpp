@@ -1,4 +1,6 @@
-// Controller device bookkeeping and the shared parts of the robot devices.
+/*
+ * Controller device bookkeeping and the shared parts of the robot devices.
+ */
 #include <argos3/core/control_interface/ci_controller.h>
 #include <argos3/plugins/robots/foot-bot/control_interface/ci_footbot_proximity_sensor.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_leds_actuator.h>

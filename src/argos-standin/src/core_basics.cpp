@@ -1,4 +1,6 @@
-// Byte printing, the exception type and the two simulator logs.
+/*
+ * Byte printing, the exception type and the two simulator logs.
+ */
 #include <argos3/core/utility/configuration/argos_exception.h>
 #include <argos3/core/utility/datatypes/datatypes.h>
 #include <argos3/core/utility/logging/argos_log.h>

@@ -1,4 +1,6 @@
-// Entities, the space and the simulator singleton.
+/*
+ * Entities, the space and the simulator singleton.
+ */
 #include <argos3/core/simulator/entity/composable_entity.h>
 #include <argos3/core/simulator/entity/controllable_entity.h>
 #include <argos3/core/simulator/entity/embodied_entity.h>

@@ -1,4 +1,6 @@
-// Angles, vectors and quaternions.
+/*
+ * Angles, vectors and quaternions.
+ */
 #include <argos3/core/utility/math/angles.h>
 #include <argos3/core/utility/math/quaternion.h>
 #include <argos3/core/utility/math/vector2.h>

@@ -1,4 +1,6 @@
-// Random number categories: the simulator's named base seeds.
+/*
+ * Random number categories: the simulator's named base seeds.
+ */
 #include <argos3/core/utility/configuration/argos_exception.h>
 #include <argos3/core/utility/math/rng.h>
 

@@ -1,4 +1,6 @@
-// XML wrappers over tinyxml2.
+/*
+ * XML wrappers over tinyxml2.
+ */
 #include <argos3/core/utility/configuration/tinyxml/ticpp.h>
 #include <ostream>
 #include <tinyxml2.h>

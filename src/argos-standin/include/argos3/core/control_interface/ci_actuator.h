@@ -1,4 +1,6 @@
-// Base of every robot actuator a controller drives.
+/*
+ * Base of every robot actuator a controller drives.
+ */
 #ifndef ARGOS_CI_ACTUATOR_H
 #define ARGOS_CI_ACTUATOR_H
 

@@ -1,5 +1,7 @@
-// Base of robot controllers: owns the robot's sensors and actuators, looked
-// up by their XML names, and is driven by the simulator once per step.
+/*
+ * Base of robot controllers: owns the robot's sensors and actuators, looked
+ * up by their XML names, and is driven by the simulator once per step.
+ */
 #ifndef ARGOS_CI_CONTROLLER_H
 #define ARGOS_CI_CONTROLLER_H
 

@@ -1,4 +1,6 @@
-// Base of every robot sensor a controller reads.
+/*
+ * Base of every robot sensor a controller reads.
+ */
 #ifndef ARGOS_CI_SENSOR_H
 #define ARGOS_CI_SENSOR_H
 

@@ -1,4 +1,6 @@
-// The simulator singleton and the space it runs.
+/*
+ * The simulator singleton and the space it runs.
+ */
 #ifndef ARGOS_SIMULATOR_H
 #define ARGOS_SIMULATOR_H
 

@@ -1,4 +1,6 @@
-// Conversions between values and their text through the standard streams.
+/*
+ * Conversions between values and their text through the standard streams.
+ */
 #ifndef ARGOS_STRING_UTILITIES_H
 #define ARGOS_STRING_UTILITIES_H
 

@@ -1,4 +1,6 @@
-// An entity made of component entities, found by their type description.
+/*
+ * An entity made of component entities, found by their type description.
+ */
 #ifndef ARGOS_COMPOSABLE_ENTITY_H
 #define ARGOS_COMPOSABLE_ENTITY_H
 

@@ -1,4 +1,6 @@
-// The component of a robot that holds its controller.
+/*
+ * The component of a robot that holds its controller.
+ */
 #ifndef ARGOS_CONTROLLABLE_ENTITY_H
 #define ARGOS_CONTROLLABLE_ENTITY_H
 

@@ -1,4 +1,6 @@
-// The physical body of an entity. The stand-in keeps no geometry in it.
+/*
+ * The physical body of an entity. The stand-in keeps no geometry in it.
+ */
 #ifndef ARGOS_EMBODIED_ENTITY_H
 #define ARGOS_EMBODIED_ENTITY_H
 

@@ -1,6 +1,8 @@
-// Base of everything that exists in the simulated space. Entities form a
-// tree: a robot is a composable entity whose components (body, controller,
-// ...) are entities too.
+/*
+ * Base of everything that exists in the simulated space. Entities form a
+ * tree: a robot is a composable entity whose components (body, controller,
+ * ...) are entities too.
+ */
 #ifndef ARGOS_ENTITY_H
 #define ARGOS_ENTITY_H
 

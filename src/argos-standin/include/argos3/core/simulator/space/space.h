@@ -1,4 +1,6 @@
-// The simulated space: every entity, indexed by type description and id.
+/*
+ * The simulated space: every entity, indexed by type description and id.
+ */
 #ifndef ARGOS_SPACE_H
 #define ARGOS_SPACE_H
 

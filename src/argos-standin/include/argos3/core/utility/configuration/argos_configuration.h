@@ -1,5 +1,7 @@
-// Access to the XML configuration tree: finding child nodes and reading
-// attributes into typed values, with CARGoSException on failure.
+/*
+ * Access to the XML configuration tree: finding child nodes and reading
+ * attributes into typed values, with CARGoSException on failure.
+ */
 #ifndef ARGOS_CONFIGURATION_H
 #define ARGOS_CONFIGURATION_H
 

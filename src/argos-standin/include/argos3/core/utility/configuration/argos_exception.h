@@ -1,5 +1,7 @@
-// The simulator's exception type. Messages are built with stream syntax and
-// an exception may carry the text of the one that caused it.
+/*
+ * The simulator's exception type. Messages are built with stream syntax and
+ * an exception may carry the text of the one that caused it.
+ */
 #ifndef ARGOS_EXCEPTION_H
 #define ARGOS_EXCEPTION_H
 

@@ -1,5 +1,7 @@
-// Interface of everything the simulator configures from XML and drives
-// through Init / Reset / Destroy.
+/*
+ * Interface of everything the simulator configures from XML and drives
+ * through Init / Reset / Destroy.
+ */
 #ifndef ARGOS_BASE_CONFIGURABLE_RESOURCE_H
 #define ARGOS_BASE_CONFIGURABLE_RESOURCE_H
 

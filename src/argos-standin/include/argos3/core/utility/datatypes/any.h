@@ -1,4 +1,6 @@
-// A value of any copyable type, read back with any_cast.
+/*
+ * A value of any copyable type, read back with any_cast.
+ */
 #ifndef ARGOS_ANY_H
 #define ARGOS_ANY_H
 

@@ -1,6 +1,8 @@
-// Growable byte buffer used as the payload of robot-to-robot messages.
-// Multi-byte numbers are stored big-endian (network order); values are
-// appended at the back and extracted (and removed) from the front.
+/*
+ * Growable byte buffer used as the payload of robot-to-robot messages.
+ * Multi-byte numbers are stored big-endian (network order); values are
+ * appended at the back and extracted (and removed) from the front.
+ */
 #ifndef ARGOS_BYTE_ARRAY_H
 #define ARGOS_BYTE_ARRAY_H
 

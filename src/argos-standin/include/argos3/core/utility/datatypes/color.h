@@ -1,4 +1,6 @@
-// RGBA colour with 8-bit components and a set of named colours.
+/*
+ * RGBA colour with 8-bit components and a set of named colours.
+ */
 #ifndef ARGOS_COLOR_H
 #define ARGOS_COLOR_H
 

@@ -1,4 +1,6 @@
-// Fixed-width numeric types used throughout the ARGoS API.
+/*
+ * Fixed-width numeric types used throughout the ARGoS API.
+ */
 #ifndef ARGOS_DATATYPES_H
 #define ARGOS_DATATYPES_H
 

@@ -1,4 +1,6 @@
-// Terminal colours of the logs: ANSI escape sequences written on a stream.
+/*
+ * Terminal colours of the logs: ANSI escape sequences written on a stream.
+ */
 #ifndef ARGOS_COLORED_TEXT_H
 #define ARGOS_COLORED_TEXT_H
 

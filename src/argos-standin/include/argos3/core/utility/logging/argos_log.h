@@ -1,7 +1,9 @@
-// Simulator logging: the LOG and LOGERR streams and the DEBUG macros.
-// Text written to a log is kept in a buffer until Flush(), as in a simulator
-// built with thread-safe logging: the simulator flushes both logs after every
-// step, and code that needs its text out at once flushes itself.
+/*
+ * Simulator logging: the LOG and LOGERR streams and the DEBUG macros.
+ * Text written to a log is kept in a buffer until Flush(), as in a simulator
+ * built with thread-safe logging: the simulator flushes both logs after every
+ * step, and code that needs its text out at once flushes itself.
+ */
 #ifndef ARGOS_LOG_H
 #define ARGOS_LOG_H
 

@@ -1,5 +1,7 @@
-// Angles in radians and degrees. The two types never convert implicitly into
-// each other or from a plain number, so a unit mix-up is a compile error.
+/*
+ * Angles in radians and degrees. The two types never convert implicitly into
+ * each other or from a plain number, so a unit mix-up is a compile error.
+ */
 #ifndef ARGOS_ANGLES_H
 #define ARGOS_ANGLES_H
 

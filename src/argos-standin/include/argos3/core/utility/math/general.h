@@ -1,6 +1,8 @@
-// Small numeric helpers shared by the math types. The object-like macros
-// Log, Sqrt, Exp and Mod are part of the simulator's API as well: keeping
-// them here means code that would clash with them fails in the stand-in too.
+/*
+ * Small numeric helpers shared by the math types. The object-like macros
+ * Log, Sqrt, Exp and Mod are part of the simulator's API as well: keeping
+ * them here means code that would clash with them fails in the stand-in too.
+ */
 #ifndef ARGOS_GENERAL_H
 #define ARGOS_GENERAL_H
 

@@ -1,5 +1,7 @@
-// Unit quaternions for 3-D orientations, with Z-Y-X (yaw, pitch, roll)
-// Euler-angle conversion.
+/*
+ * Unit quaternions for 3-D orientations, with Z-Y-X (yaw, pitch, roll)
+ * Euler-angle conversion.
+ */
 #ifndef ARGOS_QUATERNION_H
 #define ARGOS_QUATERNION_H
 

@@ -1,6 +1,8 @@
-// Random number categories: named base seeds that the simulator creates
-// ("argos" holds the experiment's random_seed) and that code asks for.
-// Only the category calls are here; the generators themselves are not used.
+/*
+ * Random number categories: named base seeds that the simulator creates
+ * ("argos" holds the experiment's random_seed) and that code asks for.
+ * Only the category calls are here; the generators themselves are not used.
+ */
 #ifndef ARGOS_RNG_H
 #define ARGOS_RNG_H
 

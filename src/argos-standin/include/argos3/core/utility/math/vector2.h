@@ -1,4 +1,6 @@
-// Two-dimensional vector with Cartesian and polar construction.
+/*
+ * Two-dimensional vector with Cartesian and polar construction.
+ */
 #ifndef ARGOS_VECTOR2_H
 #define ARGOS_VECTOR2_H
 

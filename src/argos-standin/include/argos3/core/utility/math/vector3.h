@@ -1,4 +1,6 @@
-// Three-dimensional vector with Cartesian and spherical construction.
+/*
+ * Three-dimensional vector with Cartesian and spherical construction.
+ */
 #ifndef ARGOS_VECTOR3_H
 #define ARGOS_VECTOR3_H
 

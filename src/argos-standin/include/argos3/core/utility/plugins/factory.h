@@ -1,6 +1,8 @@
-// Registry of creatable classes by label, one per base class. Plug-ins enter
-// their classes with REGISTER_SYMBOL (through REGISTER_CONTROLLER and the
-// like) when the library is loaded; the simulator creates them by label.
+/*
+ * Registry of creatable classes by label, one per base class. Plug-ins enter
+ * their classes with REGISTER_SYMBOL (through REGISTER_CONTROLLER and the
+ * like) when the library is loaded; the simulator creates them by label.
+ */
 #ifndef ARGOS_FACTORY_H
 #define ARGOS_FACTORY_H
 

@@ -1,12 +1,14 @@
-// Object wrappers around an XML tree (tinyxml2 underneath): elements,
-// attributes, documents and iterators over child elements and attributes.
-//
-// Wrappers have reference semantics: copying an Element copies the handle,
-// not the XML. Every FirstChildElement, NextSiblingElement, InsertEndChild
-// and iterator step returns a new wrapper, owned by the wrapper it was
-// obtained from and valid as long as that wrapper lives: compare nodes with
-// ==, not by address. Exception texts are ticpp's, without its source
-// location.
+/*
+ * Object wrappers around an XML tree (tinyxml2 underneath): elements,
+ * attributes, documents and iterators over child elements and attributes.
+ *
+ * Wrappers have reference semantics: copying an Element copies the handle,
+ * not the XML. Every FirstChildElement, NextSiblingElement, InsertEndChild
+ * and iterator step returns a new wrapper, owned by the wrapper it was
+ * obtained from and valid as long as that wrapper lives: compare nodes with
+ * ==, not by address. Exception texts are ticpp's, without its source
+ * location.
+ */
 #ifndef TICPP_H
 #define TICPP_H
 

@@ -1,4 +1,6 @@
-// The foot-bot's ring of 24 infrared proximity sensors.
+/*
+ * The foot-bot's ring of 24 infrared proximity sensors.
+ */
 #ifndef ARGOS_CI_FOOTBOT_PROXIMITY_SENSOR_H
 #define ARGOS_CI_FOOTBOT_PROXIMITY_SENSOR_H
 

@@ -1,4 +1,6 @@
-// The foot-bot robot entity.
+/*
+ * The foot-bot robot entity.
+ */
 #ifndef ARGOS_FOOTBOT_ENTITY_H
 #define ARGOS_FOOTBOT_ENTITY_H
 

@@ -1,4 +1,6 @@
-// The simulator's battery: remaining charge and estimated time left.
+/*
+ * The simulator's battery: remaining charge and estimated time left.
+ */
 #ifndef ARGOS_CI_BATTERY_SENSOR_H
 #define ARGOS_CI_BATTERY_SENSOR_H
 

@@ -1,5 +1,7 @@
-// Camera that reports the coloured lights it sees as blobs in a 640x480
-// image. It starts disabled; while disabled its blob list is not updated.
+/*
+ * Camera that reports the coloured lights it sees as blobs in a 640x480
+ * image. It starts disabled; while disabled its blob list is not updated.
+ */
 #ifndef ARGOS_CI_COLORED_BLOB_PERSPECTIVE_CAMERA_SENSOR_H
 #define ARGOS_CI_COLORED_BLOB_PERSPECTIVE_CAMERA_SENSOR_H
 

@@ -1,4 +1,6 @@
-// Two-wheel drive: linear speeds of the left and right wheels in cm/s.
+/*
+ * Two-wheel drive: linear speeds of the left and right wheels in cm/s.
+ */
 #ifndef ARGOS_CI_DIFFERENTIAL_STEERING_ACTUATOR_H
 #define ARGOS_CI_DIFFERENTIAL_STEERING_ACTUATOR_H
 

@@ -1,4 +1,6 @@
-// A robot's LEDs: one colour (with the intensity as alpha) per LED.
+/*
+ * A robot's LEDs: one colour (with the intensity as alpha) per LED.
+ */
 #ifndef ARGOS_CI_LEDS_ACTUATOR_H
 #define ARGOS_CI_LEDS_ACTUATOR_H
 

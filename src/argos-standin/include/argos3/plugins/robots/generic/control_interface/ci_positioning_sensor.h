@@ -1,4 +1,6 @@
-// Where the robot is: position in metres (world frame) and orientation.
+/*
+ * Where the robot is: position in metres (world frame) and orientation.
+ */
 #ifndef ARGOS_CI_POSITIONING_SENSOR_H
 #define ARGOS_CI_POSITIONING_SENSOR_H
 

@@ -1,5 +1,7 @@
-// Flight commands of a quad-rotor: a target position (metres) and yaw
-// (radians) that the robot flies towards over several steps.
+/*
+ * Flight commands of a quad-rotor: a target position (metres) and yaw
+ * (radians) that the robot flies towards over several steps.
+ */
 #ifndef ARGOS_CI_QUADROTOR_POSITION_ACTUATOR_H
 #define ARGOS_CI_QUADROTOR_POSITION_ACTUATOR_H
 

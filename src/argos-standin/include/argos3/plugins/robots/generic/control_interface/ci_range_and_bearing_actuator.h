@@ -1,5 +1,7 @@
-// Range-and-bearing radio, sending side: a fixed-size payload broadcast to
-// nearby robots every step until it is changed.
+/*
+ * Range-and-bearing radio, sending side: a fixed-size payload broadcast to
+ * nearby robots every step until it is changed.
+ */
 #ifndef ARGOS_CI_RANGE_AND_BEARING_ACTUATOR_H
 #define ARGOS_CI_RANGE_AND_BEARING_ACTUATOR_H
 

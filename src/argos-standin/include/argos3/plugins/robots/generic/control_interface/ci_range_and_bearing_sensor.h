@@ -1,5 +1,7 @@
-// Range-and-bearing radio, receiving side: one packet per robot in range,
-// with where it is relative to this robot.
+/*
+ * Range-and-bearing radio, receiving side: one packet per robot in range,
+ * with where it is relative to this robot.
+ */
 #ifndef ARGOS_CI_RANGE_AND_BEARING_SENSOR_H
 #define ARGOS_CI_RANGE_AND_BEARING_SENSOR_H
 

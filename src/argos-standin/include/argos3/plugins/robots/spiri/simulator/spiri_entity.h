@@ -1,4 +1,6 @@
-// The spiri quad-rotor entity.
+/*
+ * The spiri quad-rotor entity.
+ */
 #ifndef ARGOS_SPIRI_ENTITY_H
 #define ARGOS_SPIRI_ENTITY_H
 

@@ -1,8 +1,10 @@
-// The simulator's GUI main window. The stand-in builds the 3-D view and, when
-// the configuration names them, the user functions (by label), in the order
-// the simulator does: construct, SetMainWindow, Init with the
-// <user_functions> node. Closing the window calls their Destroy(); the
-// destructor deletes them.
+/*
+ * The simulator's GUI main window. The stand-in builds the 3-D view and, when
+ * the configuration names them, the user functions (by label), in the order
+ * the simulator does: construct, SetMainWindow, Init with the
+ * <user_functions> node. Closing the window calls their Destroy(); the
+ * destructor deletes them.
+ */
 #ifndef ARGOS_QTOPENGL_MAIN_WINDOW_H
 #define ARGOS_QTOPENGL_MAIN_WINDOW_H
 

@@ -1,7 +1,9 @@
-// Hook of a plug-in into the simulator's Qt/OpenGL view: per-entity drawing
-// functions registered by entity type, drawing helpers, and notifications of
-// the view's events. The stand-in dispatches Call() on the entity's dynamic
-// type and implements DrawText by recording the text in the view.
+/*
+ * Hook of a plug-in into the simulator's Qt/OpenGL view: per-entity drawing
+ * functions registered by entity type, drawing helpers, and notifications of
+ * the view's events. The stand-in dispatches Call() on the entity's dynamic
+ * type and implements DrawText by recording the text in the view.
+ */
 #ifndef ARGOS_QTOPENGL_USER_FUNCTIONS_H
 #define ARGOS_QTOPENGL_USER_FUNCTIONS_H
 

@@ -1,7 +1,9 @@
-// The 3-D view of the simulator's GUI. In the stand-in it draws nothing: it
-// carries the view's signals (step done, entity selected and deselected),
-// keeps the selected entity, and records the texts that user functions
-// draw so that tests can read them.
+/*
+ * The 3-D view of the simulator's GUI. In the stand-in it draws nothing: it
+ * carries the view's signals (step done, entity selected and deselected),
+ * keeps the selected entity, and records the texts that user functions
+ * draw so that tests can read them.
+ */
 #ifndef ARGOS_QTOPENGL_WIDGET_H
 #define ARGOS_QTOPENGL_WIDGET_H
 
