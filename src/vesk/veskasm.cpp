@@ -25,7 +25,7 @@ static bool has_argument(unsigned op) {
 
 /* The white space the listing format knows (the C locale's isspace set). */
 static bool is_space(char c) {
-  return c && strchr(" \t\n\v\f\r", c) != NULL;
+  return c && strchr(" \t\n\v\f\r", c) != nullptr;
 }
 
 static char *skip_space(char *p) {
@@ -44,13 +44,13 @@ static void trim_right(char *p) {
  * separator (null when there was none). */
 static char *split(char **rest, const char *seps) {
   char *field = *rest;
-  if (!field) return NULL;
+  if (!field) return nullptr;
   char *sep = strpbrk(field, seps);
   if (sep) {
     *sep = '\0';
     *rest = sep + 1;
   } else {
-    *rest = NULL;
+    *rest = nullptr;
   }
   return field;
 }
@@ -178,7 +178,7 @@ int Assembler::string_line(const char *text, size_t len, bool escaped) {
 
 int Assembler::count_line(const char *text) {
   uint8_t bytes[2];
-  long n = strtol(text, NULL, 10);
+  long n = strtol(text, nullptr, 10);
   bytes[0] = (uint8_t)n;
   bytes[1] = (uint8_t)(n >> 8);
   return write_bytes(bytes, 2);
@@ -194,8 +194,8 @@ int Assembler::annotation(const char *text) {
   char *file = split(&rest, ",\n");
   if (!col || !file)
     return error("malformed source annotation \"%s\" (line,column,file)", text);
-  veskdebug_info_set(dbg, size, (uint64_t)strtol(line, NULL, 10),
-                     (uint64_t)strtol(col, NULL, 10), file);
+  veskdebug_info_set(dbg, size, (uint64_t)strtol(line, nullptr, 10),
+                     (uint64_t)strtol(col, nullptr, 10), file);
   return 0;
 }
 
@@ -211,7 +211,7 @@ int Assembler::label_line(char *text) {
 /* Reads a numeric argument into bits; false when the text is a label reference
  * (always for jumps; otherwise when nothing of it parses as a number). */
 static bool parse_number(unsigned op, const char *arg, uint32_t *bits) {
-  char *end = NULL;
+  char *end = nullptr;
   if (op >= VESKVM_INSTR_JUMP) return false;
   if (op == VESKVM_INSTR_PUSHF) {
     float f = strtof(arg, &end);
@@ -305,7 +305,7 @@ int Assembler::run() {
   buf = (uint8_t *)malloc(BCODE_START_CAP);
   if (!buf) vesk_fatal("[FATAL] Can't allocate the bytecode buffer.\n");
   cap = BCODE_START_CAP;
-  char *text = NULL;
+  char *text = nullptr;
   size_t textcap = 0;
   ssize_t len;
   int r = 0;
@@ -324,7 +324,7 @@ int Assembler::run() {
 int vesk_asm_stream(FILE *in, const char *name, uint8_t **bcode, uint32_t *size,
                     veskdebug_t *dbg) {
   *dbg = veskdebug_new();
-  *bcode = NULL;
+  *bcode = nullptr;
   *size = 0;
   Assembler a(name);
   a.dbg = *dbg;
@@ -342,7 +342,7 @@ int vesk_asm(const char *path, uint8_t **bcode, uint32_t *size, veskdebug_t *dbg
   FILE *in = fopen(path, "r");
   if (!in) {
     *dbg = veskdebug_new();
-    *bcode = NULL;
+    *bcode = nullptr;
     *size = 0;
     perror(path);
     return 1;
@@ -373,7 +373,7 @@ int vesk_instruction_deasm(const uint8_t *bcode, uint32_t offset, char **text) {
     }
   }
   if (n < 0) {
-    *text = NULL;
+    *text = nullptr;
     return 0;
   }
   return 1;

@@ -127,7 +127,7 @@ veskdarray_t veskdarray_frombuffer(const void *buf, uint32_t buf_size, uint32_t 
 static void destroy_from(veskdarray_t da, int64_t from) {
   if (da->eldestroy == veskdarray_elem_destroy) return;
   for (int64_t i = from; i < da->size; ++i)
-    da->eldestroy((uint32_t)i, slot(da, i), NULL);
+    da->eldestroy((uint32_t)i, slot(da, i), nullptr);
 }
 
 static void destroy_elements(veskdarray_t da) {
@@ -138,7 +138,7 @@ void veskdarray_release_in(veskdarray_t *da) {
   if (!da || !*da) return;
   destroy_elements(*da);
   if (!storage_inline(*da)) free((*da)->data);
-  *da = NULL;
+  *da = nullptr;
 }
 
 void veskdarray_destroy(veskdarray_t *da) {
@@ -196,7 +196,7 @@ static void shrink_once(veskdarray_t da) {
 
 void veskdarray_remove(veskdarray_t da, uint32_t pos) {
   if ((int64_t)pos >= da->size) return;
-  da->eldestroy(pos, slot(da, pos), NULL);
+  da->eldestroy(pos, slot(da, pos), nullptr);
   memmove(slot(da, pos), slot(da, (uint64_t)pos + 1),
           (uint64_t)(da->size - pos - 1) * da->elsize);
   --da->size;

@@ -89,7 +89,7 @@ static void complain(veskdbgcli_t s, const char *fmt, ...) {
 /****************************************/
 
 static veskdebug_entry_t position(veskdbgcli_t s, int32_t off) {
-  return off < 0 ? NULL : veskdebug_info_get_fromoffset(s->dbg, (uint32_t)off);
+  return off < 0 ? nullptr : veskdebug_info_get_fromoffset(s->dbg, (uint32_t)off);
 }
 
 /* "FILE:LINE:COL" of an offset, or the offset itself when it has no position. */
@@ -146,7 +146,7 @@ static bool names_file(const std::string &recorded, const std::string &given) {
       recorded.compare(recorded.size() - given.size(), given.size(), given) == 0 &&
       recorded[recorded.size() - given.size() - 1] == '/')
     return true;
-  char *real = realpath(given.c_str(), NULL);
+  char *real = realpath(given.c_str(), nullptr);
   bool same = real && recorded == real;
   free(real);
   return same;
@@ -354,7 +354,7 @@ static bool parse_number(const std::string &text, uint64_t *value) {
   if (text.empty() || text.size() > 18 ||
       text.find_first_not_of("0123456789") != std::string::npos)
     return false;
-  *value = strtoull(text.c_str(), NULL, 10);
+  *value = strtoull(text.c_str(), nullptr, 10);
   return true;
 }
 
@@ -367,7 +367,7 @@ static std::string resolve_file(veskdbgcli_t s, const std::string &given, uint64
   if (files.size() == 1) return *files.begin();
   if (given.empty()) {
     /* A bare line belongs to the file the program stands in. */
-    veskdebug_entry_t e = s->vm ? position(s, frame_offset(s->vm, 0)) : NULL;
+    veskdebug_entry_t e = s->vm ? position(s, frame_offset(s->vm, 0)) : nullptr;
     if (e) return e->fname;
     if (files.empty())
       complain(s, "no code at line %lu: no debug information\n", (unsigned long)line);
@@ -588,7 +588,7 @@ void veskdbgcli_destroy(veskdbgcli_t *s) {
   if (!s || !*s) return;
   veskvm_destroy(&(*s)->vm);
   delete *s;
-  *s = NULL;
+  *s = nullptr;
 }
 
 veskvm_t veskdbgcli_vm(veskdbgcli_t s) {
@@ -618,7 +618,7 @@ int veskdbgcli_execute(veskdbgcli_t s, const char *line) {
 }
 
 int veskdbgcli_repl(veskdbgcli_t s, FILE *in, int prompt) {
-  char *line = NULL;
+  char *line = nullptr;
   size_t cap = 0;
   for (;;) {
     if (prompt) {

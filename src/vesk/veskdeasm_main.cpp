@@ -14,7 +14,7 @@ int main(int argc, char **argv) {
             prog);
     return 0;
   }
-  uint8_t *bcode = NULL;
+  uint8_t *bcode = nullptr;
   uint32_t size = 0;
   if (!veskrunner_load(argv[1], &bcode, &size)) return 1;
   /* Without debug information the listing simply has no annotations. */

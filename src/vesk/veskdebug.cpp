@@ -36,7 +36,7 @@ void veskdebug_entry_destroy(veskdebug_entry_t *e) {
   if (!e || !*e) return;
   free((*e)->fname);
   free(*e);
-  *e = NULL;
+  *e = nullptr;
 }
 
 /* Writes ":" and the decimal digits of n at p; returns the end. */
@@ -128,7 +128,7 @@ veskdebug_t veskdebug_new(void) {
                                  sizeof(uint32_t), veskdebug_entryhash,
                                  veskdebug_entrycmp, veskdebug_script2off_destroyf);
   veskdict_set_keyclass(dbg->script2off, entry_class);
-  dbg->breakpoints = veskdarray_new(BREAKPOINTS_CAP, sizeof(int32_t), NULL);
+  dbg->breakpoints = veskdarray_new(BREAKPOINTS_CAP, sizeof(int32_t), nullptr);
   return dbg;
 }
 
@@ -138,7 +138,7 @@ void veskdebug_destroy(veskdebug_t *dbg) {
   veskdict_destroy(&(*dbg)->off2script);
   veskdict_destroy(&(*dbg)->script2off);
   free(*dbg);
-  *dbg = NULL;
+  *dbg = nullptr;
 }
 
 void veskdebug_info_set(veskdebug_t dbg, uint32_t offset, uint64_t line, uint64_t col,
@@ -164,9 +164,9 @@ uint32_t *veskdebug_info_get_fromscript(veskdebug_t dbg, uint64_t line, uint64_t
 }
 
 veskdebug_entry_t veskdebug_info_get_fromoffset(veskdebug_t dbg, uint32_t offset) {
-  if (!dbg) return NULL;
+  if (!dbg) return nullptr;
   veskdebug_entry_t *e = veskdict_get(dbg->off2script, &offset, veskdebug_entry_t);
-  return e ? *e : NULL;
+  return e ? *e : nullptr;
 }
 
 /****************************************/
@@ -196,7 +196,7 @@ int veskdebug_fromfile(veskdebug_t dbg, const char *path) {
     veskdebug_info_set(dbg, (uint32_t)vesk_get_le(hdr, 4), vesk_get_le(hdr + 4, 8),
                        vesk_get_le(hdr + 12, 8), name);
   }
-  int ok = name != NULL && !ferror(f);
+  int ok = name != nullptr && !ferror(f);
   free(name);
   fclose(f);
   return ok;
@@ -321,13 +321,13 @@ int veskdebug_function_call(veskvm_t vm, const char *fname, uint32_t argc,
 
 /* The instruction at the program counter, only when it lies wholly in the code. */
 static char *next_instruction(veskvm_t vm) {
-  if (!vm->bcode || vm->pc < 0 || (uint32_t)vm->pc >= vm->bcode_size) return NULL;
+  if (!vm->bcode || vm->pc < 0 || (uint32_t)vm->pc >= vm->bcode_size) return nullptr;
   uint8_t op = vm->bcode[vm->pc];
   if (op >= VESKVM_INSTR_ARGFIRST && op <= VESKVM_INSTR_LAST &&
       (uint64_t)vm->pc + 4 >= vm->bcode_size)
-    return NULL;
-  char *text = NULL;
-  return vesk_instruction_deasm(vm->bcode, (uint32_t)vm->pc, &text) ? text : NULL;
+    return nullptr;
+  char *text = nullptr;
+  return vesk_instruction_deasm(vm->bcode, (uint32_t)vm->pc, &text) ? text : nullptr;
 }
 
 void veskdebug_stack_dump(veskvm_t vm, uint32_t idx, FILE *out) {

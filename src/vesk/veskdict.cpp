@@ -79,7 +79,7 @@ static bool slab_fits(uint32_t keysize, uint32_t datasize) {
 }
 
 static dict_slab *slab_of(veskdict_t dt) {
-  if (!packed(dt) || !slab_fits(dt->keysize, dt->datasize)) return NULL;
+  if (!packed(dt) || !slab_fits(dt->keysize, dt->datasize)) return nullptr;
   return (dict_slab *)(dt->buckets + dt->num_buckets);
 }
 
@@ -113,9 +113,9 @@ static void release_entry(veskdict_t dt, const veskdict_entry_t *e) {
 static veskdarray_t new_bucket(veskdict_t dt) {
   dict_slab *slab = slab_of(dt);
   if (!slab || slab->buckets_used == SLAB_BUCKETS)
-    return veskdarray_new(BUCKET_START_CAP, sizeof(veskdict_entry_t), NULL);
+    return veskdarray_new(BUCKET_START_CAP, sizeof(veskdict_entry_t), nullptr);
   return veskdarray_new_in(slab->buckets[slab->buckets_used++], BUCKET_START_CAP,
-                           sizeof(veskdict_entry_t), NULL);
+                           sizeof(veskdict_entry_t), nullptr);
 }
 
 static void release_bucket(veskdict_t dt, veskdarray_t *bucket) {
@@ -177,7 +177,7 @@ static void index_resize(veskdict_index_s *ix, uint32_t nslots) {
 static index_slot *index_slot_of(veskdict_index_s *ix, const void *key, uint32_t hash) {
   for (uint32_t i = home_of(ix, hash); ix->slots[i].key; i = (i + 1) & ix->mask)
     if (ix->slots[i].key == key) return &ix->slots[i];
-  return NULL;
+  return nullptr;
 }
 
 /* Frees a slot, moving later slots of the probe run back into the gap. */
@@ -191,7 +191,7 @@ static void index_erase(veskdict_index_s *ix, index_slot *s) {
     ix->slots[gap] = ix->slots[j];
     gap = j;
   }
-  ix->slots[gap].key = NULL;
+  ix->slots[gap].key = nullptr;
   --ix->used;
 }
 
@@ -199,13 +199,13 @@ static void index_free(veskdict_t dt) {
   if (!dt->index) return;
   free(dt->index->slots);
   free(dt->index);
-  dt->index = NULL;
+  dt->index = nullptr;
 }
 
 /* A key of another class (or none) turns the index off. */
 static void index_turn_off(veskdict_t dt) {
   index_free(dt);
-  dt->keyclassf = NULL;
+  dt->keyclassf = nullptr;
 }
 
 /* Builds the index over every entry, if all keys are of one class. */
@@ -320,7 +320,7 @@ static veskdict_keyclassf stock_class(veskdict_hashfunp hashf, veskdict_keycmpp 
   if (hashf == veskdict_int32keyhash && cmpf == veskdict_int32keycmp) return class_int32;
   if (hashf == veskdict_uint32keyhash && cmpf == veskdict_uint32keycmp)
     return class_uint32;
-  return NULL;
+  return nullptr;
 }
 
 void veskdict_set_keyclass(veskdict_t dt, veskdict_keyclassf keyclassf) {
@@ -365,7 +365,7 @@ veskdict_t veskdict_new(uint32_t buckets, uint32_t keysize, uint32_t datasize,
   dt->keysize = keysize;
   dt->datasize = datasize;
   dt->keyclassf = stock_class(hashf, keycmpf);
-  dt->index = NULL;
+  dt->index = nullptr;
   return dt;
 }
 
@@ -397,7 +397,7 @@ void veskdict_destroy(veskdict_t *dt) {
   }
   index_free(d);
   free(d);
-  *dt = NULL;
+  *dt = nullptr;
 }
 
 static veskdarray_t *bucket_of(veskdict_t dt, const void *key) {
@@ -427,7 +427,7 @@ static void drop_entry(veskdict_t dt, veskdarray_t bucket, int64_t pos) {
 void *veskdict_rawget(veskdict_t dt, const void *key) {
   veskdarray_t bucket = *bucket_of(dt, key);
   int64_t pos = find_in(dt, bucket, key);
-  return pos < 0 ? NULL : veskdarray_get(bucket, pos, veskdict_entry_t).data;
+  return pos < 0 ? nullptr : veskdarray_get(bucket, pos, veskdict_entry_t).data;
 }
 
 static void append_to(veskdict_t dt, veskdarray_t *bucket, const void *key,

@@ -97,7 +97,7 @@ veskheap_t veskheap_new(void) {
   veskheap_t h = (veskheap_t)malloc(sizeof(struct veskheap_s));
   if (!h) vesk_fatal("[FATAL] Can't allocate heap.\n");
   /* No element callback: objects are released into the pool by the heap itself. */
-  h->objs = veskdarray_new(10, sizeof(veskobj_t), NULL);
+  h->objs = veskdarray_new(10, sizeof(veskobj_t), nullptr);
   h->marklimit = 1;
   h->marker = 0;
   h->impl = new veskheap_impl_s;
@@ -118,7 +118,7 @@ void veskheap_destroy(veskheap_t *h) {
   veskdarray_destroy(&heap->objs);
   delete heap->impl;
   free(heap);
-  *h = NULL;
+  *h = nullptr;
 }
 
 /* The rare steps of an allocation, kept out of its fast path. */
@@ -328,7 +328,7 @@ static uint16_t next_marker(uint16_t m) {
 }
 
 void veskheap_gc(struct veskvm_s *vm) {
-  veskheap_t h = vm ? vm->heap : NULL;
+  veskheap_t h = vm ? vm->heap : nullptr;
   if (!h || (uint64_t)h->objs->size < h->marklimit) return;
   h->marker = next_marker(h->marker);
   if (vm->strings) veskstrman_gc_clear(vm->strings);

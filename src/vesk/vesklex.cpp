@@ -262,7 +262,7 @@ int32_t arith_kind(char c) {
 }
 
 /* Reads one token at the current position (blanks, comments and includes
-   already handled). NULL after printing an error. */
+   already handled). nullptr after printing an error. */
 vesktok_t read_token(vesklex_file_t f) {
   uint64_t tokcol = f->col;
   uint64_t line = f->line;

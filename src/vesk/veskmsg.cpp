@@ -409,22 +409,22 @@ static int32_t name_id(struct veskvm_s *vm, const char *name) {
 /* Natives and hosts read fields and globals by name every control step: a
    probe key on the C stack finds them without making string objects. */
 veskobj_t veskmsg_tpeek(struct veskvm_s *vm, veskobj_t t, const char *key) {
-  if (!t || !veskobj_istable(t)) return NULL;
+  if (!t || !veskobj_istable(t)) return nullptr;
   union veskobj_u probe;
   memset(&probe, 0, sizeof probe);
   probe.s.hdr.type = VESKTYPE_STRING;
   probe.s.id = veskstrman_intern(vm->strings, key, 1, &probe.s.str);
-  if (!probe.s.str) return NULL;
+  if (!probe.s.str) return nullptr;
   veskobj_t k = &probe;
   veskobj_t *v = veskdict_get(t->t.value, &k, veskobj_t);
-  return v ? *v : NULL;
+  return v ? *v : nullptr;
 }
 
 veskobj_t veskmsg_global(struct veskvm_s *vm, const char *name) {
   int32_t id = name_id(vm, name);
-  if (id < 0) return NULL;
+  if (id < 0) return nullptr;
   veskobj_t *v = veskdict_get(vm->gsyms, &id, veskobj_t);
-  return v ? *v : NULL;
+  return v ? *v : nullptr;
 }
 
 int veskmsg_gset(struct veskvm_s *vm, const char *name) {

@@ -89,7 +89,7 @@ struct veskparser_s {
   FILE *out = nullptr;
   bool ownsout = false;
   vesklex_t lex = nullptr;
-  vesktok_t tok = nullptr; /* lookahead; NULL at end of input */
+  vesktok_t tok = nullptr; /* lookahead; nullptr at end of input */
   std::vector<std::unique_ptr<Chunk>> chunks;
   Chunk *chunk = nullptr;
   std::vector<SymTable> tables; /* [0] global, back() innermost function */
@@ -153,7 +153,7 @@ int kind(P p) {
 }
 
 /* Replaces the lookahead with the next token; false after a lexical error.
-   At the end of input the lookahead becomes NULL and this succeeds. */
+   At the end of input the lookahead becomes nullptr and this succeeds. */
 bool advance(P p) {
   vesklex_destroytok(&p->tok);
   p->tok = vesklex_nexttok(p->lex);

@@ -25,7 +25,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   const char *bcode_path = argv[argc - 2];
-  uint8_t *bcode = NULL;
+  uint8_t *bcode = nullptr;
   uint32_t size = 0;
   if (!veskrunner_load(bcode_path, &bcode, &size)) return 1;
   veskdebug_t dbg = veskrunner_load_debug(argv[argc - 1]);

@@ -35,9 +35,9 @@ int veskrunner_assemble_files(const char *vasm, const char *vo, const char *vdb)
     perror(vo);
     return 1;
   }
-  uint8_t *bcode = NULL;
+  uint8_t *bcode = nullptr;
   uint32_t size = 0;
-  veskdebug_t dbg = NULL;
+  veskdebug_t dbg = nullptr;
   int status = vesk_asm(vasm, &bcode, &size, &dbg) ? 1 : 0;
   if (status == 0 && !write_all(fd, bcode, size, vo)) status = 1;
   if (close(fd) != 0 && status == 0) {
@@ -54,7 +54,7 @@ int veskrunner_assemble_files(const char *vasm, const char *vo, const char *vdb)
 }
 
 int veskrunner_load(const char *path, uint8_t **buf, uint32_t *size) {
-  *buf = NULL;
+  *buf = nullptr;
   *size = 0;
   FILE *f = fopen(path, "rb");
   if (!f) {
@@ -125,7 +125,7 @@ void veskrunner_register_print(veskvm_t vm) {
 static void report_failure(const char *name, veskvm_t vm, veskdebug_t dbg) {
   int32_t off = veskvm_error_offset(vm);
   veskdebug_entry_t e =
-      off >= 0 ? veskdebug_info_get_fromoffset(dbg, (uint32_t)off) : NULL;
+      off >= 0 ? veskdebug_info_get_fromoffset(dbg, (uint32_t)off) : nullptr;
   if (e)
     fprintf(stderr, "%s: execution terminated abnormally at %s:%lu:%lu : %s\n\n", name,
             e->fname, (unsigned long)e->line, (unsigned long)e->col, veskvm_strerror(vm));

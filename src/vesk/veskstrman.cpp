@@ -129,19 +129,19 @@ static uint16_t take_id(veskstrman_t sm) {
 
 static veskid2strdata *record_of(veskstrman_t sm, uint16_t id) {
   const std::vector<veskid2strdata *> &byid = sm->index->byid;
-  return id < byid.size() ? byid[id] : NULL;
+  return id < byid.size() ? byid[id] : nullptr;
 }
 
 static void index_add(veskstrman_t sm, uint16_t id, veskid2strdata *rec) {
   std::vector<veskid2strdata *> &byid = sm->index->byid;
-  if (id >= byid.size()) byid.resize((size_t)id + 1, NULL);
+  if (id >= byid.size()) byid.resize((size_t)id + 1, nullptr);
   byid[id] = rec;
   set_id_used(sm, id, true);
   set_bit(sm->index->collectable, id, !rec->protect);
 }
 
 static void index_remove(veskstrman_t sm, uint16_t id) {
-  sm->index->byid[id] = NULL;
+  sm->index->byid[id] = nullptr;
   set_id_used(sm, id, false);
   set_bit(sm->index->collectable, id, false);
 }
@@ -161,7 +161,7 @@ veskstrman_t veskstrman_new(void) {
   veskstrman_t sm =
       (veskstrman_t)vesk_checked(calloc(1, sizeof(struct veskstrman_s)), NO_MEMORY);
   sm->str2id = veskdict_new(10, sizeof(char *), sizeof(uint16_t), veskdict_strkeyhash,
-                            veskdict_strkeycmp, NULL);
+                            veskdict_strkeycmp, nullptr);
   sm->id2str =
       veskdict_new(10, sizeof(uint16_t), sizeof(veskid2strdata *), veskdict_int16keyhash,
                    veskdict_int16keycmp, veskid2strdata_destroy);
@@ -176,25 +176,25 @@ static void free_text(const void *key, void *, void *) {
 static void end_collection(veskstrman_t sm) {
   if (sm->index) sm->index->candidates.clear();
   free(sm->gcnodes);
-  sm->gcnodes = NULL;
-  sm->gcdata = NULL;
+  sm->gcnodes = nullptr;
+  sm->gcdata = nullptr;
 }
 
 void veskstrman_destroy(veskstrman_t *sm) {
   if (!sm || !*sm) return;
   veskstrman_t m = *sm;
-  veskdict_foreach(m->str2id, free_text, NULL);
+  veskdict_foreach(m->str2id, free_text, nullptr);
   veskdict_destroy(&m->str2id);
   veskdict_destroy(&m->id2str);
   end_collection(m);
   delete m->index;
   free(m);
-  *sm = NULL;
+  *sm = nullptr;
 }
 
 uint16_t veskstrman_intern(veskstrman_t sm, const char *str, int protect,
                            const char **text) {
-  *text = NULL;
+  *text = nullptr;
   if (!str) return VESKSTRMAN_NOID;
   uint16_t found = sm->index->names.find(str, text);
   if (found != VESKSTRMAN_NOID) return found;
@@ -229,12 +229,12 @@ uint16_t veskstrman_register(veskstrman_t sm, const char *str, int protect) {
 
 const char *veskstrman_get(veskstrman_t sm, uint16_t id) {
   veskid2strdata *rec = record_of(sm, id);
-  return rec ? rec->str : NULL;
+  return rec ? rec->str : nullptr;
 }
 
 /* Links nodes[lo, hi) into a balanced tree and returns its root. */
 static veskidtree *build_balanced(veskidtree *nodes, size_t lo, size_t hi) {
-  if (lo >= hi) return NULL;
+  if (lo >= hi) return nullptr;
   size_t mid = lo + (hi - lo) / 2;
   nodes[mid].left = build_balanced(nodes, lo, mid);
   nodes[mid].right = build_balanced(nodes, mid + 1, hi);
@@ -327,8 +327,8 @@ static void print_str_entry(const void *key, void *data, void *) {
 
 void veskstrman_print(veskstrman_t sm) {
   printf("ID -> STRING (%u elements)\n", sm->id2str->size);
-  veskdict_foreach(sm->id2str, print_id_entry, NULL);
+  veskdict_foreach(sm->id2str, print_id_entry, nullptr);
   printf("STRING -> ID (%u elements)\n", sm->str2id->size);
-  veskdict_foreach(sm->str2id, print_str_entry, NULL);
+  veskdict_foreach(sm->str2id, print_str_entry, nullptr);
   printf("\n");
 }

@@ -67,7 +67,7 @@ static uint32_t table_key_class(const void *key, uint32_t *hash) {
 
 static veskdict_t new_table_dict(void) {
   veskdict_t d = veskdict_new(10, sizeof(veskobj_t), sizeof(veskobj_t),
-                              veskobj_table_hash, veskobj_table_keycmp, NULL);
+                              veskobj_table_hash, veskobj_table_keycmp, nullptr);
   veskdict_set_keyclass(d, table_key_class);
   return d;
 }
@@ -75,7 +75,8 @@ static veskdict_t new_table_dict(void) {
 void veskobj_init(veskobj_t o, uint16_t type) {
   o->o.type = type;
   if (type == VESKTYPE_TABLE) o->t.value = new_table_dict();
-  if (type == VESKTYPE_CLOSURE) o->c.actrec = veskdarray_new(1, sizeof(veskobj_t), NULL);
+  if (type == VESKTYPE_CLOSURE)
+    o->c.actrec = veskdarray_new(1, sizeof(veskobj_t), nullptr);
 }
 
 void veskobj_release(veskobj_t o) {
@@ -94,7 +95,7 @@ void veskobj_destroy(veskobj_t *o) {
   if (!o || !*o) return;
   veskobj_release(*o);
   free(*o);
-  *o = NULL;
+  *o = nullptr;
 }
 
 /*
@@ -205,7 +206,7 @@ veskobj_t veskobj_deepcopy(const veskobj_t o, veskobj_makef make, void *params) 
 }
 
 veskobj_t veskobj_iclone(const veskobj_t o) {
-  return veskobj_deepcopy(o, make_free_object, NULL);
+  return veskobj_deepcopy(o, make_free_object, nullptr);
 }
 
 void veskobj_idestroy(veskobj_t *o) {
@@ -231,7 +232,7 @@ void veskobj_idestroy(veskobj_t *o) {
     }
     veskobj_destroy(&x);
   }
-  *o = NULL;
+  *o = nullptr;
 }
 
 /*
