@@ -5,7 +5,7 @@
 # robots, the editor window's tabs, the state trees of a robot selected in
 # the view and where the two windows lie; run_case.sh compares the report
 # with the expected one.
-if(NOT VESK_ARGOS_STANDIN AND ARGOS_QTOPENGL_FOUND AND TARGET vesk_qt_gui)
+if(NOT VESK_ARGOS_STANDIN AND ARGOS_QTOPENGL_FOUND)
   set(ARGOS_GUI_DIR ${CMAKE_CURRENT_SOURCE_DIR}/argos/gui)
 
   # The probe is a plug-in of its own, alone in its directory, which joins

@@ -3,54 +3,48 @@
 # e2e/debugger (end-to-end tests through e2e/run_case.sh).
 set(DBG_CASES ${CMAKE_CURRENT_SOURCE_DIR}/e2e/debugger)
 
-if(TARGET veskdbg AND TARGET veskcompiler)
-  vesk_unit_test(test_debugger
-    SOURCES unit/test_debugger.cpp ${CMAKE_SOURCE_DIR}/src/vesk/veskdbgcli.cpp
-    LIBS veskcompiler veskdbg)
-endif()
+vesk_unit_test(test_debugger
+  SOURCES unit/test_debugger.cpp ${CMAKE_SOURCE_DIR}/src/vesk/veskdbgcli.cpp
+  LIBS veskcompiler veskdbg)
 
-if(TARGET vskdbg)
-  set(DBG $<TARGET_FILE:vskdbg>)
-  set(DBG_RUN ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run_case.sh -s ${DBG}=vskdbg)
+set(DBG $<TARGET_FILE:vskdbg>)
+set(DBG_RUN ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run_case.sh -s ${DBG}=vskdbg)
 
-  # debugger_session(NAME COMMANDS MERGE ARGS...): vskdbg ARGS reading
-  # e2e/debugger/COMMANDS.cmd, compared with e2e/debugger/NAME.*; with MERGE
-  # on, standard error joins standard output so that the expected transcript
-  # shows messages in the order they came. Every program and command file
-  # of the directory is available.
-  file(GLOB dbg_inputs CONFIGURE_DEPENDS ${DBG_CASES}/*.vsk ${DBG_CASES}/*.cmd)
-  list(TRANSFORM dbg_inputs PREPEND "-i;")
-  function(debugger_session name commands merge)
-    set(redirect "")
-    if(merge)
-      set(redirect "2>&1")
-    endif()
-    add_test(NAME e2e_vskdbg_${name}
-      COMMAND ${DBG_RUN} ${dbg_inputs} ${DBG_CASES}/${name}
-      -- sh -c "exec \"$0\" \"$@\" <${commands}.cmd ${redirect}" ${DBG} ${ARGN})
-  endfunction()
-
-  debugger_session(breakpoints breakpoints ON calls.vsk)
-  debugger_session(stepping stepping ON calls.vsk)
-  debugger_session(error error OFF fail.vsk)
-  debugger_session(include include ON shapes.vsk)
-  debugger_session(syntax_error breakpoints OFF broken.vsk)
-
-  # The bytecode and debug files that vsk build writes, debugged as a pair,
-  # and without the debug file.
-  if(TARGET vsk)
-    set(build_calls "\"$0\" build calls.vsk && exec \"$1\"")
-    add_test(NAME e2e_vskdbg_commands
-      COMMAND ${DBG_RUN} -s $<TARGET_FILE:vsk>=vsk ${dbg_inputs} ${DBG_CASES}/commands
-      -- sh -c "${build_calls} calls.vo calls.vdb <commands.cmd 2>&1"
-      $<TARGET_FILE:vsk> ${DBG})
-    add_test(NAME e2e_vskdbg_nodebug
-      COMMAND ${DBG_RUN} -s $<TARGET_FILE:vsk>=vsk ${dbg_inputs} ${DBG_CASES}/nodebug
-      -- sh -c "${build_calls} calls.vo none.vdb <nodebug.cmd"
-      $<TARGET_FILE:vsk> ${DBG})
+# debugger_session(NAME COMMANDS MERGE ARGS...): vskdbg ARGS reading
+# e2e/debugger/COMMANDS.cmd, compared with e2e/debugger/NAME.*; with MERGE
+# on, standard error joins standard output so that the expected transcript
+# shows messages in the order they came. Every program and command file
+# of the directory is available.
+file(GLOB dbg_inputs CONFIGURE_DEPENDS ${DBG_CASES}/*.vsk ${DBG_CASES}/*.cmd)
+list(TRANSFORM dbg_inputs PREPEND "-i;")
+function(debugger_session name commands merge)
+  set(redirect "")
+  if(merge)
+    set(redirect "2>&1")
   endif()
+  add_test(NAME e2e_vskdbg_${name}
+    COMMAND ${DBG_RUN} ${dbg_inputs} ${DBG_CASES}/${name}
+    -- sh -c "exec \"$0\" \"$@\" <${commands}.cmd ${redirect}" ${DBG} ${ARGN})
+endfunction()
 
-  add_test(NAME e2e_vskdbg_usage COMMAND ${DBG_RUN} ${DBG_CASES}/usage -- ${DBG})
-  add_test(NAME e2e_vskdbg_missing
-    COMMAND ${DBG_RUN} ${DBG_CASES}/missing -- ${DBG} nosuch.vo nosuch.vdb)
-endif()
+debugger_session(breakpoints breakpoints ON calls.vsk)
+debugger_session(stepping stepping ON calls.vsk)
+debugger_session(error error OFF fail.vsk)
+debugger_session(include include ON shapes.vsk)
+debugger_session(syntax_error breakpoints OFF broken.vsk)
+
+# The bytecode and debug files that vsk build writes, debugged as a pair,
+# and without the debug file.
+set(build_calls "\"$0\" build calls.vsk && exec \"$1\"")
+add_test(NAME e2e_vskdbg_commands
+  COMMAND ${DBG_RUN} -s $<TARGET_FILE:vsk>=vsk ${dbg_inputs} ${DBG_CASES}/commands
+  -- sh -c "${build_calls} calls.vo calls.vdb <commands.cmd 2>&1"
+  $<TARGET_FILE:vsk> ${DBG})
+add_test(NAME e2e_vskdbg_nodebug
+  COMMAND ${DBG_RUN} -s $<TARGET_FILE:vsk>=vsk ${dbg_inputs} ${DBG_CASES}/nodebug
+  -- sh -c "${build_calls} calls.vo none.vdb <nodebug.cmd"
+  $<TARGET_FILE:vsk> ${DBG})
+
+add_test(NAME e2e_vskdbg_usage COMMAND ${DBG_RUN} ${DBG_CASES}/usage -- ${DBG})
+add_test(NAME e2e_vskdbg_missing
+  COMMAND ${DBG_RUN} ${DBG_CASES}/missing -- ${DBG} nosuch.vo nosuch.vdb)

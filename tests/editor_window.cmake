@@ -4,11 +4,12 @@
 # argos_gui.cmake). The user functions find the robots in the ARGoS API's
 # space, where the stand-in's entity wiring enters them.
 find_package(Qt5 QUIET COMPONENTS Test Widgets)
-if(TARGET vskeditlib AND Qt5Test_FOUND)
+if(Qt5Test_FOUND)
   vesk_gui_test(test_editor_window
     SOURCES unit/test_editor_window.cpp unit/test_vskedit_window.cpp
     LIBS vskeditlib)
-  if(TARGET argos3plugin_simulator_vesk_qt)
+  # Only the stand-in builds the user functions as a library of their own.
+  if(VESK_ARGOS_STANDIN)
     vesk_gui_test(test_vesk_qt_user_functions
       SOURCES unit/test_vesk_qt_user_functions.cpp support/standin_wiring.cpp
       LIBS vskeditlib argos3plugin_simulator_vesk_qt)

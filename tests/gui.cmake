@@ -1,6 +1,6 @@
 # Tests of the simulator GUI widgets (editor, highlighter, state tree models).
 find_package(Qt5 QUIET COMPONENTS Test)
-if(TARGET vesk_qt_widgets AND Qt5Test_FOUND)
+if(Qt5Test_FOUND)
   vesk_gui_test(test_gui
     SOURCES unit/test_gui_editor.cpp unit/test_gui_statetree.cpp
     LIBS vesk_qt_widgets argos3plugin_simulator_vesk vesk)

@@ -1,11 +1,9 @@
 # Swarm communication: wire encoding, message queues and dispatch,
 # neighbours, swarms, virtual stigmergy, and whole swarm behaviours run
 # through the harness with scripts compiled from tests/data/swarm.
-if(TARGET veskcompiler AND TARGET veskdbg)
-  vesk_unit_test(test_swarm
-    SOURCES unit/test_swarm_wire.cpp unit/test_swarm_queues.cpp unit/test_swarm_scripts.cpp
-            unit/test_swarm_replication.cpp
-    LIBS vesktestsupport)
-  target_compile_definitions(test_swarm PRIVATE
-    VESK_SWARM_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/swarm")
-endif()
+vesk_unit_test(test_swarm
+  SOURCES unit/test_swarm_wire.cpp unit/test_swarm_queues.cpp unit/test_swarm_scripts.cpp
+          unit/test_swarm_replication.cpp
+  LIBS vesktestsupport)
+target_compile_definitions(test_swarm PRIVATE
+  VESK_SWARM_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/swarm")

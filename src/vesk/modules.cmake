@@ -9,7 +9,7 @@ set(VESK_RUNTIME_MODULES
   veskmath veskstring veskio)
 
 # libveskdbg: debug information, assembler and disassembler, the runner.
-set(VESK_DBG_MODULES veskdebug veskasm veskrunner)
+set(VESK_DBG_MODULES veskdebug veskasm vesktools)
 
 # veskcompiler: lexer and compiler, building in memory, the static checker.
 set(VESK_COMPILER_MODULES vesklex veskparser veskbuild veskcheck)

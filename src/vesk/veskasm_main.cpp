@@ -1,7 +1,7 @@
 /*
  * vskasm: assembles a listing into a bytecode file and a debug file.
  */
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <stdio.h>
 
@@ -12,5 +12,5 @@ int main(int argc, char **argv) {
             prog);
     return 0;
   }
-  return veskrunner_assemble_files(argv[1], argv[2], argv[3]);
+  return vesktools_assemble_files(argv[1], argv[2], argv[3]);
 }

@@ -8,7 +8,7 @@
 #include "veskbuild.h"
 #include "veskasm.h"
 #include "veskparser.h"
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -87,7 +87,7 @@ int veskbuild_files(const char *source) {
   int32_t parsed = veskparser_parse(p);
   veskparser_destroy(&p);
   if (parsed != PARSE_OK) return 1;
-  return veskrunner_assemble_files(vasm.c_str(), vo.c_str(), vdb.c_str());
+  return vesktools_assemble_files(vasm.c_str(), vo.c_str(), vdb.c_str());
 }
 
 int veskbuild_write(const char *vo, const char *vdb, const uint8_t *bcode, uint32_t size,

@@ -11,7 +11,7 @@
  * `next` ignores frames deeper than the one it started in.
  */
 #include "veskdbgcli.h"
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <limits.h>
 #include <stdarg.h>
@@ -251,7 +251,7 @@ static bool load_program(veskdbgcli_t s) {
   s->builtins.clear();
   s->vm = veskvm_new(1);
   if (veskvm_set_bcode(s->vm, s->bcode, s->size) != VESKVM_STATE_READY) return false;
-  veskrunner_register_print(s->vm);
+  vesktools_register_print(s->vm);
   veskdict_foreach(s->vm->gsyms, remember_builtin, s);
   return true;
 }

@@ -2,7 +2,7 @@
  * vskdeasm: writes a bytecode file as a listing annotated from its debug file.
  */
 #include "veskasm.h"
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,9 +16,9 @@ int main(int argc, char **argv) {
   }
   uint8_t *bcode = nullptr;
   uint32_t size = 0;
-  if (!veskrunner_load(argv[1], &bcode, &size)) return 1;
+  if (!vesktools_load(argv[1], &bcode, &size)) return 1;
   /* Without debug information the listing simply has no annotations. */
-  veskdebug_t dbg = veskrunner_load_debug(argv[2]);
+  veskdebug_t dbg = vesktools_load_debug(argv[2]);
   int status = vesk_deasm(bcode, size, dbg, argv[3]);
   free(bcode);
   veskdebug_destroy(&dbg);

@@ -2,7 +2,7 @@
  * vskrun: runs a bytecode file on the console with a print function,
  * optionally dumping the VM before every instruction.
  */
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -27,9 +27,9 @@ int main(int argc, char **argv) {
   const char *bcode_path = argv[argc - 2];
   uint8_t *bcode = nullptr;
   uint32_t size = 0;
-  if (!veskrunner_load(bcode_path, &bcode, &size)) return 1;
-  veskdebug_t dbg = veskrunner_load_debug(argv[argc - 1]);
-  int status = veskrunner_run(bcode_path, bcode, size, dbg, trace);
+  if (!vesktools_load(bcode_path, &bcode, &size)) return 1;
+  veskdebug_t dbg = vesktools_load_debug(argv[argc - 1]);
+  int status = vesktools_run(bcode_path, bcode, size, dbg, trace);
   free(bcode);
   veskdebug_destroy(&dbg);
   return status;

@@ -45,7 +45,7 @@ must cmake --install "$build" --prefix "$prefix"
 
 for f in bin/vsk bin/vskparse bin/vskasm bin/vskdeasm bin/vskrun \
   lib/libvesk.so lib/libveskdbg.so lib/libveskcompiler.a \
-  include/vesk/veskdefs.h include/vesk/veskvm.h include/vesk/veskrunner.h \
+  include/vesk/veskdefs.h include/vesk/veskvm.h include/vesk/vesktools.h \
   lib/pkgconfig/vesk.pc lib/cmake/Vesk/VeskConfig.cmake \
   lib/cmake/Vesk/VeskConfigVersion.cmake lib/cmake/Vesk/VeskTargets.cmake; do
   [ -e "$prefix/$f" ] || fail "not installed: $f"
@@ -72,7 +72,7 @@ export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 [ "$(pkg-config --modversion vesk)" != "" ] || fail "pkg-config does not know vesk"
 # shellcheck disable=SC2046,SC2086
 must cc -std=c11 -Wall -Wextra -Werror $flags -o "$work/pc_host" \
-  "$src/examples/embed/embed_host.c" $(pkg-config --cflags --libs vesk) \
+  "$src/examples/embed/embed_host_main.c" $(pkg-config --cflags --libs vesk) \
   -Wl,-rpath,"$prefix/lib"
 compare pkgconfig_c 0 "$expect/embed_c.out" "$work/pc_host" "$work/controller.vo"
 

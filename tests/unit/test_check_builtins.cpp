@@ -9,7 +9,7 @@
 
 #include "sim_efootbot_devices.h"
 #include "veskcheck.h"
-#include "veskrunner.h"
+#include "vesktools.h"
 #include "veskstrman.h"
 
 #include <set>
@@ -67,7 +67,7 @@ std::set<std::string> ConsoleGlobals() {
   veskvm_t tVM = veskvm_new(1);
   veskvm_set_bcode(tVM, cScript.code().data(),
                    static_cast<uint32_t>(cScript.code().size()));
-  veskrunner_register_print(tVM);
+  vesktools_register_print(tVM);
   std::set<std::string> setNames = GlobalNames(tVM);
   veskvm_destroy(&tVM);
   return setNames;

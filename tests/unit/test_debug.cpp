@@ -5,7 +5,7 @@
  */
 #include "toolchain_util.h"
 
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <cstring>
 #include <tuple>
@@ -325,7 +325,7 @@ TEST_F(WithVM, NativeClosureCallRunsNoFurtherInstruction) {
 TEST_F(WithVM, PrintWritesEveryArgumentTypeAndANewline) {
   load("!2\n'a\n'print\n\tnop\n\tpushs 1\n\tgload\n\tpushs 0\n\tpushi 1\n\tpushf 2.5\n"
        "\tpushnil\n\tpusht\n\tpushcn 17\n\tdone\n");
-  veskrunner_register_print(vm);
+  vesktools_register_print(vm);
   for (int i = 0; i < 8; ++i)
     ASSERT_EQ(veskvm_step(vm), VESKVM_STATE_READY);
   veskvm_pushc(vm, 3, 0);

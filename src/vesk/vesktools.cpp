@@ -3,7 +3,7 @@
  * files, gives the script a print function, steps the VM (optionally
  * tracing) and reports the end of the run with the failing source position.
  */
-#include "veskrunner.h"
+#include "vesktools.h"
 #include "veskasm.h"
 
 #include <errno.h>
@@ -27,7 +27,7 @@ static bool write_all(int fd, const uint8_t *buf, uint32_t size, const char *pat
   return true;
 }
 
-int veskrunner_assemble_files(const char *vasm, const char *vo, const char *vdb) {
+int vesktools_assemble_files(const char *vasm, const char *vo, const char *vdb) {
   /* The bytecode file is emptied first, so a failed assembly leaves no stale
    * code behind; without it there is nothing worth assembling. */
   int fd = open(vo, O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -53,7 +53,7 @@ int veskrunner_assemble_files(const char *vasm, const char *vo, const char *vdb)
   return status;
 }
 
-int veskrunner_load(const char *path, uint8_t **buf, uint32_t *size) {
+int vesktools_load(const char *path, uint8_t **buf, uint32_t *size) {
   *buf = nullptr;
   *size = 0;
   FILE *f = fopen(path, "rb");
@@ -96,13 +96,13 @@ int veskrunner_load(const char *path, uint8_t **buf, uint32_t *size) {
   return 1;
 }
 
-veskdebug_t veskrunner_load_debug(const char *path) {
+veskdebug_t vesktools_load_debug(const char *path) {
   veskdebug_t dbg = veskdebug_new();
   if (!veskdebug_fromfile(dbg, path)) perror(path);
   return dbg;
 }
 
-int veskrunner_print(veskvm_t vm) {
+int vesktools_print(veskvm_t vm) {
   int64_t n = veskvm_lnum(vm);
   for (int64_t i = 1; i <= n; ++i) {
     veskobj_t o = veskvm_checkarg(vm, (uint32_t)i);
@@ -114,9 +114,9 @@ int veskrunner_print(veskvm_t vm) {
   return veskvm_ret0(vm);
 }
 
-void veskrunner_register_print(veskvm_t vm) {
+void vesktools_register_print(veskvm_t vm) {
   veskvm_pushs(vm, veskstrman_register(vm->strings, "print", 1));
-  uint32_t fid = veskvm_function_register(vm, veskrunner_print);
+  uint32_t fid = veskvm_function_register(vm, vesktools_print);
   veskvm_pushc(vm, (int32_t)fid, 0);
   veskvm_gstore(vm);
 }
@@ -134,11 +134,11 @@ static void report_failure(const char *name, veskvm_t vm, veskdebug_t dbg) {
             name, off, veskvm_strerror(vm));
 }
 
-int veskrunner_run(const char *name, const uint8_t *bcode, uint32_t size, veskdebug_t dbg,
+int vesktools_run(const char *name, const uint8_t *bcode, uint32_t size, veskdebug_t dbg,
                    int trace) {
   veskvm_t vm = veskvm_new(1);
   veskvm_set_bcode(vm, bcode, size);
-  veskrunner_register_print(vm);
+  vesktools_register_print(vm);
   if (trace) {
     do {
       veskdebug_stack_dump(vm, 1, stdout);

@@ -8,7 +8,7 @@
  */
 #include "veskbuild.h"
 #include "veskcheck.h"
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -33,7 +33,7 @@ static int run(const char *source, int trace) {
   veskdebug_t dbg = NULL;
   int status = 1;
   if (veskbuild_memory(source, &bcode, &size, &dbg))
-    status = veskrunner_run(source, bcode, size, dbg, trace);
+    status = vesktools_run(source, bcode, size, dbg, trace);
   free(bcode);
   veskdebug_destroy(&dbg);
   return status;

@@ -1,5 +1,5 @@
 /*
- * Embedding Vesk in a C++ program: like embed_host.c, but it loads the files
+ * Embedding Vesk in a C++ program: like embed_host_main.c, but it loads the files
  * with the debug library, so that a script error is reported at its source
  * position. After two good calls it calls step with a string, which the
  * script cannot add to a number.
@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "veskrunner.h"
+#include "vesktools.h"
 #include "veskvm.h"
 
 namespace {
@@ -62,9 +62,9 @@ int main(int argc, char **argv) {
   }
   uint8_t *raw = nullptr;
   uint32_t size = 0;
-  if (!veskrunner_load(argv[1], &raw, &size)) return 1;
+  if (!vesktools_load(argv[1], &raw, &size)) return 1;
   Buffer bcode(raw, &free); /* must outlive the VM, so it is declared first */
-  Debug dbg(veskrunner_load_debug(argv[2]));
+  Debug dbg(vesktools_load_debug(argv[2]));
   Vm vm(veskvm_new(7));
   if (veskvm_set_bcode(vm.get(), bcode.get(), size) != VESKVM_STATE_READY ||
       veskvm_register_global_function(vm.get(), "sense", sense) != VESKVM_STATE_READY ||

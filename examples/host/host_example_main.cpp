@@ -1,17 +1,15 @@
 /*
- * A minimal host of the Vesk VM. It builds the bytecode of this script in
- * memory (string table, prologue, main part and one function):
+ * A minimal host of the Vesk VM: compiles a script in memory (fact.vsk
+ * beside this file, or the script given as argument), registers a native
+ * print, runs the script's top level to its end, then calls the script
+ * function fact by name from the host and prints what it returned.
  *
- *   function fact(n) { if (n <= 1) return 1; return n * fact(n - 1); }
- *   print("fact(10) = ", fact(10))
- *
- * registers a native print, runs the main part to its end, then calls the
- * script function fact by name from the host and prints what it returned.
+ *   vesk_host_example examples/host/fact.vsk
  */
 #include <cstdio>
-#include <vector>
+#include <cstdlib>
 
-#include "bcode_builder.h"
+#include "veskbuild.h"
 #include "veskvm.h"
 
 namespace {
@@ -39,23 +37,6 @@ int host_print(veskvm_t vm) {
   return veskvm_ret0(vm);
 }
 
-std::vector<uint8_t> script() {
-  using I = veskvm_instr;
-  BcodeBuilder b;
-  b.fun("fact", "fact").op(I::VESKVM_INSTR_NOP);
-  b.gload("print").pushs("fact(10) = ").gload("fact").pushi(10).call(1).call(2);
-  b.op(I::VESKVM_INSTR_DONE);
-  b.label("fact")
-      .lload(1)
-      .pushi(1)
-      .op(I::VESKVM_INSTR_LTE)
-      .op(I::VESKVM_INSTR_JUMPZ, "rec");
-  b.pushi(1).op(I::VESKVM_INSTR_RET1);
-  b.label("rec").lload(1).gload("fact").lload(1).pushi(1).op(I::VESKVM_INSTR_SUB).call(1);
-  b.op(I::VESKVM_INSTR_MUL).op(I::VESKVM_INSTR_RET1);
-  return b.build();
-}
-
 int fail(veskvm_t vm) {
   fprintf(stderr, "error at bytecode offset %d: %s\n", veskvm_error_offset(vm),
           veskvm_strerror(vm));
@@ -64,12 +45,17 @@ int fail(veskvm_t vm) {
 
 } // namespace
 
-int main() {
-  std::vector<uint8_t> code = script(); /* must outlive the VM */
+int main(int argc, char **argv) {
+  uint8_t *code = nullptr; /* must outlive the VM */
+  uint32_t size = 0;
+  veskdebug_t dbg = nullptr;
+  if (!veskbuild_memory(argc > 1 ? argv[1] : "fact.vsk", &code, &size, &dbg)) {
+    if (dbg) veskdebug_destroy(&dbg);
+    return 1; /* the compiler has said why */
+  }
   veskvm_t vm = veskvm_new(1);
   int status = 0;
-  if (veskvm_set_bcode(vm, code.data(), static_cast<uint32_t>(code.size())) !=
-      VESKVM_STATE_READY) {
+  if (veskvm_set_bcode(vm, code, size) != VESKVM_STATE_READY) {
     status = fail(vm);
   } else {
     veskvm_register_global_function(vm, "print", host_print);
@@ -86,5 +72,7 @@ int main() {
     }
   }
   veskvm_destroy(&vm);
+  veskdebug_destroy(&dbg);
+  free(code);
   return status;
 }

@@ -31,7 +31,7 @@
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_actuator.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_sensor.h>
 #include "veskparser.h"
-#include "veskrunner.h"
+#include "vesktools.h"
 
 namespace {
 
@@ -84,7 +84,7 @@ bool Build(const std::filesystem::path &c_dir, bool b_listening) {
   const bool bParsed = veskparser_parse(tParser) == PARSE_OK;
   veskparser_destroy(&tParser);
   return bParsed &&
-         veskrunner_assemble_files(strVasm.c_str(), (c_dir / "bench.vo").c_str(),
+         vesktools_assemble_files(strVasm.c_str(), (c_dir / "bench.vo").c_str(),
                                    (c_dir / "bench.vdb").c_str()) == 0;
 }
 

@@ -6,7 +6,7 @@
  */
 #include "veskbuild.h"
 #include "veskdbgcli.h"
-#include "veskrunner.h"
+#include "vesktools.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -29,8 +29,8 @@ int main(int argc, char **argv) {
   veskdebug_t dbg = NULL;
   bool loaded;
   if (argc == 3) {
-    loaded = veskrunner_load(name, &bcode, &size);
-    if (loaded) dbg = veskrunner_load_debug(argv[2]);
+    loaded = vesktools_load(name, &bcode, &size);
+    if (loaded) dbg = vesktools_load_debug(argv[2]);
   } else {
     loaded = veskbuild_memory(name, &bcode, &size, &dbg);
   }
