@@ -84,8 +84,9 @@ CWorld::CWorld(const SExperiment &s_experiment)
              s_experiment.ArenaCenter, s_experiment.Walls) {
   // As in ARGoS: the "argos" category holds the experiment's seed, from
   // which the controllers seed their robots' generators.
-  if (!argos::CRandom::CreateCategory("argos", s_experiment.RandomSeed))
-    argos::CRandom::SetSeedOf("argos", s_experiment.RandomSeed);
+  m_bOwnsRandomCategory =
+      argos::CRandom::CreateCategory("argos", s_experiment.RandomSeed);
+  if (!m_bOwnsRandomCategory) argos::CRandom::SetSeedOf("argos", s_experiment.RandomSeed);
   for (const SRobotSpec &sSpec : s_experiment.Robots)
     AddRobot(sSpec, s_experiment.Controllers.at(sSpec.ControllerId).Node());
 }
@@ -99,6 +100,8 @@ CWorld::~CWorld() {
     }
   }
   m_vecBodies.clear();
+  // As the simulator does when it ends: the category goes with the world.
+  if (m_bOwnsRandomCategory) argos::CRandom::RemoveCategory("argos");
   LOG.Flush();
   LOGERR.Flush();
 }

@@ -81,6 +81,8 @@ private:
   CRABMedium m_cMedium;
   uint64_t m_unClock = 0;
   bool m_bAnyCamera = false;
+  // This world created the random number category "argos" (and removes it).
+  bool m_bOwnsRandomCategory = false;
 };
 
 } // namespace vesksim

@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArithCase{"pow", false, 2, false, 3, VESKVM_INSTR_POW, true, 8},
         ArithCase{"sub", false, 3, true, 0.5f, VESKVM_INSTR_SUB, true, 2.5},
         ArithCase{"mul", false, -4, false, 6, VESKVM_INSTR_MUL, false, -24}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &param_info) { return std::string(param_info.param.name); });
 
 TEST_F(VmTest, IntegerArithmeticWraps) {
   BcodeBuilder b;
