@@ -1,4 +1,6 @@
-// Test-side wiring of entities and the simulated space.
+/*
+ * Test-side wiring of entities and the simulated space.
+ */
 #include "standin_wiring.h"
 
 namespace argos {

@@ -1,8 +1,10 @@
-// Test-side access to the ARGoS stand-in's entities and space: attaching a
-// controller to a robot entity and entering entities into the simulated
-// space, which the simulator itself does in ARGoS. Not part of the ARGoS
-// API; the stand-in's entity and space classes let this class in (it keeps
-// the name they befriend). Built only where the stand-in is.
+/*
+ * Test-side access to the ARGoS stand-in's entities and space: attaching a
+ * controller to a robot entity and entering entities into the simulated
+ * space, which the simulator itself does in ARGoS. Not part of the ARGoS
+ * API; the stand-in's entity and space classes let this class in (it keeps
+ * the name they befriend). Built only where the stand-in is.
+ */
 #ifndef VESK_TEST_STANDIN_WIRING_H
 #define VESK_TEST_STANDIN_WIRING_H
 

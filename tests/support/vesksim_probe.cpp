@@ -1,4 +1,6 @@
-// The headless world's test controller.
+/*
+ * The headless world's test controller.
+ */
 #include "vesksim_probe.h"
 #include <argos3/core/utility/string_utilities.h>
 #include <argos3/plugins/robots/foot-bot/control_interface/ci_footbot_proximity_sensor.h>

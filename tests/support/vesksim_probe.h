@@ -1,7 +1,9 @@
-// A small controller for the headless world's tests: it announces its
-// numeric id and step over the radio from Init on, drives at the wheel
-// speeds (or flies to the target) of its parameters, lights its LEDs red,
-// enables its camera, and records what its sensors gave it at every step.
+/*
+ * A small controller for the headless world's tests: it announces its
+ * numeric id and step over the radio from Init on, drives at the wheel
+ * speeds (or flies to the target) of its parameters, lights its LEDs red,
+ * enables its camera, and records what its sensors gave it at every step.
+ */
 #ifndef VESKSIM_PROBE_H
 #define VESKSIM_PROBE_H
 

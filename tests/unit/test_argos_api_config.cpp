@@ -1,4 +1,6 @@
-// ARGoS stand-in: XML configuration access and its errors.
+/*
+ * ARGoS stand-in: XML configuration access and its errors.
+ */
 #include <gtest/gtest.h>
 
 #include <argos3/core/utility/configuration/argos_configuration.h>

@@ -1,6 +1,8 @@
-// The ARGoS control API as the plug-in relies on it (controller factory,
-// device look-up; the same assertions hold for ARGoS and its stand-in), and
-// the headless world's robot devices and harness built on it.
+/*
+ * The ARGoS control API as the plug-in relies on it (controller factory,
+ * device look-up; the same assertions hold for ARGoS and its stand-in), and
+ * the headless world's robot devices and harness built on it.
+ */
 #include <gtest/gtest.h>
 
 #include "thrown_text.h"

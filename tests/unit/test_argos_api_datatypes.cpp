@@ -1,5 +1,7 @@
-// ARGoS stand-in: byte arrays, angles, vectors, quaternions, colours,
-// exceptions and logs.
+/*
+ * ARGoS stand-in: byte arrays, angles, vectors, quaternions, colours,
+ * exceptions and logs.
+ */
 #include <gtest/gtest.h>
 
 #include "thrown_text.h"

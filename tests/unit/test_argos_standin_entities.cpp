@@ -1,6 +1,8 @@
-// The ARGoS stand-in's entities and space: robot entities with their
-// components, and the test-side wiring that enters robots into the space
-// the way the simulator does.
+/*
+ * The ARGoS stand-in's entities and space: robot entities with their
+ * components, and the test-side wiring that enters robots into the space
+ * the way the simulator does.
+ */
 #include <gtest/gtest.h>
 
 #include "thrown_text.h"

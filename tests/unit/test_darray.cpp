@@ -1,4 +1,6 @@
-// Dynamic array: capacity growth and shrinking, slot opening, callbacks, sort.
+/*
+ * Dynamic array: capacity growth and shrinking, slot opening, callbacks, sort.
+ */
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,4 +1,6 @@
-// Dictionary: bucket choice and order, replacement, removal, stock hashes.
+/*
+ * Dictionary: bucket choice and order, replacement, removal, stock hashes.
+ */
 #include <gtest/gtest.h>
 
 #include <string>

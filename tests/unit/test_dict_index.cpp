@@ -1,5 +1,7 @@
-// Dictionary lookup index: large dictionaries keep exactly the contents,
-// lookups and walking order of plain bucket dictionaries.
+/*
+ * Dictionary lookup index: large dictionaries keep exactly the contents,
+ * lookups and walking order of plain bucket dictionaries.
+ */
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,4 +1,6 @@
-// Heap and collector: thresholds, roots, cycles, strings, deep structures.
+/*
+ * Heap and collector: thresholds, roots, cycles, strings, deep structures.
+ */
 #include <gtest/gtest.h>
 
 #include <string>

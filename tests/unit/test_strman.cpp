@@ -1,4 +1,6 @@
-// String manager: interning, protection, mark-and-prune, id reuse after wrap.
+/*
+ * String manager: interning, protection, mark-and-prune, id reuse after wrap.
+ */
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,4 +1,6 @@
-// Values: ordering, equality, hashing, table keys and deep copies.
+/*
+ * Values: ordering, equality, hashing, table keys and deep copies.
+ */
 #include <gtest/gtest.h>
 
 #include <math.h>

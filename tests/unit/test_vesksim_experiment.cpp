@@ -1,5 +1,7 @@
-// vesksim's experiment parser: what it reads from an .argos file, the
-// placement of distributed robots, and its errors.
+/*
+ * vesksim's experiment parser: what it reads from an .argos file, the
+ * placement of distributed robots, and its errors.
+ */
 #include <gtest/gtest.h>
 
 #include "sim_experiment.h"

@@ -1,6 +1,8 @@
-// vesksim's world: radio medium, kinematics, collisions, proximity ring,
-// camera, flight, battery and the spatial grid, on hand-placed robots
-// driven by the probe controller.
+/*
+ * vesksim's world: radio medium, kinematics, collisions, proximity ring,
+ * camera, flight, battery and the spatial grid, on hand-placed robots
+ * driven by the probe controller.
+ */
 #include <gtest/gtest.h>
 
 #include "sim_grid.h"
