@@ -30,8 +30,7 @@
 #include <argos3/plugins/robots/generic/control_interface/ci_differential_steering_actuator.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_actuator.h>
 #include <argos3/plugins/robots/generic/control_interface/ci_range_and_bearing_sensor.h>
-#include "veskparser.h"
-#include "vesktools.h"
+#include "veskbuild.h"
 
 namespace {
 
@@ -75,17 +74,7 @@ private:
 bool Build(const std::filesystem::path &c_dir, bool b_listening) {
   const std::string strSource = (c_dir / "bench.vsk").string();
   std::ofstream(strSource) << "listening = " << (b_listening ? 1 : 0) << SCRIPT;
-  std::string strVasm = (c_dir / "bench.vasm").string();
-  char pchProg[] = "bench_vesksim";
-  char *apchArgv[] = {pchProg, const_cast<char *>(strSource.c_str()), strVasm.data(),
-                      nullptr};
-  veskparser_t tParser = veskparser_new(3, apchArgv);
-  if (tParser == nullptr) return false;
-  const bool bParsed = veskparser_parse(tParser) == PARSE_OK;
-  veskparser_destroy(&tParser);
-  return bParsed &&
-         vesktools_assemble_files(strVasm.c_str(), (c_dir / "bench.vo").c_str(),
-                                   (c_dir / "bench.vdb").c_str()) == 0;
+  return veskbuild_files(strSource.c_str()) == 0;
 }
 
 double Run(const std::string &str_label, bool b_ring, const std::filesystem::path &c_dir,
