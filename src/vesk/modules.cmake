@@ -18,12 +18,12 @@ set(VESK_COMPILER_MODULES vesklex veskparser veskbuild veskcheck)
 # the VM's internals).
 set(VESK_HEADERLESS_MODULES veskvm_exec)
 
-# vesk_module_sources(OUT MODULE...): the source files of the modules, as
-# absolute paths. A module whose file is missing is a configure error.
-function(vesk_module_sources out)
+# vesk_module_files(OUT EXT MODULE...): the files MODULE.EXT of the modules,
+# as absolute paths. A module whose file is missing is a configure error.
+function(vesk_module_files out ext)
   set(files)
   foreach(m ${ARGN})
-    set(file ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${m}.cpp)
+    set(file ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${m}.${ext})
     if(NOT EXISTS ${file})
       message(FATAL_ERROR "module ${m}: ${file} is missing")
     endif()
@@ -32,18 +32,17 @@ function(vesk_module_sources out)
   set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
+# vesk_module_sources(OUT MODULE...): the modules' source files.
+function(vesk_module_sources out)
+  vesk_module_files(files cpp ${ARGN})
+  set(${out} ${files} PARENT_SCOPE)
+endfunction()
+
 # vesk_public_headers(OUT): the headers of the libraries' modules and the
 # definitions they share, as absolute paths; these are what is installed.
 function(vesk_public_headers out)
   set(modules ${VESK_RUNTIME_MODULES} ${VESK_DBG_MODULES} ${VESK_COMPILER_MODULES})
   list(REMOVE_ITEM modules ${VESK_HEADERLESS_MODULES})
-  set(files ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/veskdefs.h)
-  foreach(m ${modules})
-    set(file ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${m}.h)
-    if(NOT EXISTS ${file})
-      message(FATAL_ERROR "module ${m}: its header ${file} is missing")
-    endif()
-    list(APPEND files ${file})
-  endforeach()
-  set(${out} ${files} PARENT_SCOPE)
+  vesk_module_files(files h ${modules})
+  set(${out} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/veskdefs.h ${files} PARENT_SCOPE)
 endfunction()
