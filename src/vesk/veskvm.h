@@ -137,6 +137,9 @@ struct veskvm_s {
   veskdarray_t freestacks;
   veskdarray_t freeframes;
   uint32_t nesting; /* native functions currently running */
+  /* Called before each instruction of the run loops while set (debuggers). */
+  void (*hook)(struct veskvm_s *vm, void *data);
+  void *hookdata;
 };
 typedef struct veskvm_s *veskvm_t;
 
@@ -147,6 +150,15 @@ VESK_API veskvm_t veskvm_new(uint16_t robot);
 VESK_API void veskvm_destroy(veskvm_t *vm);
 VESK_API int veskvm_set_bcode(veskvm_t vm, const uint8_t *bcode, uint32_t bcode_size);
 VESK_API int veskvm_step(veskvm_t vm);
+/*
+ * A function called before every instruction that the run loops execute
+ * (veskvm_execute_script, closure and function calls, natives' callbacks),
+ * with the VM ready and pc at the instruction. A debugger stops the program
+ * by not returning until its user resumes it; it may end the run by setting
+ * an error. veskvm_step does not call it. Null removes it.
+ */
+typedef void (*veskvm_hook_t)(veskvm_t vm, void *data);
+VESK_API void veskvm_sethook(veskvm_t vm, veskvm_hook_t hook, void *data);
 VESK_API int veskvm_execute_script(veskvm_t vm);
 VESK_API void veskvm_seterror(veskvm_t vm, int errcode, const char *fmt, ...)
     __attribute__((format(printf, 3, 4)));

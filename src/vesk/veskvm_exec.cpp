@@ -479,9 +479,26 @@ int veskvm_step(veskvm_t vm) {
   return vm->state;
 }
 
+void veskvm_sethook(veskvm_t vm, veskvm_hook_t hook, void *data) {
+  vm->hook = hook;
+  vm->hookdata = data;
+}
+
+/* The run loop of a VM with a hook: the hook sees every instruction first,
+   and may remove itself or stop the VM. */
+static int run_hooked(veskvm_t vm, int64_t depth) {
+  while (vm->state == VESKVM_STATE_READY &&
+         (depth < 0 || veskdarray_size(vm->stacks) > depth)) {
+    if (vm->hook) vm->hook(vm, vm->hookdata);
+    if (vm->state == VESKVM_STATE_READY) step_ready(vm);
+  }
+  return vm->state;
+}
+
 /* The same steps as calling veskvm_step in a loop, without a call per
    instruction. */
 int veskvm_run(veskvm_t vm, int64_t depth) {
+  if (vm->hook) return run_hooked(vm, depth);
   if (depth < 0) {
     while (vm->state == VESKVM_STATE_READY)
       step_ready(vm);

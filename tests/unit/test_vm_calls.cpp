@@ -3,7 +3,9 @@
  * calls by name, the positions errors are reported at, and the limits that
  * keep runaway scripts from taking the process down.
  */
+#include <algorithm>
 #include <functional>
+#include <vector>
 #include <string>
 
 #include "test_vm_fixture.h"
@@ -287,6 +289,39 @@ TEST_F(CallTest, ErrorsInsideCallbacksPointAtTheFailingInstruction) {
   EXPECT_EQ(err(), "stack error: empty stack");
   EXPECT_EQ(veskvm_error_offset(vm), b.at(pop + 1));
   EXPECT_EQ(frames(), 2); /* native and callback frames are both still there */
+}
+
+/* The hook sees every instruction the run loop executes, those of a callback
+   that a native runs included, and can stop the program. */
+TEST_F(CallTest, HookSeesCallbackInstructionsAndCanStopTheRun) {
+  BcodeBuilder b;
+  b.fun("cb", "cb").op(I::VESKVM_INSTR_NOP).gload("cbfail").gload("cb").call(1);
+  b.op(I::VESKVM_INSTR_DONE);
+  b.label("cb").pushi(1);
+  size_t pop = b.code_size();
+  b.op(I::VESKVM_INSTR_POP).op(I::VESKVM_INSTR_RET0);
+  struct Seen {
+    std::vector<int32_t> pcs;
+    int32_t stop_at = -1;
+  } seen;
+  auto hook = [](veskvm_t v, void *data) {
+    auto *s = static_cast<Seen *>(data);
+    s->pcs.push_back(v->pc);
+    if (v->pc == s->stop_at) veskvm_seterror(v, VESKVM_ERROR_TYPE, "stopped");
+  };
+  ASSERT_EQ(load_with_natives(b), VESKVM_STATE_READY);
+  veskvm_sethook(vm, hook, &seen);
+  EXPECT_EQ(veskvm_execute_script(vm), VESKVM_STATE_ERROR); /* cbfail fails */
+  EXPECT_NE(std::find(seen.pcs.begin(), seen.pcs.end(), b.at(pop)), seen.pcs.end());
+
+  seen = {};
+  seen.stop_at = b.at(pop);
+  ASSERT_EQ(load_with_natives(b), VESKVM_STATE_READY);
+  veskvm_sethook(vm, hook, &seen);
+  EXPECT_EQ(veskvm_execute_script(vm), VESKVM_STATE_ERROR);
+  EXPECT_EQ(err(), "type mismatch: stopped");
+  EXPECT_EQ(seen.pcs.back(), b.at(pop));
+  EXPECT_EQ(vm->pc, b.at(pop)); /* nothing ran after the hook stopped it */
 }
 
 /* Host calls */
