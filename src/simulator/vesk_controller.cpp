@@ -102,6 +102,12 @@ CVeskController::TFailureReporter &FailureReporter() {
   return tReporter;
 }
 
+/* The observer of the scripts' `log` and `debug` output; empty: none. */
+CVeskController::TOutputObserver &OutputObserver() {
+  static CVeskController::TOutputObserver tObserver;
+  return tObserver;
+}
+
 /* A robot's seed: the experiment's seed and the robot's id mixed so that
    nearby seeds and ids give unrelated streams (FNV-1a over the id, then the
    splitmix64 finaliser). */
@@ -257,6 +263,10 @@ void CVeskController::SetFailureReporter(TFailureReporter t_reporter) {
   FailureReporter() = std::move(t_reporter);
 }
 
+void CVeskController::SetOutputObserver(TOutputObserver t_observer) {
+  OutputObserver() = std::move(t_observer);
+}
+
 void CVeskController::ReportFailure(const std::string &str_call,
                                     const std::string &str_not_ready) {
   SScriptFailure sFailure;
@@ -400,9 +410,11 @@ bool VeskNumberArgs(veskvm_t t_vm, unsigned un_count, double *pf_values) {
 }
 
 int VeskLOG(veskvm_t t_vm) {
+  const std::string strText = FormatArgs(t_vm);
   /* One insertion, so the log writes one clean line. */
-  LOG << "VESK: " + FormatArgs(t_vm) << std::endl;
+  LOG << "VESK: " + strText << std::endl;
   LOG.Flush();
+  if (OutputObserver()) OutputObserver()(t_vm->robot, false, strText);
   return veskvm_ret0(t_vm);
 }
 
@@ -410,6 +422,7 @@ int VeskDebug(veskvm_t t_vm) {
   CVeskController *pcController = VeskControllerOf(t_vm);
   if (pcController == nullptr) return t_vm->state;
   pcController->SetDebugMsg(FormatArgs(t_vm));
+  if (OutputObserver()) OutputObserver()(t_vm->robot, true, pcController->GetDebugMsg());
   return veskvm_ret0(t_vm);
 }
 

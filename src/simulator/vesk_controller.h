@@ -14,6 +14,7 @@
  *   Init/ControlStep/Reset/Destroy  - the simulator's life cycle;
  *   GetVeskVM()                     - the robot's VM (null before Init and
  *                                     after Destroy); read-only use;
+ *   GetDebugInfo()                  - the script's debug information;
  *   GetRobotId()                    - numeric robot id given to the VM;
  *   GetDebugMsg()                   - the text last set by the script's
  *                                     `debug` (shown above the robot);
@@ -79,6 +80,8 @@ public:
      loaded!" without debug information. */
   std::string ErrorInfo();
   veskvm_t GetVeskVM() { return m_tVeskVM; }
+  /* The debug information of the loaded script (null when none). */
+  veskdebug_t GetDebugInfo() { return m_tVeskDbgInfo; }
   const std::string &GetDebugMsg() const { return m_strDebugMsg; }
   void SetDebugMsg(const std::string &str_msg) { m_strDebugMsg = str_msg; }
   argos::UInt16 GetRobotId() const { return m_unRobotId; }
@@ -135,6 +138,13 @@ public:
   /* Where every controller's failure reports go; by default (an empty
      function) their text is written on standard error. */
   static void SetFailureReporter(TFailureReporter t_reporter);
+
+  /* What a script writes with `log` (b_debug false) or `debug` (true), with
+     the id of the robot whose VM wrote it, for GUIs that show it. Called in
+     the thread that runs the controller; empty by default. */
+  using TOutputObserver = std::function<void(argos::UInt16 un_robot, bool b_debug,
+                                             const std::string &str_text)>;
+  static void SetOutputObserver(TOutputObserver t_observer);
 
 protected:
   /* Where a converted value goes: a global, or a table slot. */

@@ -5,18 +5,23 @@
 #include "vskedit_arena_view.h"
 
 #include "vesk_controller.h"
+#include "vesk_qt_log_panel.h"
 #include "vesk_qt_main_window.h"
 
 #include <argos3/core/utility/configuration/argos_configuration.h>
 #include <argos3/core/utility/logging/argos_log.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+
+#include <cmath>
 
 namespace {
 
@@ -36,7 +41,16 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
     : QMainWindow(pc_parent), m_pcView(new CVskEditArenaView(this)),
       m_pcEditor(new CVeskQTMainWindow(this)), m_pcStatus(new QLabel(this)) {
   setWindowTitle(tr("vskedit"));
-  setCentralWidget(m_pcView);
+  /* The arena on the left, the editor on the right: neither covers the
+   * other. */
+  auto *pcSplitter = new QSplitter(Qt::Horizontal, this);
+  m_pcEditor->setWindowFlags(Qt::Widget);
+  pcSplitter->addWidget(m_pcView);
+  pcSplitter->addWidget(m_pcEditor);
+  pcSplitter->setStretchFactor(0, 1);
+  pcSplitter->setStretchFactor(1, 1);
+  setCentralWidget(pcSplitter);
+  resize(1400, 800);
   statusBar()->addPermanentWidget(m_pcStatus);
   auto Action = [this](const QString &str_text, const QString &str_key, auto f_slot) {
     auto *pcAction = new QAction(str_text, this);
@@ -54,8 +68,17 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
   pcTools->setObjectName("SimulationToolBar");
   pcTools->addActions(
       {pcOpen, m_pcPlayAction, m_pcPauseAction, m_pcStepAction, m_pcResetAction});
+  m_pcSpeed = new QComboBox(this);
+  m_pcSpeed->setToolTip(tr("Play speed"));
+  for (double fSpeed : {1.0, 2.0, 5.0, 10.0, 50.0})
+    m_pcSpeed->addItem(fSpeed == 1.0 ? tr("Real time") : tr("%1x").arg(fSpeed), fSpeed);
+  m_pcSpeed->addItem(tr("As fast as possible"), FASTEST);
+  connect(m_pcSpeed, qOverload<int>(&QComboBox::activated), this,
+          [this](int n_index) { SetSpeed(m_pcSpeed->itemData(n_index).toDouble()); });
+  pcTools->addSeparator();
+  pcTools->addWidget(m_pcSpeed);
 
-  connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Step);
+  connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Tick);
   connect(this, &CVskEditWindow::StepDone, m_pcEditor,
           &CVeskQTMainWindow::CheckVeskStatus);
   connect(m_pcView, &CVskEditArenaView::RobotSelected, this,
@@ -126,8 +149,42 @@ bool CVskEditWindow::BuildWorld() {
 
 void CVskEditWindow::Play() {
   if (m_pcWorld == nullptr) return;
-  m_cTimer.start(std::max(1, static_cast<int>(1000.0 * m_pcWorld->GetTickLength())));
+  m_cTimer.start(GetTickInterval());
   UpdateActions();
+}
+
+void CVskEditWindow::SetSpeed(double f_speed) {
+  m_fSpeed = f_speed > 0 ? f_speed : FASTEST;
+  const int nIndex = m_pcSpeed->findData(m_fSpeed);
+  if (nIndex >= 0) m_pcSpeed->setCurrentIndex(nIndex);
+  if (IsPlaying()) m_cTimer.start(GetTickInterval());
+}
+
+/* Milliseconds of one step at the chosen speed. */
+static double StepTime(double f_tick_length, double f_speed) {
+  return 1000.0 * f_tick_length / f_speed;
+}
+
+int CVskEditWindow::GetTickInterval() const {
+  if (m_fSpeed == FASTEST) return 0;
+  const double fTick = m_pcWorld ? m_pcWorld->GetTickLength() : 0.1;
+  return static_cast<int>(std::lround(StepTime(fTick, m_fSpeed) * GetStepsPerTick()));
+}
+
+int CVskEditWindow::GetStepsPerTick() const {
+  if (m_fSpeed == FASTEST) return FASTEST_STEPS_PER_TICK;
+  const double fTick = m_pcWorld ? m_pcWorld->GetTickLength() : 0.1;
+  const double fStep = StepTime(fTick, m_fSpeed);
+  if (fStep >= MIN_TICK_INTERVAL) return 1;
+  return static_cast<int>(std::ceil(MIN_TICK_INTERVAL / fStep));
+}
+
+void CVskEditWindow::Tick() {
+  if (m_bStepping) return;
+  bool bStepped = false;
+  for (int i = 0, n = GetStepsPerTick(); i < n && Advance(); ++i)
+    bStepped = true;
+  if (bStepped) ShowStep();
 }
 
 void CVskEditWindow::Pause() {
@@ -135,19 +192,33 @@ void CVskEditWindow::Pause() {
   UpdateActions();
 }
 
-void CVskEditWindow::Step() {
-  if (m_pcWorld == nullptr) return;
+bool CVskEditWindow::Step() {
+  if (m_bStepping || !Advance()) return false;
+  ShowStep();
+  return true;
+}
+
+bool CVskEditWindow::Advance() {
+  if (m_pcWorld == nullptr) return false;
   if (m_sExperiment.Steps != 0 && m_pcWorld->GetClock() >= m_sExperiment.Steps) {
     Pause();
     statusBar()->showMessage(tr("The experiment has ended; reset to run it again"));
-    return;
+    return false;
   }
+  m_bStepping = true;
   try {
     m_pcWorld->Step();
   } catch (std::exception &cEx) {
     Pause();
     statusBar()->showMessage(QString::fromStdString(cEx.what()));
   }
+  m_bStepping = false;
+  /* Output is stamped with the step that wrote it, also inside a tick. */
+  m_pcEditor->GetLogPanel().Flush(m_pcWorld->GetClock());
+  return true;
+}
+
+void CVskEditWindow::ShowStep() {
   m_pcView->update();
   UpdateActions();
   emit StepDone(static_cast<int>(m_pcWorld->GetClock()));
