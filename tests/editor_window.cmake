@@ -7,6 +7,7 @@ find_package(Qt5 QUIET COMPONENTS Test Widgets)
 if(Qt5Test_FOUND)
   vesk_gui_test(test_editor_window
     SOURCES unit/test_editor_window.cpp unit/test_vskedit_window.cpp
+            unit/test_vskedit_swarm_view.cpp
     LIBS vskeditlib)
   # Only the stand-in builds the user functions as a library of their own.
   if(VESK_ARGOS_STANDIN)

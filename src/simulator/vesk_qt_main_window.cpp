@@ -488,6 +488,11 @@ void CVeskQTMainWindow::Execute() {
 /* Every robot gets a fresh VM running the new script from its top level
  * and `init`, as when its experiment is reset. */
 void CVeskQTMainWindow::LoadIntoRobots(const SBuild &s_build) {
+  const QString strRefused = m_fnExecuteCheck ? m_fnExecuteCheck() : QString();
+  if (!strRefused.isEmpty()) {
+    statusBar()->showMessage(strRefused);
+    return;
+  }
   const std::string strBytecode = LocalPath(s_build.BytecodeFile);
   const std::string strDebug = LocalPath(s_build.DebugFile);
   QVector<CVeskController *> vecControllers = GetControllers();

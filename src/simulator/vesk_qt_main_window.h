@@ -114,6 +114,10 @@ public:
   typedef std::function<QVector<CVeskController *>()> TControllerSource;
   void SetControllerSource(TControllerSource fn_source);
   QVector<CVeskController *> GetControllers() const;
+  /* Asked before Execute replaces the robots' VMs: the reason it must not
+   * (shown in the status bar), or an empty text when it may. */
+  typedef std::function<QString()> TExecuteCheck;
+  void SetExecuteCheck(TExecuteCheck fn_check) { m_fnExecuteCheck = std::move(fn_check); }
   /* The Vesk controller of the robot an entity belongs to (the controller
    * whose id is the robot's entity id), or null. */
   CVeskController *ControllerOf(argos::CEntity &c_entity) const;
@@ -209,6 +213,7 @@ private:
   QTreeView *m_pcFunctionTree;
   CVeskController *m_pcSelected = nullptr;
   TControllerSource m_fnControllers;
+  TExecuteCheck m_fnExecuteCheck;
   CVeskQTStateTreeModel *m_pcVariableModel = nullptr;
   CVeskQTStateTreeModel *m_pcFunctionModel = nullptr;
   QTreeView *m_pcSwarmTree;

@@ -181,7 +181,7 @@ void CVskEditArenaView::DrawLEDs(QPainter &c_painter, size_t un_index) {
   const double fRadius = DiscRadius(un_index);
   const double fDot = std::max(fRadius * LED_SIZE, MIN_LED_RADIUS);
   const auto &vecLEDs = sBody.LEDs->GetSettings();
-  c_painter.setPen(QPen(Qt::black, 0.5));
+  c_painter.setPen(Qt::NoPen);
   for (size_t i = 0; i < vecLEDs.size(); ++i) {
     if (!Lit(vecLEDs[i])) continue;
     const argos::CColor &cColor = vecLEDs[i];

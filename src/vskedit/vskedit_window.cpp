@@ -3,6 +3,7 @@
  */
 #include "vskedit_window.h"
 #include "vskedit_arena_view.h"
+#include "vskedit_debug_console.h"
 
 #include "vesk_controller.h"
 #include "vesk_qt_log_panel.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -39,7 +41,8 @@ bool IsVeskController(const vesksim::SControllerConfig &s_config) {
 
 CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
     : QMainWindow(pc_parent), m_pcView(new CVskEditArenaView(this)),
-      m_pcEditor(new CVeskQTMainWindow(this)), m_pcStatus(new QLabel(this)) {
+      m_pcEditor(new CVeskQTMainWindow(this)),
+      m_pcConsole(new CVskEditDebugConsole(this)), m_pcStatus(new QLabel(this)) {
   setWindowTitle(tr("vskedit"));
   /* The arena on the left, the editor on the right: neither covers the
    * other. */
@@ -77,6 +80,25 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
           [this](int n_index) { SetSpeed(m_pcSpeed->itemData(n_index).toDouble()); });
   pcTools->addSeparator();
   pcTools->addWidget(m_pcSpeed);
+  QAction *pcAttach =
+      Action(tr("&Debug selected robot"), tr("F9"), &CVskEditWindow::AttachDebugger);
+  pcTools->addSeparator();
+  pcTools->addAction(pcAttach);
+  auto *pcConsoleDock = new QDockWidget(tr("Debugger"), this);
+  pcConsoleDock->setObjectName("DebuggerDock");
+  pcConsoleDock->setWidget(m_pcConsole);
+  addDockWidget(Qt::BottomDockWidgetArea, pcConsoleDock);
+  /* The views show the world as the stopped robot left it. */
+  connect(m_pcConsole, &CVskEditDebugConsole::Stopped, this, [this] {
+    m_pcView->update();
+    m_pcEditor->CheckVeskStatus(static_cast<int>(m_pcWorld->GetClock()));
+    statusBar()->showMessage(tr("Robot stopped in the debugger"));
+  });
+  m_pcEditor->SetExecuteCheck([this] {
+    if (m_bStepping) return tr("A robot is stopped in the debugger: continue or detach");
+    m_pcConsole->Detach();
+    return QString();
+  });
 
   connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Tick);
   connect(this, &CVskEditWindow::StepDone, m_pcEditor,
@@ -94,6 +116,7 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
 /* The world goes first: its robots' destroy() may still log. */
 CVskEditWindow::~CVskEditWindow() {
   m_cTimer.stop();
+  m_pcConsole->Detach();
   m_pcEditor->ForgetRobots();
   m_pcView->SetWorld(nullptr);
   m_pcWorld.reset();
@@ -107,6 +130,10 @@ bool CVskEditWindow::LoadExperiment(const QString &str_path) {
     sExperiment = vesksim::LoadExperiment(LocalPath(str_path));
   } catch (std::exception &cEx) {
     m_strLastError = QString::fromStdString(cEx.what());
+    return false;
+  }
+  if (!ReleaseWorld()) {
+    m_strLastError = tr("A robot is stopped in the debugger: continue or detach");
     return false;
   }
   Pause();
@@ -225,12 +252,36 @@ void CVskEditWindow::ShowStep() {
 }
 
 bool CVskEditWindow::Reset() {
-  if (m_sExperiment.Path.empty()) return false;
+  if (m_sExperiment.Path.empty() || !ReleaseWorld()) return false;
   Pause();
   m_pcEditor->ForgetRobots();
   m_pcView->SetWorld(nullptr);
   m_pcWorld.reset();
   return BuildWorld();
+}
+
+bool CVskEditWindow::ReleaseWorld() {
+  if (m_bStepping) {
+    statusBar()->showMessage(
+        tr("A robot is stopped in the debugger: continue or detach"));
+    return false;
+  }
+  m_pcConsole->Detach();
+  return true;
+}
+
+bool CVskEditWindow::AttachDebugger() {
+  CVeskController *pcController = m_pcEditor->GetSelectedController();
+  if (pcController == nullptr) {
+    statusBar()->showMessage(tr("Select a robot to debug"));
+    return false;
+  }
+  if (m_bStepping) {
+    statusBar()->showMessage(
+        tr("A robot is stopped in the debugger: continue or detach"));
+    return false;
+  }
+  return m_pcConsole->Attach(pcController);
 }
 
 void CVskEditWindow::OpenExperiment() {

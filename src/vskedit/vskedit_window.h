@@ -24,6 +24,7 @@
 class CVeskController;
 class CVeskQTMainWindow;
 class CVskEditArenaView;
+class CVskEditDebugConsole;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -45,6 +46,9 @@ public:
   vesksim::CWorld *GetWorld() { return m_pcWorld.get(); }
   CVskEditArenaView &GetView() { return *m_pcView; }
   CVeskQTMainWindow &GetEditor() { return *m_pcEditor; }
+  CVskEditDebugConsole &GetDebugConsole() { return *m_pcConsole; }
+  /* A step of the world is running: a robot is stopped in the debugger. */
+  bool IsStepping() const { return m_bStepping; }
   bool IsPlaying() const { return m_cTimer.isActive(); }
 
   /* Play speed: a multiple of real time (the experiment's ticks_per_second),
@@ -75,12 +79,18 @@ public slots:
   /* Rebuilds the world from the experiment, with the last executed script. */
   bool Reset();
   void OpenExperiment();
+  /* Attaches the debugger console to the selected robot. */
+  bool AttachDebugger();
 
 private slots:
   void UseExecutedScript();
 
 private:
   bool BuildWorld();
+  /* False, with a message, while a robot is stopped in the debugger: the
+   * world cannot be replaced in the middle of its step. Else detaches the
+   * debugger from a robot about to be deleted. */
+  bool ReleaseWorld();
   CVeskController *VeskController(int n_index);
   QVector<CVeskController *> VeskControllers();
   void UpdateActions();
@@ -93,6 +103,7 @@ private:
   std::unique_ptr<vesksim::CWorld> m_pcWorld;
   CVskEditArenaView *m_pcView;
   CVeskQTMainWindow *m_pcEditor;
+  CVskEditDebugConsole *m_pcConsole;
   QTimer m_cTimer;
   double m_fSpeed = 1.0;
   /* A step is running (a nested event loop may run inside it). */
