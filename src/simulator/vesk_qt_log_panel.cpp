@@ -52,24 +52,30 @@ void CVeskQTLogPanel::Flush(quint64 un_step) {
     listNew.swap(m_listPending);
   }
   if (listNew.isEmpty()) return;
-  QScrollBar *pcScroll = m_pcText->verticalScrollBar();
-  const bool bAtEnd = pcScroll->value() == pcScroll->maximum();
+  QStringList listLines;
   for (SEntry &sEntry : listNew) {
     sEntry.Step = un_step;
     m_listEntries.append(sEntry);
-    if (!m_mapRobots.contains(sEntry.Robot)) {
-      m_mapRobots.insert(sEntry.Robot, true);
-      /* The list stays in numeric order: R2 before R10. */
-      const int nAt = static_cast<int>(m_mapRobots.keys().indexOf(sEntry.Robot)) + 1;
-      QSignalBlocker cBlocker(m_pcFilter);
-      m_pcFilter->insertItem(nAt, QString("R%1").arg(sEntry.Robot), sEntry.Robot);
-    }
-    if (m_nFilter < 0 || m_nFilter == sEntry.Robot)
-      m_pcText->appendPlainText(Line(sEntry));
+    if (!m_mapRobots.contains(sEntry.Robot)) AddRobot(sEntry.Robot);
+    if (m_nFilter < 0 || m_nFilter == sEntry.Robot) listLines.append(Line(sEntry));
   }
   while (m_listEntries.size() > MAX_ENTRIES)
     m_listEntries.removeFirst();
+  /* One insertion; the view keeps at most MAX_ENTRIES lines itself. */
+  QScrollBar *pcScroll = m_pcText->verticalScrollBar();
+  const bool bAtEnd = pcScroll->value() == pcScroll->maximum();
+  if (!listLines.isEmpty())
+    m_pcText->appendPlainText(
+        listLines.mid(qMax(0, listLines.size() - MAX_ENTRIES)).join('\n'));
   if (bAtEnd) pcScroll->setValue(pcScroll->maximum());
+}
+
+/* The filter's list stays in numeric order: R2 before R10. */
+void CVeskQTLogPanel::AddRobot(quint16 un_robot) {
+  m_mapRobots.insert(un_robot, true);
+  const int nAt = static_cast<int>(m_mapRobots.keys().indexOf(un_robot)) + 1;
+  QSignalBlocker cBlocker(m_pcFilter);
+  m_pcFilter->insertItem(nAt, QString("R%1").arg(un_robot), un_robot);
 }
 
 void CVeskQTLogPanel::SetFilter(int n_robot) {

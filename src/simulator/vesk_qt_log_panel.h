@@ -33,7 +33,7 @@ public:
   };
 
   /* Entries kept; older ones are dropped. */
-  static const int MAX_ENTRIES = 20000;
+  static constexpr int MAX_ENTRIES = 20000;
 
   explicit CVeskQTLogPanel(QWidget *pc_parent = nullptr);
 
@@ -57,6 +57,7 @@ public slots:
 
 private:
   void ChooseFilter(int n_index);
+  void AddRobot(quint16 un_robot);
   void ShowEntries();
 
   QMutex m_cMutex; /* guards the two members below */
