@@ -16,3 +16,10 @@ if(Qt5Test_FOUND)
       LIBS vskeditlib argos3plugin_simulator_vesk_qt)
   endif()
 endif()
+
+# vskedit_shot: pictures of vskedit's window for docs/ from real runs
+# (vskedit/shots.sh takes them all on a virtual X screen).
+if(TARGET vskeditlib)
+  add_executable(vskedit_shot vskedit/vskedit_shot.cpp)
+  target_link_libraries(vskedit_shot PRIVATE vskeditlib)
+endif()

@@ -215,6 +215,8 @@ void CVeskQTMainWindow::CreateDocks() {
   addDockWidget(Qt::BottomDockWidgetArea, pcLog);
   tabifyDockWidget(pcMessages, pcLog);
   pcMessages->raise();
+  /* The state trees take the whole height on the right. */
+  setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
 
   auto *pcState = new QWidget(this);
   auto *pcLayout = new QVBoxLayout(pcState);
@@ -234,6 +236,7 @@ void CVeskQTMainWindow::CreateDocks() {
   pcStateDock->setObjectName("StateDock");
   pcStateDock->setWidget(pcState);
   addDockWidget(Qt::RightDockWidgetArea, pcStateDock);
+  resizeDocks({pcMessages}, {160}, Qt::Vertical);
 }
 
 /****************************************/
@@ -700,6 +703,11 @@ void CVeskQTMainWindow::HandleRunTimeErrorSelection() {
   int nIdx = pcItem->data(0, Qt::UserRole).toInt();
   if (nIdx >= 0 && nIdx < listMessages.size() && !listMessages[nIdx].File.isEmpty())
     GoTo(listMessages[nIdx]);
+}
+
+void CVeskQTMainWindow::ShowSourcePosition(const QString &str_file, int n_line,
+                                           int n_column) {
+  GoTo({QString(), str_file, n_line, n_column, QString()});
 }
 
 void CVeskQTMainWindow::GoTo(const SMessage &s_message) {

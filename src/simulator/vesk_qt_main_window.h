@@ -105,6 +105,9 @@ public:
   CVeskQTStateTreeModel *GetSwarmModel() const { return m_pcSwarmModel; }
   CVeskQTLogPanel &GetLogPanel() const { return *m_pcLogPanel; }
   QAction *GetRecentFileAction(int n_idx) const { return m_apcRecentFiles[n_idx]; }
+  /* Opens the file and puts the cursor at the position (line from 1, column
+   * counted from 0). */
+  void ShowSourcePosition(const QString &str_file, int n_line, int n_column);
   /* The files of the last successful Compile. */
   const SBuild &GetLastBuild() const { return m_sBuild; }
 

@@ -168,10 +168,11 @@ void CVskEditArenaView::DrawRobot(QPainter &c_painter, size_t un_index) {
   c_painter.setPen(bSelected ? QPen(Qt::red, 3) : QPen(Qt::black, 1));
   c_painter.setBrush(BodyColour(sBody));
   c_painter.drawEllipse(cAt, fRadius, fRadius);
+  DrawLEDs(c_painter, un_index);
+  /* The heading on top, so that lit LEDs do not hide it. */
   c_painter.setPen(QPen(Qt::black, 1.5));
   c_painter.drawLine(cAt,
                      cAt + QPointF(std::cos(sBody.Yaw), -std::sin(sBody.Yaw)) * fRadius);
-  DrawLEDs(c_painter, un_index);
 }
 
 /* The LEDs as the robot's controller set them, lit ones only. */
@@ -186,7 +187,7 @@ void CVskEditArenaView::DrawLEDs(QPainter &c_painter, size_t un_index) {
     if (!Lit(vecLEDs[i])) continue;
     const argos::CColor &cColor = vecLEDs[i];
     c_painter.setBrush(QColor(cColor.GetRed(), cColor.GetGreen(), cColor.GetBlue()));
-    const double fSize = i < RING_LEDS ? fDot : fDot * 1.5;
+    const double fSize = i < RING_LEDS ? fDot : fDot * 2;
     c_painter.drawEllipse(LEDPoint(static_cast<int>(un_index), i), fSize, fSize);
   }
 }
@@ -228,16 +229,33 @@ QVector<CVskEditArenaView::SLabel> CVskEditArenaView::LayOutLabels() const {
         QRectF(QPointF(cAt.x() - fW / 2, cAt.y() + fOff), cSize),
         QRectF(QPointF(cAt.x() + fOff, cAt.y() - fH / 2), cSize),
         QRectF(QPointF(cAt.x() - fOff - fW, cAt.y() - fH / 2), cSize)};
-    for (const QRectF &cPlace : acPlaces) {
-      const bool bFree = std::none_of(
-          vecLabels.begin(), vecLabels.end(),
-          [&cPlace](const SLabel &s_placed) { return s_placed.Rect.intersects(cPlace); });
-      if (!bFree) continue;
-      vecLabels.append({nRobot, strText, cPlace});
-      break;
-    }
+    /* A place inside the view clear of other robots if there is one, else
+     * one inside the view, else any place clear of the labels placed. */
+    const QRectF *pcPlace = nullptr;
+    for (int nStrictness : {2, 1, 0})
+      for (const QRectF &cPlace : acPlaces)
+        if (pcPlace == nullptr && LabelFits(cPlace, vecLabels, nStrictness))
+          pcPlace = &cPlace;
+    if (pcPlace != nullptr) vecLabels.append({nRobot, strText, *pcPlace});
   }
   return vecLabels;
+}
+
+bool CVskEditArenaView::LabelFits(const QRectF &c_place,
+                                  const QVector<SLabel> &vec_placed,
+                                  int n_strictness) const {
+  for (const SLabel &sPlaced : vec_placed)
+    if (sPlaced.Rect.intersects(c_place)) return false;
+  if (n_strictness >= 1 && !QRectF(rect()).contains(c_place)) return false;
+  if (n_strictness < 2) return true;
+  for (size_t i = 0; i < m_pcWorld->GetNumRobots(); ++i) {
+    const QPointF cAt = ToView(m_pcWorld->GetBody(i).Floor());
+    const double fRadius = DiscRadius(i);
+    if (c_place.intersects(
+            QRectF(cAt.x() - fRadius, cAt.y() - fRadius, 2 * fRadius, 2 * fRadius)))
+      return false;
+  }
+  return true;
 }
 
 void CVskEditArenaView::SetHovered(int n_index) {

@@ -3,7 +3,9 @@
  * as a disc with a heading line, its lit LEDs and the overlay label beside
  * it, the selected robot outlined. Labels never overlap: the selected
  * robot's and the one under the mouse are placed first, then the others
- * where one of four places around their robot is free, the rest left out.
+ * in one of four places around their robot that no label holds yet
+ * (preferring places inside the view that cover no robot); labels with no
+ * such place are left out.
  * A click on a robot selects it, a click elsewhere clears the selection;
  * both are reported with the robot's entity, as the simulator's 3-D view
  * does.
@@ -76,6 +78,11 @@ private:
   double DiscRadius(size_t un_index) const;
   void DrawRobot(QPainter &c_painter, size_t un_index);
   void DrawLEDs(QPainter &c_painter, size_t un_index);
+  /* Whether a label fits at c_place: clear of the labels placed and, with
+   * n_strictness 1, inside the view; with 2, also clear of the robots'
+   * discs. */
+  bool LabelFits(const QRectF &c_place, const QVector<SLabel> &vec_placed,
+                 int n_strictness) const;
 
   vesksim::CWorld *m_pcWorld = nullptr;
   int m_nSelected = -1;

@@ -115,6 +115,23 @@ void CVskEditDebugConsole::Enter(const QString &str_line) {
   ShowOutput();
 }
 
+void CVskEditDebugConsole::FocusInput() {
+  m_pcInput->setFocus();
+}
+
+bool CVskEditDebugConsole::GetStopPosition(QString &str_file, int &n_line,
+                                           int &n_column) const {
+  if (!IsStopped() || m_pcController->GetDebugInfo() == nullptr) return false;
+  veskvm_t tVM = m_pcController->GetVeskVM();
+  veskdebug_entry_t tEntry = veskdebug_info_get_fromoffset(
+      m_pcController->GetDebugInfo(), static_cast<uint32_t>(tVM->pc));
+  if (tEntry == nullptr || tEntry->fname == nullptr) return false;
+  str_file = QString::fromLocal8Bit(tEntry->fname);
+  n_line = static_cast<int>(tEntry->line);
+  n_column = static_cast<int>(tEntry->col);
+  return true;
+}
+
 QString CVskEditDebugConsole::GetOutput() const {
   return m_pcView->toPlainText();
 }

@@ -44,6 +44,11 @@ public:
   /* Gives a command line to the debugger: the stopped robot reads it, a
    * running robot's session executes it at once. */
   void Enter(const QString &str_line);
+  /* Puts the keyboard focus on the command line. */
+  void FocusInput();
+  /* Where the stopped robot stands in its script: false when it is not
+   * stopped or the position is unknown. */
+  bool GetStopPosition(QString &str_file, int &n_line, int &n_column) const;
   /* The text shown so far. */
   QString GetOutput() const;
 

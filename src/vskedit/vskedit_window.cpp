@@ -55,6 +55,7 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
   setCentralWidget(pcSplitter);
   resize(1400, 800);
   statusBar()->addPermanentWidget(m_pcStatus);
+  m_pcStatus->setMinimumWidth(fontMetrics().horizontalAdvance("step 0000000 of 0000000"));
   auto Action = [this](const QString &str_text, const QString &str_key, auto f_slot) {
     auto *pcAction = new QAction(str_text, this);
     pcAction->setShortcut(QKeySequence(str_key));
@@ -88,10 +89,21 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
   pcConsoleDock->setObjectName("DebuggerDock");
   pcConsoleDock->setWidget(m_pcConsole);
   addDockWidget(Qt::BottomDockWidgetArea, pcConsoleDock);
+  pcConsoleDock->hide(); /* until a robot is debugged */
+  connect(m_pcConsole, &CVskEditDebugConsole::AttachedChanged, pcConsoleDock,
+          [pcConsoleDock](bool b_attached) {
+            if (b_attached) pcConsoleDock->show();
+          });
   /* The views show the world as the stopped robot left it. */
   connect(m_pcConsole, &CVskEditDebugConsole::Stopped, this, [this] {
     m_pcView->update();
     m_pcEditor->CheckVeskStatus(static_cast<int>(m_pcWorld->GetClock()));
+    UpdateActions();
+    QString strFile;
+    int nLine, nColumn;
+    if (m_pcConsole->GetStopPosition(strFile, nLine, nColumn))
+      m_pcEditor->ShowSourcePosition(strFile, nLine, nColumn);
+    m_pcConsole->FocusInput();
     statusBar()->showMessage(tr("Robot stopped in the debugger"));
   });
   m_pcEditor->SetExecuteCheck([this] {

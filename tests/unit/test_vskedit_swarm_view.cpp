@@ -117,13 +117,15 @@ TEST(VskEditSwarmView, LitLEDsAreDrawnInTheirColour) {
   cView.resize(448, 448);
   QImage cImage(cView.size(), QImage::Format_ARGB32);
   cView.render(&cImage);
-  /* The ring's LEDs (1 to 11: 0 lies on the heading line) and the beacon
-   * (which lies on it too, but on top). */
+  /* The ring's LEDs (1 to 11: 0 lies under the heading line) and the
+   * beacon in the middle (just beside the heading line). */
   auto Pixel = [&cImage](const QPointF &c_at) {
     return cImage.pixelColor(static_cast<int>(c_at.x()), static_cast<int>(c_at.y()));
   };
-  for (size_t unLED : {1, 3, 6, 9, 12})
+  for (size_t unLED : {1, 3, 6, 9})
     EXPECT_EQ(Pixel(cView.LEDPoint(0, unLED)), QColor(255, 0, 0)) << unLED;
+  EXPECT_EQ(Pixel(cView.LEDPoint(0, 12) + QPointF(0, 2)), QColor(255, 0, 0));
+  EXPECT_EQ(Pixel(cView.LEDPoint(1, 12) + QPointF(0, 2)), QColor(200, 200, 200));
   for (size_t unLED : {1, 3, 6, 9})
     EXPECT_EQ(Pixel(cView.LEDPoint(1, unLED)), QColor(200, 200, 200)) << unLED;
   /* The ring follows the robot's heading: LED 3 is on its left. */
