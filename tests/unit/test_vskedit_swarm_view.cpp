@@ -6,6 +6,7 @@
  */
 #include "editor_window_test_util.h"
 
+#include "vesk_qt_editor.h"
 #include "vesk_qt_log_panel.h"
 #include "vesk_qt_main_window.h"
 #include "vesk_qt_statetree_model.h"
@@ -167,6 +168,8 @@ TEST(VskEditSwarmView, LabelsNeverOverlap) {
   vecLabels = cSparse.GetView().LayOutLabels();
   ASSERT_EQ(LabelRobots(vecLabels), (QList<int>{0, 1, 2}));
   for (const CVskEditArenaView::SLabel &sLabel : vecLabels)
+    EXPECT_TRUE(QRectF(cSparse.GetView().rect()).contains(sLabel.Rect));
+  for (const CVskEditArenaView::SLabel &sLabel : vecLabels)
     EXPECT_LT(
         sLabel.Rect.bottom(),
         cSparse.GetView().ToView(cSparse.GetWorld()->GetBody(sLabel.Robot).Floor()).y());
@@ -321,6 +324,14 @@ TEST(VskEditSwarmView, DebuggerConsoleStopsTheSelectedRobot) {
     if (++nStops > 1) return; /* left to the later commands */
     QTimer::singleShot(0, [&] {
       unClock = cWindow.GetWorld()->GetClock();
+      /* The editor shows where the robot stopped. */
+      QString strFile;
+      int nLine = 0, nColumn = 0;
+      EXPECT_TRUE(cConsole.GetStopPosition(strFile, nLine, nColumn));
+      EXPECT_TRUE(strFile.endsWith("dbg.vsk")) << strFile.toStdString();
+      EXPECT_EQ(nLine, 6);
+      ASSERT_NE(cWindow.GetEditor().CurrentEditor(), nullptr);
+      EXPECT_EQ(cWindow.GetEditor().CurrentEditor()->textCursor().blockNumber(), 5);
       bStepped = cWindow.Step();
       cWindow.Tick();
       EXPECT_EQ(cWindow.GetWorld()->GetClock(), unClock);
