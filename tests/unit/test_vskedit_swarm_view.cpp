@@ -24,46 +24,12 @@ using namespace editor_test;
 
 namespace {
 
-struct SRobotAt {
-  int Id; /* the foot-bot is "fb<Id>" */
-  double X, Y;
-};
-
-/* Foot-bots with LEDs running the script in a 4 x 4 m arena at 2 ticks a
- * second, for n_length seconds (twice as many steps). */
+/* The experiment str_name.argos running the script str_name.vsk. */
 QString WriteExperiment(const QString &str_name, const QString &str_script,
                         const std::vector<SRobotAt> &vec_robots, int n_length) {
-  CVeskQTMainWindow::SBuild sBuild;
-  EXPECT_TRUE(
-      CVeskQTMainWindow::BuildScript(WriteScript(str_name + ".vsk", str_script), sBuild));
-  QString strRobots;
-  for (const SRobotAt &sRobot : vec_robots)
-    strRobots += QString("<foot-bot id=\"fb%1\" rab_data_size=\"64\">"
-                         "<body position=\"%2,%3,0\" orientation=\"0,0,0\"/>"
-                         "<controller config=\"fbc\"/></foot-bot>\n")
-                     .arg(sRobot.Id)
-                     .arg(sRobot.X)
-                     .arg(sRobot.Y);
-  return WriteScript(
-      str_name + ".argos",
-      QString("<?xml version=\"1.0\"?>\n<argos-configuration>\n"
-              "<framework><system threads=\"0\"/>"
-              "<experiment length=\"%4\" ticks_per_second=\"2\" "
-              "random_seed=\"1\"/></framework>\n"
-              "<controllers><vesk_controller_footbot id=\"fbc\" library=\"x\">"
-              "<actuators><range_and_bearing implementation=\"default\"/>"
-              "<differential_steering implementation=\"default\"/>"
-              "<leds implementation=\"default\" medium=\"leds\"/></actuators>"
-              "<sensors><range_and_bearing implementation=\"medium\" "
-              "medium=\"rab\"/></sensors>"
-              "<params bytecode_file=\"%1\" debug_file=\"%2\"/>"
-              "</vesk_controller_footbot></controllers>\n"
-              "<arena size=\"4,4,1\" center=\"0,0,0.5\">\n%3</arena>\n"
-              "<physics_engines><dynamics2d id=\"d\"/></physics_engines>\n"
-              "<media><range_and_bearing id=\"rab\"/><led id=\"leds\"/></media>\n"
-              "</argos-configuration>\n")
-          .arg(sBuild.BytecodeFile, sBuild.DebugFile, strRobots)
-          .arg(n_length));
+  return WriteFootBotExperiment(str_name + ".argos",
+                                WriteScript(str_name + ".vsk", str_script), vec_robots,
+                                n_length);
 }
 
 /* Robot 1 lights its LEDs red, the others stay dark; all write to the log. */
