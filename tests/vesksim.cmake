@@ -35,6 +35,12 @@ vesksim_case(e2e_vesksim_broadcast ${VS_CASES}/broadcast
   -f poses.csv=${VS_CASES}/broadcast.csv -f picture.svg=${VS_CASES}/broadcast.svg
   -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} broadcast
      --quiet --steps 3 --csv poses.csv --svg picture.svg)
+# LED colours and debug texts, quoted where CSV needs it, in the CSV and the
+# picture.
+vesksim_case(e2e_vesksim_leds ${VS_CASES}/leds
+  -i ${VS_CASES}/leds.vsk -i ${VS_CASES}/leds.argos
+  -f leds.csv=${VS_CASES}/leds.csv -f leds.svg=${VS_CASES}/leds.svg
+  -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} leds --quiet --csv leds.csv --svg leds.svg)
 # An extended foot-bot's battery drains while it drives and fills while it
 # charges.
 vesksim_case(e2e_vesksim_battery ${VS_CASES}/battery
