@@ -295,11 +295,13 @@ static void remember_builtin(const void *key, void *data, void *params) {
   if (name && !(veskobj_isclosure(o) && o->c.isscript)) s->builtins[name] = o;
 }
 
+/* The displays at a stop; those that name nothing here are left out, as
+   a local's display is outside its function. */
 static void show_displays(veskdbgcli_t s) {
   for (const Display &d : s->displays) {
     bool ok;
     std::string value = evaluate(s, d.expr, &ok);
-    say(s, "%d: %s %s %s\n", d.number, d.expr.c_str(), ok ? "=" : ":", value.c_str());
+    if (ok) say(s, "%d: %s = %s\n", d.number, d.expr.c_str(), value.c_str());
   }
 }
 
