@@ -14,7 +14,6 @@
  *   Init/ControlStep/Reset/Destroy  - the simulator's life cycle;
  *   GetVeskVM()                     - the robot's VM (null before Init and
  *                                     after Destroy); read-only use;
- *   GetDebugInfo()                  - the script's debug information;
  *   GetRobotId()                    - numeric robot id given to the VM;
  *   GetDebugMsg()                   - the text last set by the script's
  *                                     `debug` (shown above the robot);
@@ -80,13 +79,13 @@ public:
      loaded!" without debug information. */
   std::string ErrorInfo();
   veskvm_t GetVeskVM() { return m_tVeskVM; }
-  /* The debug information of the loaded script (null when none). */
-  veskdebug_t GetDebugInfo() { return m_tVeskDbgInfo; }
   const std::string &GetDebugMsg() const { return m_strDebugMsg; }
   void SetDebugMsg(const std::string &str_msg) { m_strDebugMsg = str_msg; }
   argos::UInt16 GetRobotId() const { return m_unRobotId; }
   const std::string &GetBytecodeFile() const { return m_strBytecodeFName; }
   const std::string &GetDebugFile() const { return m_strDebugFName; }
+  /* The loaded script's debug information (null before it is loaded). */
+  veskdebug_t GetDebugInfo() { return m_tVeskDbgInfo; }
 
   /* Script values from simulator values. Each stores the converted value as
      a global (Register) or into a table under a string or integer key
@@ -145,6 +144,13 @@ public:
   using TOutputObserver = std::function<void(argos::UInt16 un_robot, bool b_debug,
                                              const std::string &str_text)>;
   static void SetOutputObserver(TOutputObserver t_observer);
+
+  /* Called with the controller whenever a script has been loaded into a
+     fresh VM (at Init and at every Reset), before its top level runs: a
+     debugger attaches there to stop in the top level or in init. Set it
+     before the controllers are initialised; empty: nothing is called. */
+  using TScriptLoadHook = std::function<void(CVeskController &)>;
+  static void SetScriptLoadHook(TScriptLoadHook t_hook);
 
 protected:
   /* Where a converted value goes: a global, or a table slot. */
