@@ -96,6 +96,11 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
           });
   /* The views show the world as the stopped robot left it. */
   connect(m_pcConsole, &CVskEditDebugConsole::Stopped, this, [this] {
+    /* No ticks while the world waits; play goes on after the step. */
+    if (IsPlaying()) {
+      m_cTimer.stop();
+      m_bPlayAfterStop = true;
+    }
     m_pcView->update();
     m_pcEditor->CheckVeskStatus(static_cast<int>(m_pcWorld->GetClock()));
     UpdateActions();
@@ -188,6 +193,11 @@ bool CVskEditWindow::BuildWorld() {
 
 void CVskEditWindow::Play() {
   if (m_pcWorld == nullptr) return;
+  if (m_bStepping) {
+    m_bPlayAfterStop = true;
+    return;
+  }
+  m_bPlayAfterStop = false;
   m_cTimer.start(GetTickInterval());
   UpdateActions();
 }
@@ -228,6 +238,7 @@ void CVskEditWindow::Tick() {
 
 void CVskEditWindow::Pause() {
   m_cTimer.stop();
+  m_bPlayAfterStop = false;
   UpdateActions();
 }
 
@@ -252,6 +263,7 @@ bool CVskEditWindow::Advance() {
     statusBar()->showMessage(QString::fromStdString(cEx.what()));
   }
   m_bStepping = false;
+  if (m_bPlayAfterStop) Play();
   /* Output is stamped with the step that wrote it, also inside a tick. */
   m_pcEditor->GetLogPanel().Flush(m_pcWorld->GetClock());
   return true;

@@ -108,6 +108,8 @@ private:
   double m_fSpeed = 1.0;
   /* A step is running (a nested event loop may run inside it). */
   bool m_bStepping = false;
+  /* Play was paused while a robot is stopped in the debugger. */
+  bool m_bPlayAfterStop = false;
   QComboBox *m_pcSpeed;
   QLabel *m_pcStatus;
   QAction *m_pcPlayAction, *m_pcPauseAction, *m_pcStepAction, *m_pcResetAction;

@@ -300,13 +300,17 @@ TEST(VskEditSwarmView, DebuggerConsoleStopsTheSelectedRobot) {
       EXPECT_EQ(cWindow.GetEditor().CurrentEditor()->textCursor().blockNumber(), 5);
       bStepped = cWindow.Step();
       cWindow.Tick();
+      EXPECT_FALSE(cWindow.IsPlaying()); /* play waits for the robot */
       EXPECT_EQ(cWindow.GetWorld()->GetClock(), unClock);
       EXPECT_FALSE(cWindow.Reset());
       cConsole.Enter("print x");
       cConsole.Enter("continue");
     });
   });
+  cWindow.Play();
   EXPECT_TRUE(cWindow.Step());
+  EXPECT_TRUE(cWindow.IsPlaying()); /* play goes on after the step */
+  cWindow.Pause();
   EXPECT_EQ(nStops, 1);
   EXPECT_FALSE(bStepped);
   EXPECT_EQ(unClock, 1u);
