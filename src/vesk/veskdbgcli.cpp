@@ -1032,6 +1032,10 @@ int veskdbgcli_quitted(veskdbgcli_t s) {
 void veskdbgcli_destroy(veskdbgcli_t *s) {
   if (!s || !*s) return;
   detach(*s);
+  /* The breakpoints live in the caller's debug object: they end with the
+     session that set them. */
+  for (const Point &p : (*s)->points)
+    if (!p.watch) veskdebug_breakpoint_remove_offset((*s)->dbg, p.offset);
   if (!(*s)->attached) veskvm_destroy(&(*s)->vm);
   veskdbgsyms_destroy(&(*s)->syms);
   delete *s;
