@@ -120,6 +120,7 @@ void veskvm_destroy(veskvm_t *vmp) {
   veskdarray_destroy(&vm->flist);
   swarm_state_destroy(vm);
   free(vm->errormsg);
+  veskvm_fused_free(vm);
   free(vm);
   *vmp = nullptr;
 }
@@ -233,6 +234,7 @@ int veskvm_set_bcode(veskvm_t vm, const uint8_t *bcode, uint32_t bcode_size) {
   vm->errormsg = nullptr;
   vm->bcode_size = bcode_size;
   vm->bcode = bcode;
+  veskvm_fused_build(vm, start);
   vm->pc = static_cast<int32_t>(start);
   vm->oldpc = vm->pc;
   /* The prologue binds the script's functions to their globals; it ends at
@@ -351,6 +353,20 @@ int veskvm_call(veskvm_t vm, int isswarm) {
   if (!veskobj_isint(on)) return veskvm_type_error(vm, VESKTYPE_INT, on);
   int32_t n = on->i.value;
   veskvm_drop(vm, 1);
+  return veskvm_call_n(vm, n, isswarm);
+}
+
+bool veskvm_call_fits(veskvm_t vm, int32_t n) {
+  if (n < 0 || veskdarray_size(vm->stack) < static_cast<int64_t>(n) + 1) return false;
+  veskobj_t c = veskvm_at(vm, static_cast<int64_t>(n) + 1);
+  if (!veskobj_isclosure(c)) return false;
+  bool native = !c->c.isscript;
+  if (native && (c->c.ref < 0 || c->c.ref >= veskdarray_size(vm->flist))) return false;
+  return veskdarray_size(vm->lsymts) < VESKVM_MAX_FRAMES &&
+         (!native || vm->nesting < VESKVM_MAX_NESTING);
+}
+
+int veskvm_call_n(veskvm_t vm, int32_t n, int isswarm) {
   if (n < 0) {
     veskvm_seterror(vm, VESKVM_ERROR_STACK, "negative argument count %d", n);
     return vm->state;

@@ -50,6 +50,41 @@ veskobj_t veskvm_method(veskvm_t vm, veskobj_t t, int32_t ref, uint8_t isscript,
 /* Leaves the innermost call, with the callee's top as result if withvalue. */
 int veskvm_return(veskvm_t vm, bool withvalue);
 
+/* The call sequence once the argument count n is known: the checks of
+   veskvm_call, then the call. veskvm_call_fits tells, without raising
+   anything, whether those checks pass. */
+int veskvm_call_n(veskvm_t vm, int32_t n, int isswarm);
+bool veskvm_call_fits(veskvm_t vm, int32_t n);
+
+/*
+ * Fused execution. For every byte offset of the loaded code, the shape of
+ * the instruction sequence starting there that the run loops execute as one
+ * operation (VESKVM_FUSED_NONE: the instruction alone). A sequence never
+ * reaches past the code, never continues into a jump target or a function
+ * entry, and ends at a call. Its arguments are read from the code itself.
+ */
+enum {
+  VESKVM_FUSED_NONE = 0,
+  VESKVM_FUSED_GLOAD, /* pushs k; gload */
+  VESKVM_FUSED_TGET,  /* pushs k; tget */
+  VESKVM_FUSED_CALL,  /* pushi n; callc or calls */
+  VESKVM_FUSED_BINARY = 0x40
+  /* | operand a << 4 | operand b << 2 | sink: [a] [b] binary-op [sink], where
+     an operand is VESKVM_OPERAND_* and a sink VESKVM_SINK_* */
+};
+enum { VESKVM_OPERAND_STACK = 0, VESKVM_OPERAND_LOCAL, VESKVM_OPERAND_CONST };
+enum { VESKVM_SINK_PUSH = 0, VESKVM_SINK_LSTORE, VESKVM_SINK_JUMPZ, VESKVM_SINK_JUMPNZ };
+
+struct veskvm_fused_s {
+  const uint8_t *bcode; /* the code the shapes were found in */
+  uint32_t size;
+  uint8_t *shape; /* one per byte offset */
+};
+
+/* Finds the sequences of the loaded code (from offset start on). */
+void veskvm_fused_build(veskvm_t vm, uint32_t start);
+void veskvm_fused_free(veskvm_t vm);
+
 /* Steps while the VM is "ready" and, for depth >= 0, while it has more than
    depth operand stacks (a call made from native code is still running). */
 int veskvm_run(veskvm_t vm, int64_t depth);
