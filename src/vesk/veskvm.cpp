@@ -295,7 +295,7 @@ static veskdarray_t stack_take(veskvm_t vm) {
 static void stack_give(veskvm_t vm, veskdarray_t s) {
   if (veskdarray_size(vm->freestacks) < FREE_LIST_MAX &&
       s->capacity <= RECYCLED_STACK_MAX_CAP)
-    veskdarray_push(vm->freestacks, &s);
+    veskvm_array_push(vm->freestacks, s);
   else
     veskdarray_destroy(&s);
 }
@@ -313,7 +313,7 @@ static veskvm_lsyms_t frame_take(veskvm_t vm, int isswarm) {
 static void frame_give(veskvm_t vm, veskvm_lsyms_t f) {
   if (veskdarray_size(vm->freeframes) < FREE_LIST_MAX &&
       f->syms->capacity <= RECYCLED_STACK_MAX_CAP) {
-    veskdarray_push(vm->freeframes, &f);
+    veskvm_array_push(vm->freeframes, f);
   } else {
     veskdarray_destroy(&f->syms);
     free(f);
@@ -343,7 +343,7 @@ static void frame_enter(veskvm_t vm, veskobj_t c, int32_t n, int isswarm) {
     veskvm_handles_push(f->syms, veskdarray_get(ar, i, veskobj_t));
   for (int32_t i = n; i >= 1; --i)
     veskvm_handles_push(f->syms, veskvm_at(vm, i));
-  veskdarray_push(vm->lsymts, &f);
+  veskvm_array_push(vm->lsymts, f);
   vm->lsyms = f;
 }
 
@@ -384,7 +384,7 @@ int veskvm_call_n(veskvm_t vm, int32_t n, int isswarm) {
   veskvm_drop(vm, static_cast<int64_t>(n) + 1);
   veskvm_pushi(vm, vm->pc);
   vm->stack = stack_take(vm);
-  veskdarray_push(vm->stacks, &vm->stack);
+  veskvm_array_push(vm->stacks, vm->stack);
   if (!native) {
     vm->pc = c->c.ref;
     return vm->state;

@@ -12,13 +12,18 @@ inline veskobj_t &veskvm_at(veskvm_t vm, int64_t idx) {
   return veskdarray_get(vm->stack, veskdarray_size(vm->stack) - idx, veskobj_t);
 }
 
-/* Appends a handle; writes in place while the array keeps a free slot after
-   the insertion (its size < capacity invariant), else lets it grow. */
-inline void veskvm_handles_push(veskdarray_t da, veskobj_t o) {
+/* Appends a pointer-sized element (a handle, a stack, a frame); writes in
+   place while the array keeps a free slot after the insertion (its
+   size < capacity invariant), else lets it grow. */
+template <typename T> inline void veskvm_array_push(veskdarray_t da, T v) {
   if (da->size + 1 < static_cast<int64_t>(da->capacity))
-    reinterpret_cast<veskobj_t *>(da->data)[da->size++] = o;
+    reinterpret_cast<T *>(da->data)[da->size++] = v;
   else
-    veskdarray_push(da, &o);
+    veskdarray_push(da, &v);
+}
+
+inline void veskvm_handles_push(veskdarray_t da, veskobj_t o) {
+  veskvm_array_push(da, o);
 }
 
 inline void veskvm_drop(veskvm_t vm, int64_t n) {
