@@ -380,6 +380,12 @@ int veskvm_call_n(veskvm_t vm, int32_t n, int isswarm) {
     return vm->state;
   }
   if (!call_limits_ok(vm, native)) return vm->state;
+  return veskvm_call_enter(vm, n, isswarm);
+}
+
+int veskvm_call_enter(veskvm_t vm, int32_t n, int isswarm) {
+  veskobj_t c = veskvm_at(vm, static_cast<int64_t>(n) + 1);
+  bool native = !c->c.isscript;
   frame_enter(vm, c, n, isswarm);
   veskvm_drop(vm, static_cast<int64_t>(n) + 1);
   veskvm_pushi(vm, vm->pc);

@@ -588,44 +588,112 @@ static inline int32_t arg_at(veskvm_t vm, int32_t instr) {
   return static_cast<int32_t>(vesk_get_le32(vm->bcode + instr + 1));
 }
 
-/* [a] [b] op [sink]: see VESKVM_FUSED_BINARY. */
-static bool fused_binary(veskvm_t vm, int32_t pc, uint8_t shape) {
-  int ka = (shape >> 4) & 3, kb = (shape >> 2) & 3, sink = shape & 3;
-  int nsrc = (ka != VESKVM_OPERAND_STACK) + (kb != VESKVM_OPERAND_STACK);
-  int64_t onstack = 2 - nsrc;
-  if (veskdarray_size(vm->stack) < onstack) return false;
+/* The instructions of one binary operation as the shape describes them. */
+struct binary_step {
+  int ka, kb, sink;
+  int64_t onstack; /* operands taken from the stack */
+  int32_t at;      /* offset of the binary instruction */
+};
+
+static inline binary_step binary_decode(int32_t pc, uint8_t shape) {
+  binary_step s;
+  s.ka = (shape >> 4) & 3;
+  s.kb = (shape >> 2) & 3;
+  s.sink = shape & 3;
+  int nsrc = (s.ka != VESKVM_OPERAND_STACK) + (s.kb != VESKVM_OPERAND_STACK);
+  s.onstack = 2 - nsrc;
+  s.at = pc + 5 * nsrc;
+  return s;
+}
+
+/* Evaluates the operation starting at pc. top, when not null, is a result
+   not pushed yet that stands for the top of the stack. *popped tells how
+   many elements of the real stack the operation takes. */
+static inline bool binary_eval_at(veskvm_t vm, const binary_step &s, int32_t pc,
+                                  veskobj_t top, binary_result *r, int64_t *popped) {
+  int64_t real = s.onstack - (top ? 1 : 0);
+  if (real < 0 || veskdarray_size(vm->stack) < real) return false;
   const uint8_t *code = vm->bcode;
   union veskobj_u sa, sb;
-  veskobj_t b = kb == VESKVM_OPERAND_STACK
-                    ? veskvm_at(vm, 1)
-                    : fused_operand(vm, kb, code + pc + 5 * (nsrc - 1) + 1, &sb);
-  veskobj_t a = ka == VESKVM_OPERAND_STACK ? veskvm_at(vm, onstack)
-                                           : fused_operand(vm, ka, code + pc + 1, &sa);
-  int32_t at = pc + 5 * nsrc;
-  binary_result r;
-  if (!a || !b || !binary_eval(code[at], a, b, &r)) return false;
-  int32_t next = at + 1;
-  if (sink == VESKVM_SINK_PUSH) {
-    veskvm_drop(vm, onstack);
-    veskvm_push(vm, result_object(vm, r));
-    vm->oldpc = at;
-    vm->pc = next;
-    return true;
-  }
-  int32_t arg = arg_at(vm, next);
-  if (sink == VESKVM_SINK_LSTORE) {
+  veskobj_t b, a;
+  if (s.kb == VESKVM_OPERAND_STACK)
+    b = top ? top : veskvm_at(vm, 1);
+  else
+    b = fused_operand(vm, s.kb, code + s.at - 4, &sb);
+  if (s.ka == VESKVM_OPERAND_STACK)
+    a = s.onstack == 1 ? (top ? top : veskvm_at(vm, 1)) : veskvm_at(vm, top ? 1 : 2);
+  else
+    a = fused_operand(vm, s.ka, code + pc + 1, &sa);
+  *popped = real;
+  return a && b && binary_eval(code[s.at], a, b, r);
+}
+
+static inline veskobj_t scratch_of(const binary_result &r, union veskobj_u *scratch) {
+  scratch->o.type = r.isfloat ? VESKTYPE_FLOAT : VESKTYPE_INT;
+  scratch->o.marker = 0;
+  if (r.isfloat)
+    scratch->f.value = r.f;
+  else
+    scratch->i.value = r.i;
+  return scratch;
+}
+
+/* The shape of the next link of a chain at pc: a binary operation that
+   takes the top of the stack, not a jump target. */
+static inline uint8_t chain_link(veskvm_t vm, int32_t pc) {
+  uint8_t shape = vm->fused->shape[pc];
+  if (shape & VESKVM_FUSED_TARGET || !(shape & VESKVM_FUSED_BINARY)) return 0;
+  return binary_decode(pc, shape).onstack > 0 ? shape : 0;
+}
+
+/* Ends an operation whose sink is a store or a branch; false where the
+   instruction would fail. */
+static inline bool binary_sink(veskvm_t vm, const binary_step &s, const binary_result &r,
+                               int64_t popped) {
+  int32_t next = s.at + 1, arg = arg_at(vm, next);
+  if (s.sink == VESKVM_SINK_LSTORE) {
     if (!vm->lsyms || !lstore_index_ok(arg)) return false;
-    veskvm_drop(vm, onstack);
+    veskvm_drop(vm, popped);
     store_local(vm, arg, result_object(vm, r));
-    vm->oldpc = next;
     vm->pc = next + 5;
-    return true;
+  } else {
+    bool jump = (r.isfloat || r.i != 0) == (s.sink == VESKVM_SINK_JUMPNZ);
+    if (jump && (arg < 0 || static_cast<uint32_t>(arg) >= vm->bcode_size)) return false;
+    veskvm_drop(vm, popped);
+    vm->pc = jump ? arg : next + 5;
   }
-  bool jump = (r.isfloat || r.i != 0) == (sink == VESKVM_SINK_JUMPNZ);
-  if (jump && (arg < 0 || static_cast<uint32_t>(arg) >= vm->bcode_size)) return false;
-  veskvm_drop(vm, onstack);
   vm->oldpc = next;
-  vm->pc = jump ? arg : next + 5;
+  return true;
+}
+
+/* [a] [b] op [sink], and the links that follow while each result is taken
+   by the next: see VESKVM_FUSED_BINARY. A link that would fail ends the
+   chain with the result so far pushed; the loop then meets that link again
+   and executes it instruction by instruction. */
+static bool fused_binary(veskvm_t vm, int32_t pc, uint8_t shape) {
+  union veskobj_u held;
+  veskobj_t top = nullptr;
+  binary_result r;
+  for (;;) {
+    binary_step s = binary_decode(pc, shape);
+    binary_result nr;
+    int64_t popped;
+    if (!binary_eval_at(vm, s, pc, top, &nr, &popped)) break;
+    if (s.sink != VESKVM_SINK_PUSH) {
+      if (binary_sink(vm, s, nr, popped)) return true;
+      break;
+    }
+    veskvm_drop(vm, popped);
+    r = nr;
+    top = scratch_of(r, &held);
+    vm->oldpc = s.at;
+    pc = s.at + 1;
+    shape = chain_link(vm, pc);
+    if (!shape) break;
+  }
+  if (!top) return false;
+  veskvm_push(vm, result_object(vm, r));
+  vm->pc = pc;
   return true;
 }
 
@@ -668,8 +736,28 @@ static bool fused_call(veskvm_t vm, int32_t pc) {
   if (!veskvm_call_fits(vm, n)) return false;
   vm->oldpc = pc + 5;
   vm->pc = pc + 6;
-  if (veskvm_call_n(vm, n, vm->bcode[pc + 5] == VESKVM_INSTR_CALLS) == VESKVM_STATE_READY)
+  if (veskvm_call_enter(vm, n, vm->bcode[pc + 5] == VESKVM_INSTR_CALLS) ==
+      VESKVM_STATE_READY)
     veskvm_pc_ok(vm);
+  return true;
+}
+
+/* lload alone, without the checks of an argument fetch. */
+static bool fused_lload(veskvm_t vm, int32_t pc) {
+  int32_t idx = arg_at(vm, pc);
+  veskvm_lsyms_t f = vm->lsyms;
+  if (!f || idx < 0 || idx >= veskdarray_size(f->syms)) return false;
+  veskvm_push(vm, veskdarray_get(f->syms, idx, veskobj_t));
+  vm->oldpc = pc;
+  vm->pc = pc + 5;
+  return true;
+}
+
+static bool fused_jump(veskvm_t vm, int32_t pc) {
+  int32_t target = arg_at(vm, pc);
+  if (target < 0 || static_cast<uint32_t>(target) >= vm->bcode_size) return false;
+  vm->oldpc = pc;
+  vm->pc = target;
   return true;
 }
 
@@ -681,7 +769,7 @@ static inline bool run_fused(veskvm_t vm) {
   uint32_t pc = static_cast<uint32_t>(vm->pc);
   if (!f || f->bcode != vm->bcode || f->size != vm->bcode_size || pc >= f->size)
     return false;
-  uint8_t shape = f->shape[pc];
+  uint8_t shape = f->shape[pc] & ~VESKVM_FUSED_TARGET;
   switch (shape) {
   case VESKVM_FUSED_NONE:
     return false;
@@ -691,6 +779,10 @@ static inline bool run_fused(veskvm_t vm) {
     return fused_tget(vm, static_cast<int32_t>(pc));
   case VESKVM_FUSED_CALL:
     return fused_call(vm, static_cast<int32_t>(pc));
+  case VESKVM_FUSED_LLOAD:
+    return fused_lload(vm, static_cast<int32_t>(pc));
+  case VESKVM_FUSED_JUMP:
+    return fused_jump(vm, static_cast<int32_t>(pc));
   default:
     return fused_binary(vm, static_cast<int32_t>(pc), shape);
   }

@@ -68,8 +68,14 @@ public:
     if (op == VESKVM_INSTR_PUSHI &&
         (next == VESKVM_INSTR_CALLC || next == VESKVM_INSTR_CALLS))
       return VESKVM_FUSED_CALL;
-    return binary_shape(p);
+    uint8_t shape = binary_shape(p);
+    if (shape != VESKVM_FUSED_NONE) return shape;
+    if (op == VESKVM_INSTR_LLOAD) return VESKVM_FUSED_LLOAD;
+    if (op == VESKVM_INSTR_JUMP) return VESKVM_FUSED_JUMP;
+    return VESKVM_FUSED_NONE;
   }
+
+  bool is_target(uint32_t p) const { return flags_[p] & TARGET; }
 
 private:
   /* An instruction that fits starts at p + len and is not a target: a
@@ -85,7 +91,7 @@ private:
     return VESKVM_OPERAND_STACK;
   }
 
-  /* [a] [b] op [sink] with at least two instructions. */
+  /* [a] [b] op [sink]; op alone too, as a link of a chain. */
   uint8_t binary_shape(uint32_t p) const {
     int a = VESKVM_OPERAND_STACK, b = VESKVM_OPERAND_STACK;
     uint32_t q = p;
@@ -107,7 +113,6 @@ private:
       return VESKVM_FUSED_NONE;
     }
     int sink = follows(q, 1) ? sink_of(code_[q + 1]) : VESKVM_SINK_PUSH;
-    if (q == p && sink == VESKVM_SINK_PUSH) return VESKVM_FUSED_NONE;
     return static_cast<uint8_t>(VESKVM_FUSED_BINARY | a << 4 | b << 2 | sink);
   }
 
@@ -141,7 +146,8 @@ void veskvm_fused_build(veskvm_t vm, uint32_t start) {
   Decoder d(vm->bcode, vm->bcode_size);
   d.scan(start);
   for (uint32_t p = start; p < vm->bcode_size; ++p)
-    shape[p] = d.shape_at(p);
+    shape[p] =
+        static_cast<uint8_t>(d.shape_at(p) | (d.is_target(p) ? VESKVM_FUSED_TARGET : 0));
   f->bcode = vm->bcode;
   f->size = vm->bcode_size;
   f->shape = shape;

@@ -57,9 +57,11 @@ int veskvm_return(veskvm_t vm, bool withvalue);
 
 /* The call sequence once the argument count n is known: the checks of
    veskvm_call, then the call. veskvm_call_fits tells, without raising
-   anything, whether those checks pass. */
+   anything, whether those checks pass; veskvm_call_enter makes a call that
+   passes them. */
 int veskvm_call_n(veskvm_t vm, int32_t n, int isswarm);
 bool veskvm_call_fits(veskvm_t vm, int32_t n);
+int veskvm_call_enter(veskvm_t vm, int32_t n, int isswarm);
 
 /*
  * Fused execution. For every byte offset of the loaded code, the shape of
@@ -73,9 +75,14 @@ enum {
   VESKVM_FUSED_GLOAD, /* pushs k; gload */
   VESKVM_FUSED_TGET,  /* pushs k; tget */
   VESKVM_FUSED_CALL,  /* pushi n; callc or calls */
-  VESKVM_FUSED_BINARY = 0x40
+  VESKVM_FUSED_LLOAD, /* lload i alone */
+  VESKVM_FUSED_JUMP,  /* jump alone */
+  VESKVM_FUSED_BINARY = 0x40,
   /* | operand a << 4 | operand b << 2 | sink: [a] [b] binary-op [sink], where
-     an operand is VESKVM_OPERAND_* and a sink VESKVM_SINK_* */
+     an operand is VESKVM_OPERAND_* and a sink VESKVM_SINK_*. A result that
+     would be pushed and is taken at once by the binary operation that
+     follows is passed on without an object. */
+  VESKVM_FUSED_TARGET = 0x80 /* flag: some instruction names this address */
 };
 enum { VESKVM_OPERAND_STACK = 0, VESKVM_OPERAND_LOCAL, VESKVM_OPERAND_CONST };
 enum { VESKVM_SINK_PUSH = 0, VESKVM_SINK_LSTORE, VESKVM_SINK_JUMPZ, VESKVM_SINK_JUMPNZ };
