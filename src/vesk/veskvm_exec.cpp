@@ -761,42 +761,53 @@ static bool fused_jump(veskvm_t vm, int32_t pc) {
   return true;
 }
 
-/* Executes the sequence starting at pc; false when there is none (pc not an
-   instruction start, code replaced since it was decoded) or it must fall
-   back to single instructions. */
-static inline bool run_fused(veskvm_t vm) {
-  const veskvm_fused_s *f = vm->fused;
-  uint32_t pc = static_cast<uint32_t>(vm->pc);
-  if (!f || f->bcode != vm->bcode || f->size != vm->bcode_size || pc >= f->size)
-    return false;
-  uint8_t shape = f->shape[pc] & ~VESKVM_FUSED_TARGET;
+/* Executes the sequence of the shape at pc; false when there is none or it
+   must fall back to single instructions. */
+static inline bool run_fused(veskvm_t vm, int32_t pc, uint8_t shape) {
   switch (shape) {
   case VESKVM_FUSED_NONE:
     return false;
   case VESKVM_FUSED_GLOAD:
-    return fused_gload(vm, static_cast<int32_t>(pc));
+    return fused_gload(vm, pc);
   case VESKVM_FUSED_TGET:
-    return fused_tget(vm, static_cast<int32_t>(pc));
+    return fused_tget(vm, pc);
   case VESKVM_FUSED_CALL:
-    return fused_call(vm, static_cast<int32_t>(pc));
+    return fused_call(vm, pc);
   case VESKVM_FUSED_LLOAD:
-    return fused_lload(vm, static_cast<int32_t>(pc));
+    return fused_lload(vm, pc);
   case VESKVM_FUSED_JUMP:
-    return fused_jump(vm, static_cast<int32_t>(pc));
+    return fused_jump(vm, pc);
   default:
-    return fused_binary(vm, static_cast<int32_t>(pc), shape);
+    return fused_binary(vm, pc, shape);
   }
+}
+
+/* The shapes of the loaded code, none (*n = 0) when the code was replaced
+   without being loaded. */
+static inline const uint8_t *current_shapes(veskvm_t vm, uint32_t *n) {
+  const veskvm_fused_s *f = vm->fused;
+  bool ok = f && f->bcode == vm->bcode && f->size == vm->bcode_size;
+  *n = ok ? f->size : 0;
+  return ok ? f->shape : nullptr;
 }
 
 /* The run loop: fused sequences where the code has them, single
    instructions elsewhere, one collection check per operation. A hook set
    while it runs hands over to the hooked loop. */
 int veskvm_run(veskvm_t vm, int64_t depth) {
+  uint32_t n;
+  const uint8_t *shapes = current_shapes(vm, &n);
   while (vm->state == VESKVM_STATE_READY &&
          (depth < 0 || veskdarray_size(vm->stacks) > depth)) {
     if (vm->hook) return run_hooked(vm, depth);
     gc_check(vm);
-    if (!run_fused(vm)) step_body(vm);
+    uint32_t pc = static_cast<uint32_t>(vm->pc);
+    uint8_t shape = pc < n ? shapes[pc] & ~VESKVM_FUSED_TARGET : VESKVM_FUSED_NONE;
+    bool done = run_fused(vm, static_cast<int32_t>(pc), shape);
+    if (!done) step_body(vm);
+    /* Native functions, which calls and single instructions may run, may
+       load other code into the VM. */
+    if (!done || shape == VESKVM_FUSED_CALL) shapes = current_shapes(vm, &n);
   }
   return vm->state;
 }
