@@ -162,7 +162,7 @@ class Bench:
         os.makedirs(os.path.dirname(out), exist_ok=True)
         if not os.path.exists(out):
             with open(out, "w") as f:
-                f.write(generate_script(lang, lines))
+                f.write(generate_script("vesk" if lang == "base" else lang, lines))
         return out
 
     def measure(self, commands, check_output=True):
@@ -236,7 +236,7 @@ def scaling_table(title, unit, points):
                                              fmt_time(r["lua"][0]), fmt_time(r["python"][0])))
     first, last = points[0], points[-1]
     factor = last[0] / first[0]
-    growth = ", ".join("%s x%.1f" % (lang, last[1][lang][0] / first[1][lang][0])
+    growth = ", ".join("%s x%s" % (lang, ratio(last[1][lang][0], first[1][lang][0]))
                        for lang in LANGS)
     rows.append("")
     rows.append("%s: size x%.0f, time %s." % (title, factor, growth))
@@ -331,6 +331,7 @@ def main():
                 continue
             print("running %s: %s ..." % (name, what), file=sys.stderr, flush=True)
             results[name] = bench.compile(100000) if name == "compile" else bench.program(name)
+        print(main_table(results), file=sys.stderr, flush=True)
         if not args.no_scaling and not only:
             print("scaling ...", file=sys.stderr, flush=True)
             for keys in (10000, 100000):
