@@ -53,15 +53,16 @@ int print_native(veskvm_t vm) {
   return veskvm_ret0(vm);
 }
 
-/* A native that adds its integer arguments (type errors otherwise). */
+/* A native that adds its integer arguments, wrapping as the VM's integers
+   do (type errors for other arguments). */
 int sum_native(veskvm_t vm) {
-  int32_t total = 0;
+  uint32_t total = 0;
   for (int64_t i = 1; i <= veskvm_lnum(vm); ++i) {
     int32_t v;
     if (!veskvm_checkint(vm, static_cast<uint32_t>(i), &v)) return vm->state;
-    total += v;
+    total += static_cast<uint32_t>(v);
   }
-  veskvm_pushi(vm, total);
+  veskvm_pushi(vm, static_cast<int32_t>(total));
   return veskvm_ret1(vm);
 }
 
@@ -416,7 +417,7 @@ private:
 TEST(FusedTest, GeneratedProgramsAsSingleSteps) {
   std::vector<HostCall> calls = {{"f", {3, 4}}, {"f", {0, -7}}};
   int errors = 0;
-  for (uint32_t seed = 1; seed <= 1500; ++seed) {
+  for (uint32_t seed = 1; seed <= 600; ++seed) {
     std::vector<uint8_t> code = Generator(seed).program();
     ASSERT_TRUE(same_both_ways(code, calls, "seed " + std::to_string(seed)));
     ScriptRun r(code, false);
@@ -425,8 +426,8 @@ TEST(FusedTest, GeneratedProgramsAsSingleSteps) {
     if (HasFailure()) break;
   }
   /* The generated operands make a good share of the programs fail. */
-  EXPECT_GT(errors, 100);
-  EXPECT_LT(errors, 1400);
+  EXPECT_GT(errors, 60);
+  EXPECT_LT(errors, 560);
 }
 
 /* A host may point pc anywhere: into a sequence, into an argument. */
