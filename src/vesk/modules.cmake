@@ -4,7 +4,7 @@
 
 # libvesk: containers, values, heap, VM, swarm communication, libraries.
 set(VESK_RUNTIME_MODULES
-  veskdarray veskdict veskstrman vesktype veskheap veskvm veskvm_exec vesktable
+  veskdarray veskdict veskstrman vesktype veskheap veskvm veskvm_exec veskvm_fused vesktable
   veskmsg veskinmsg veskoutmsg veskpacket veskneighbors veskswarm veskvstig
   veskmath veskstring veskio)
 
@@ -18,7 +18,7 @@ set(VESK_COMPILER_MODULES vesklex veskparser veskbuild veskcheck veskdbgsyms
 
 # Modules without a header of their own (the interpreter loop's file works on
 # the VM's internals).
-set(VESK_HEADERLESS_MODULES veskvm_exec)
+set(VESK_HEADERLESS_MODULES veskvm_exec veskvm_fused)
 
 # vesk_module_files(OUT EXT MODULE...): the files MODULE.EXT of the modules,
 # as absolute paths. A module whose file is missing is a configure error.

@@ -210,11 +210,9 @@ static void reach_array(veskvm_t vm, veskheap_t h, veskdarray_t a) {
     reach(vm, h, veskdarray_get(a, i, veskobj_t));
 }
 
-void veskheap_objmark(struct veskvm_s *vm, veskobj_t o) {
-  veskheap_t h = vm->heap;
-  if (!h) return;
+/* Walks the children of everything queued, until nothing is left. */
+static void drain(veskvm_t vm, veskheap_t h) {
   std::vector<veskobj_t> &work = h->impl->work;
-  reach(vm, h, o);
   while (!work.empty()) {
     veskobj_t x = work.back();
     work.pop_back();
@@ -223,6 +221,13 @@ void veskheap_objmark(struct veskvm_s *vm, veskobj_t o) {
     else
       reach_array(vm, h, x->c.actrec);
   }
+}
+
+void veskheap_objmark(struct veskvm_s *vm, veskobj_t o) {
+  veskheap_t h = vm->heap;
+  if (!h) return;
+  reach(vm, h, o);
+  drain(vm, h);
 }
 
 void veskheap_darrayobj_mark(uint32_t, void *elem, void *vm) {
@@ -262,19 +267,35 @@ void veskheap_listener_mark(const void *key, void *data, void *vm) {
 /*
  * The roots, in the order the collection visits them.
  */
-static void mark_globals(veskvm_t vm) {
-  if (vm->gsyms) veskdict_foreach(vm->gsyms, veskheap_gsymobj_mark, vm);
+/* The roots in the VM's own containers are walked in place: every object is
+   stamped and queued, and the queue is drained once at the end. */
+static void mark_globals(veskvm_t vm, veskheap_t h) {
+  veskdict_t d = vm->gsyms;
+  for (uint32_t b = 0; d && b < d->num_buckets; ++b) {
+    veskdarray_t bucket = d->buckets[b];
+    for (int64_t i = 0; bucket && i < bucket->size; ++i) {
+      veskdict_entry_t *e = &veskdarray_get(bucket, i, veskdict_entry_t);
+      int32_t id;
+      memcpy(&id, e->key, sizeof id);
+      mark_string_id(vm, (uint16_t)id);
+      reach(vm, h, *(veskobj_t *)e->data);
+    }
+  }
 }
 
-static void mark_stacks(veskvm_t vm) {
-  if (vm->stacks) veskdarray_foreach(vm->stacks, veskheap_stack_mark, vm);
+static void mark_stacks(veskvm_t vm, veskheap_t h) {
+  for (int64_t i = 0; vm->stacks && i < vm->stacks->size; ++i)
+    reach_array(vm, h, veskdarray_get(vm->stacks, i, veskdarray_t));
   /* The current stack is the top of the stack of stacks; this costs nothing then. */
-  if (vm->stack) veskheap_stack_mark(0, &vm->stack, vm);
+  reach_array(vm, h, vm->stack);
 }
 
-static void mark_frames(veskvm_t vm) {
-  if (vm->lsymts) veskdarray_foreach(vm->lsymts, veskheap_lsyms_mark, vm);
-  if (vm->lsyms) veskheap_lsyms_mark(0, &vm->lsyms, vm);
+static void mark_frames(veskvm_t vm, veskheap_t h) {
+  for (int64_t i = 0; vm->lsymts && i < vm->lsymts->size; ++i) {
+    veskvm_lsyms_t f = veskdarray_get(vm->lsymts, i, veskvm_lsyms_t);
+    if (f) reach_array(vm, h, f->syms);
+  }
+  if (vm->lsyms) reach_array(vm, h, vm->lsyms->syms);
 }
 
 /* Stigmergy keys, values and handlers are copies outside the heap: marking
@@ -332,9 +353,10 @@ void veskheap_gc(struct veskvm_s *vm) {
   if (!h || (uint64_t)h->objs->size < h->marklimit) return;
   h->marker = next_marker(h->marker);
   if (vm->strings) veskstrman_gc_clear(vm->strings);
-  mark_globals(vm);
-  mark_stacks(vm);
-  mark_frames(vm);
+  mark_globals(vm, h);
+  mark_stacks(vm, h);
+  mark_frames(vm, h);
+  drain(vm, h);
   mark_vstigs(vm);
   mark_listeners(vm);
   veskoutmsg_gc(vm);

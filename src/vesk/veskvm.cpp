@@ -120,6 +120,7 @@ void veskvm_destroy(veskvm_t *vmp) {
   veskdarray_destroy(&vm->flist);
   swarm_state_destroy(vm);
   free(vm->errormsg);
+  veskvm_fused_free(vm);
   free(vm);
   *vmp = nullptr;
 }
@@ -233,6 +234,7 @@ int veskvm_set_bcode(veskvm_t vm, const uint8_t *bcode, uint32_t bcode_size) {
   vm->errormsg = nullptr;
   vm->bcode_size = bcode_size;
   vm->bcode = bcode;
+  veskvm_fused_build(vm, start);
   vm->pc = static_cast<int32_t>(start);
   vm->oldpc = vm->pc;
   /* The prologue binds the script's functions to their globals; it ends at
@@ -293,7 +295,7 @@ static veskdarray_t stack_take(veskvm_t vm) {
 static void stack_give(veskvm_t vm, veskdarray_t s) {
   if (veskdarray_size(vm->freestacks) < FREE_LIST_MAX &&
       s->capacity <= RECYCLED_STACK_MAX_CAP)
-    veskdarray_push(vm->freestacks, &s);
+    veskvm_array_push(vm->freestacks, s);
   else
     veskdarray_destroy(&s);
 }
@@ -311,7 +313,7 @@ static veskvm_lsyms_t frame_take(veskvm_t vm, int isswarm) {
 static void frame_give(veskvm_t vm, veskvm_lsyms_t f) {
   if (veskdarray_size(vm->freeframes) < FREE_LIST_MAX &&
       f->syms->capacity <= RECYCLED_STACK_MAX_CAP) {
-    veskdarray_push(vm->freeframes, &f);
+    veskvm_array_push(vm->freeframes, f);
   } else {
     veskdarray_destroy(&f->syms);
     free(f);
@@ -341,7 +343,7 @@ static void frame_enter(veskvm_t vm, veskobj_t c, int32_t n, int isswarm) {
     veskvm_handles_push(f->syms, veskdarray_get(ar, i, veskobj_t));
   for (int32_t i = n; i >= 1; --i)
     veskvm_handles_push(f->syms, veskvm_at(vm, i));
-  veskdarray_push(vm->lsymts, &f);
+  veskvm_array_push(vm->lsymts, f);
   vm->lsyms = f;
 }
 
@@ -351,6 +353,20 @@ int veskvm_call(veskvm_t vm, int isswarm) {
   if (!veskobj_isint(on)) return veskvm_type_error(vm, VESKTYPE_INT, on);
   int32_t n = on->i.value;
   veskvm_drop(vm, 1);
+  return veskvm_call_n(vm, n, isswarm);
+}
+
+bool veskvm_call_fits(veskvm_t vm, int32_t n) {
+  if (n < 0 || veskdarray_size(vm->stack) < static_cast<int64_t>(n) + 1) return false;
+  veskobj_t c = veskvm_at(vm, static_cast<int64_t>(n) + 1);
+  if (!veskobj_isclosure(c)) return false;
+  bool native = !c->c.isscript;
+  if (native && (c->c.ref < 0 || c->c.ref >= veskdarray_size(vm->flist))) return false;
+  return veskdarray_size(vm->lsymts) < VESKVM_MAX_FRAMES &&
+         (!native || vm->nesting < VESKVM_MAX_NESTING);
+}
+
+int veskvm_call_n(veskvm_t vm, int32_t n, int isswarm) {
   if (n < 0) {
     veskvm_seterror(vm, VESKVM_ERROR_STACK, "negative argument count %d", n);
     return vm->state;
@@ -364,11 +380,17 @@ int veskvm_call(veskvm_t vm, int isswarm) {
     return vm->state;
   }
   if (!call_limits_ok(vm, native)) return vm->state;
+  return veskvm_call_enter(vm, n, isswarm);
+}
+
+int veskvm_call_enter(veskvm_t vm, int32_t n, int isswarm) {
+  veskobj_t c = veskvm_at(vm, static_cast<int64_t>(n) + 1);
+  bool native = !c->c.isscript;
   frame_enter(vm, c, n, isswarm);
   veskvm_drop(vm, static_cast<int64_t>(n) + 1);
   veskvm_pushi(vm, vm->pc);
   vm->stack = stack_take(vm);
-  veskdarray_push(vm->stacks, &vm->stack);
+  veskvm_array_push(vm->stacks, vm->stack);
   if (!native) {
     vm->pc = c->c.ref;
     return vm->state;

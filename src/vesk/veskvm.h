@@ -140,6 +140,9 @@ struct veskvm_s {
   /* Called before each instruction of the run loops while set (debuggers). */
   void (*hook)(struct veskvm_s *vm, void *data);
   void *hookdata;
+  /* What the run loops know of the loaded bytecode beyond its bytes: which
+     instruction sequences they may execute as one (internal, per VM). */
+  struct veskvm_fused_s *fused;
 };
 typedef struct veskvm_s *veskvm_t;
 
