@@ -7,6 +7,7 @@
 #include "sim_output.h"
 #include "sim_progress.h"
 #include "sim_world.h"
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -26,6 +28,7 @@ struct SOptions {
   std::string Csv, Svg;
   bool Progress = true;
   bool Summary = true;
+  unsigned Threads = 0; // 0: one per core
 };
 
 void Usage() {
@@ -35,10 +38,20 @@ void Usage() {
                "  --seed N       use N instead of the experiment's random_seed\n"
                "  --csv FILE     write every robot's pose at every step to FILE\n"
                "  --svg FILE     draw the arena and the robots' paths into FILE\n"
+               "  --threads N    step the robots' controllers on N threads\n"
+               "                 (default: one per core; the run is the same)\n"
                "  --all-errors   print every script failure report of every step\n"
                "  --no-progress  no progress bar on standard error\n"
                "  --quiet        neither progress bar nor summary\n"
                "  --help         this text\n");
+}
+
+// More threads than this are surely a typing error.
+constexpr uint64_t MAX_THREADS = 1024;
+
+// One thread per core, or one when the number of cores is unknown.
+unsigned DefaultThreads() {
+  return std::max(1u, std::thread::hardware_concurrency());
 }
 
 // Reads the value of option str_option: a whole number up to un_max.
@@ -83,6 +96,15 @@ int ParseOptions(int argc, char **argv, SOptions &s_opts) {
       uint64_t unSeed;
       if (!WholeNumber(strArg, strValue, UINT32_MAX, unSeed)) return 2;
       s_opts.Seed = static_cast<uint32_t>(unSeed);
+    } else if (strArg == "--threads") {
+      if (!Value(strValue)) return 2;
+      uint64_t unThreads;
+      if (!WholeNumber(strArg, strValue, MAX_THREADS, unThreads)) return 2;
+      if (unThreads == 0) {
+        std::fprintf(stderr, "vesksim: --threads needs at least 1\n");
+        return 2;
+      }
+      s_opts.Threads = static_cast<unsigned>(unThreads);
     } else if (strArg == "--all-errors") {
       s_opts.AllErrors = true;
     } else if (strArg == "--csv") {
@@ -132,6 +154,7 @@ int Run(const SOptions &s_opts) {
   if (!s_opts.Svg.empty()) pcSvg = std::make_unique<vesksim::CSvgWriter>(s_opts.Svg);
   vesksim::CFailureLog cFailures(stderr, s_opts.AllErrors);
   vesksim::CWorld cWorld(sExperiment);
+  cWorld.SetThreads(s_opts.Threads != 0 ? s_opts.Threads : DefaultThreads());
   LOG.Flush();
   LOGERR.Flush();
   if (pcCsv) pcCsv->WriteStep(0, cWorld);
