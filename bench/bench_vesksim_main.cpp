@@ -151,8 +151,9 @@ int main(int argc, char **argv) {
   const std::string strMode = argc > 1 ? argv[1] : "";
   if (unThreads == 0 || (strMode != "world" && strMode != "vesk-send" &&
                          strMode != "vesk" && strMode != "vesk-ring")) {
-    std::fprintf(stderr, "Usage: bench_vesksim [--threads T] world|vesk-send|vesk|vesk-ring "
-                         "[STEPS [ROBOTS...]]\n");
+    std::fprintf(stderr,
+                 "Usage: bench_vesksim [--threads T] world|vesk-send|vesk|vesk-ring "
+                 "[STEPS [ROBOTS...]]\n");
     return 2;
   }
   const std::string strLabel =

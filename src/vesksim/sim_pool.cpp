@@ -33,7 +33,8 @@ CWorkerPool::~CWorkerPool() {
 void CWorkerPool::Run(size_t un_count, const std::function<void(size_t)> &fn_job) {
   m_pfnJob = &fn_job;
   m_unCount = un_count;
-  m_unChunk = std::clamp<size_t>(un_count / (m_unThreads * CHUNKS_PER_THREAD), 1, MAX_CHUNK);
+  m_unChunk =
+      std::clamp<size_t>(un_count / (m_unThreads * CHUNKS_PER_THREAD), 1, MAX_CHUNK);
   m_unNext.store(0, std::memory_order_relaxed);
   m_pcError = nullptr;
   m_unFailed = un_count;

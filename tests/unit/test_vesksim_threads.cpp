@@ -180,9 +180,11 @@ public:
       SBody &sBody = m_cWorld.GetBody(i);
       strOut += std::to_string(sBody.Position().GetX()) + "," +
                 std::to_string(sBody.Position().GetY()) + ":";
-      for (const auto &vecStep : dynamic_cast<CProbe &>(sBody.Robot->GetController()).Heard)
+      for (const auto &vecStep :
+           dynamic_cast<CProbe &>(sBody.Robot->GetController()).Heard)
         for (const CProbe::SHeard &sHeard : vecStep)
-          strOut += " " + std::to_string(sHeard.Sender) + "@" + std::to_string(sHeard.Range);
+          strOut +=
+              " " + std::to_string(sHeard.Sender) + "@" + std::to_string(sHeard.Range);
       strOut += "\n";
     }
     return strOut;
