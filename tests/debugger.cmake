@@ -4,7 +4,7 @@
 set(DBG_CASES ${CMAKE_CURRENT_SOURCE_DIR}/e2e/debugger)
 
 vesk_unit_test(test_debugger
-  SOURCES unit/test_debugger.cpp ${CMAKE_SOURCE_DIR}/src/vesk/veskdbgcli.cpp
+  SOURCES unit/test_debugger.cpp
   LIBS veskcompiler veskdbg)
 
 set(DBG $<TARGET_FILE:vskdbg>)
@@ -31,6 +31,7 @@ debugger_session(breakpoints breakpoints ON calls.vsk)
 debugger_session(stepping stepping ON calls.vsk)
 debugger_session(error error OFF fail.vsk)
 debugger_session(include include ON shapes.vsk)
+debugger_session(callbacks callbacks ON callbacks.vsk)
 debugger_session(syntax_error breakpoints OFF broken.vsk)
 
 # The bytecode and debug files that vsk build writes, debugged as a pair,

@@ -11,8 +11,10 @@ set(VESK_RUNTIME_MODULES
 # libveskdbg: debug information, assembler and disassembler, the runner.
 set(VESK_DBG_MODULES veskdebug veskasm vesktools)
 
-# veskcompiler: lexer and compiler, building in memory, the static checker.
-set(VESK_COMPILER_MODULES vesklex veskparser veskbuild veskcheck)
+# veskcompiler: lexer and compiler, building in memory, the static checker,
+# the debugger (local names from the compiler, state, commands).
+set(VESK_COMPILER_MODULES vesklex veskparser veskbuild veskcheck veskdbgsyms
+  veskdbgexpr veskdbgcli)
 
 # Modules without a header of their own (the interpreter loop's file works on
 # the VM's internals).

@@ -18,13 +18,15 @@
 #include <string>
 
 /* Compiles source into a malloc'ed listing; false after the compiler's messages. */
-static bool compile_listing(const char *source, char **text, size_t *len) {
+static bool compile_listing(const char *source, char **text, size_t *len,
+                            veskparser_observer_t observer, void *data) {
   FILE *out = open_memstream(text, len);
   if (!out) {
     perror(source);
     return false;
   }
   veskparser_t p = veskparser_new_stream(source, out, NULL);
+  if (p && observer) veskparser_observe(p, observer, data);
   bool ok = p && veskparser_parse(p) == PARSE_OK;
   veskparser_destroy(&p);
   fclose(out);
@@ -42,10 +44,11 @@ static std::string stem(const char *source) {
 /* Compiles and assembles; the empty-listing message names the listing when
  * the caller named it, else the source. */
 static bool build(const char *source, const char *listing, uint8_t **bcode,
-                  uint32_t *size, veskdebug_t *dbg) {
+                  uint32_t *size, veskdebug_t *dbg, veskparser_observer_t observer,
+                  void *data) {
   char *text = NULL;
   size_t len = 0;
-  bool ok = compile_listing(source, &text, &len);
+  bool ok = compile_listing(source, &text, &len, observer, data);
   FILE *in = ok && len ? fmemopen(text, len, "r") : NULL;
   if (in) {
     const std::string name = listing ? listing : stem(source) + ".vasm";
@@ -59,18 +62,31 @@ static bool build(const char *source, const char *listing, uint8_t **bcode,
   return ok;
 }
 
-int veskbuild_memory_named(const char *source, const char *listing, uint8_t **bcode,
-                           uint32_t *size, veskdebug_t *dbg, char **messages) {
+/* Builds with the messages kept when messages is not NULL. */
+static int build_kept(const char *source, const char *listing, uint8_t **bcode,
+                      uint32_t *size, veskdebug_t *dbg, char **messages,
+                      veskparser_observer_t observer, void *data) {
   *bcode = NULL;
   *size = 0;
   *dbg = NULL;
   veskbuild_capture_t capture = messages ? veskbuild_capture_start() : NULL;
-  bool ok = build(source, listing, bcode, size, dbg);
+  bool ok = build(source, listing, bcode, size, dbg, observer, data);
   if (messages) {
     *messages = veskbuild_capture_finish(&capture);
     if (!*messages) *messages = strdup("");
   }
   return ok ? 1 : 0;
+}
+
+int veskbuild_memory_named(const char *source, const char *listing, uint8_t **bcode,
+                           uint32_t *size, veskdebug_t *dbg, char **messages) {
+  return build_kept(source, listing, bcode, size, dbg, messages, NULL, NULL);
+}
+
+int veskbuild_observed(const char *source, veskparser_observer_t observer, void *data,
+                       uint8_t **bcode, uint32_t *size, veskdebug_t *dbg,
+                       char **messages) {
+  return build_kept(source, NULL, bcode, size, dbg, messages, observer, data);
 }
 
 int veskbuild_memory(const char *source, uint8_t **bcode, uint32_t *size,

@@ -9,6 +9,7 @@
 
 #include <stdint.h>
 #include "veskdebug.h"
+#include "veskparser.h"
 
 VESK_BEGIN_DECLS
 
@@ -31,6 +32,14 @@ VESK_API int veskbuild_memory(const char *source, uint8_t **bcode, uint32_t *siz
 VESK_API int veskbuild_memory_named(const char *source, const char *listing,
                                     uint8_t **bcode, uint32_t *size, veskdebug_t *dbg,
                                     char **messages);
+
+/*
+ * The same as veskbuild_memory_named with the default listing name, with
+ * observer told what the compiler sees (see veskparser_observe).
+ */
+VESK_API int veskbuild_observed(const char *source, veskparser_observer_t observer,
+                                void *data, uint8_t **bcode, uint32_t *size,
+                                veskdebug_t *dbg, char **messages);
 
 /*
  * Builds source as `vsk build` does: writes FILE.vasm, FILE.vo and FILE.vdb

@@ -1,8 +1,9 @@
 /*
- * Command interpreter of the console debugger vskdbg: a debugging session
- * over one bytecode buffer and its debug information, driven by text
- * commands (break, run, continue, step, next, print, globals, backtrace,
- * help, quit) read from a stream.
+ * Command interpreter of the debugger: a debugging session driven by text
+ * commands (break, watch, run, continue, step, next, finish, print, display,
+ * locals, backtrace, frame, list, info, help, quit), either over a program
+ * of its own (vskdbg) or attached to a VM that a host runs (a robot's
+ * controller in vesksim or in the editor).
  */
 #ifndef VESKDBGCLI_H
 #define VESKDBGCLI_H
@@ -26,7 +27,34 @@ typedef struct veskdbgcli_s *veskdbgcli_t;
 VESK_API veskdbgcli_t veskdbgcli_new(const char *name, const uint8_t *bcode,
                                      uint32_t size, veskdebug_t dbg, FILE *out,
                                      FILE *err);
+/* Ends a session; an attached one removes its hook and leaves the VM. */
 VESK_API void veskdbgcli_destroy(veskdbgcli_t *s);
+
+/*
+ * Reads one command line (without its newline) into line, at most size
+ * bytes with the terminating zero; returns 0 at the end of input.
+ */
+typedef int (*veskdbgcli_read_t)(void *data, char *line, size_t size);
+
+/*
+ * A session attached to a VM that a host runs: it installs the VM's hook
+ * and, whenever the program stops (breakpoint, end of a step, changed
+ * watched global, interrupt), reports the stop on out and reads commands
+ * through read until one resumes the program; meanwhile the host waits in
+ * its call into the VM. dbg is the program's debug information (may be
+ * null), kept alive by the caller. `run` is refused; `quit` and the end of
+ * input detach the debugger and let the program run on. The main script
+ * named by dbg is compiled again to name the locals.
+ */
+VESK_API veskdbgcli_t veskdbgcli_attach(const char *name, veskvm_t vm, veskdebug_t dbg,
+                                        veskdbgcli_read_t read, void *data, FILE *out,
+                                        FILE *err);
+
+/* Stops the program before the next instruction it executes. */
+VESK_API void veskdbgcli_interrupt(veskdbgcli_t s);
+
+/* Non-zero once the user gave `quit` (an attached host may then end). */
+VESK_API int veskdbgcli_quitted(veskdbgcli_t s);
 
 /* Executes one command line: 0 after quit, otherwise 1. */
 VESK_API int veskdbgcli_execute(veskdbgcli_t s, const char *line);

@@ -257,6 +257,11 @@ void veskdebug_breakpoint_set_offset(veskdebug_t dbg, int32_t offset) {
     veskdarray_push(dbg->breakpoints, &offset);
 }
 
+void veskdebug_breakpoint_remove_offset(veskdebug_t dbg, int32_t offset) {
+  uint32_t at = veskdarray_find(dbg->breakpoints, offset_compare, &offset);
+  if (at < veskdarray_size(dbg->breakpoints)) veskdarray_remove(dbg->breakpoints, at);
+}
+
 int veskdebug_breakpoint_exists(veskdebug_t dbg, int32_t offset) {
   return veskdarray_find(dbg->breakpoints, offset_compare, &offset) <
          veskdarray_size(dbg->breakpoints);

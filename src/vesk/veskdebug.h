@@ -48,6 +48,7 @@ VESK_API veskdebug_entry_t veskdebug_info_get_fromoffset(veskdebug_t dbg,
                                                          uint32_t offset);
 
 VESK_API void veskdebug_breakpoint_set_offset(veskdebug_t dbg, int32_t offset);
+VESK_API void veskdebug_breakpoint_remove_offset(veskdebug_t dbg, int32_t offset);
 VESK_API int veskdebug_breakpoint_exists(veskdebug_t dbg, int32_t offset);
 
 /* Runs the VM until a breakpoint or a state other than "ready". */

@@ -219,8 +219,17 @@ void observe(P p, int32_t what, int32_t decl, const std::string &name, const Sym
                          count,
                          at.fname.c_str(),
                          at.line,
-                         at.col};
+                         at.col,
+                         s.global ? -1 : s.pos};
   p->observer(&seen, p->observer_data);
+}
+
+/* Tells the observer, if any, that a scope begins or ends here; slot as
+   for VESKPARSER_SEEN_BLOCK_END. */
+void observe_scope(P p, int32_t what, int64_t slot) {
+  if (!p->observer) return;
+  Sym s{slot, TYPE_BASIC, 0};
+  observe(p, what, -1, "", s, -1, where(p));
 }
 
 /* ---------- strings ---------- */
@@ -284,6 +293,7 @@ BlockMark block_enter(P p) {
    local indices become free again for later locals. */
 void block_leave(P p, const BlockMark &m) {
   SymTable &t = p->tables.back();
+  if (p->tables.size() > 1) observe_scope(p, VESKPARSER_SEEN_BLOCK_END, m.nextlocal);
   if (p->tables.size() == 1) {
     for (size_t i = m.added; i < t.added.size(); ++i)
       t.syms.erase(t.added[i]);
@@ -411,8 +421,10 @@ int32_t parse_lambda(P p) {
     inner.nextlocal = captured + 1;
     p->tables.push_back(std::move(inner));
   }
+  observe_scope(p, VESKPARSER_SEEN_FUNCTION_BEGIN, -1);
   if (!parse_funbody(p, &span.arity)) return PARSE_ERROR;
   p->tables.pop_back();
+  observe_scope(p, VESKPARSER_SEEN_FUNCTION_END, -1);
   span.end = where(p);
   p->last_lambda = span;
   if (toplevel) {
@@ -790,9 +802,11 @@ int32_t parse_fun(P p) {
   if (!advance(p) || !expect(p, VESKTOK_PAROPEN)) return PARSE_ERROR;
   p->tables.emplace_back();
   sym_add(p, "self", SCOPE_LOCAL);
+  observe_scope(p, VESKPARSER_SEEN_FUNCTION_BEGIN, -1);
   int64_t arity;
   if (!parse_funbody(p, &arity)) return PARSE_ERROR;
   p->tables.pop_back();
+  observe_scope(p, VESKPARSER_SEEN_FUNCTION_END, -1);
   p->chunk = prev;
   observe(p, VESKPARSER_SEEN_DECLARE, VESKPARSER_DECL_FUNCTION, name, s, arity, at);
   return PARSE_OK;

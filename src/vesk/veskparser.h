@@ -50,7 +50,14 @@ enum {
   VESKPARSER_SEEN_DECLARE = 0, /* a parameter, a var or a named function */
   VESKPARSER_SEEN_READ,        /* the variable's value is used */
   VESKPARSER_SEEN_WRITE,       /* "name = value" */
-  VESKPARSER_SEEN_CALL         /* "name(arguments)", besides its READ */
+  VESKPARSER_SEEN_CALL,        /* "name(arguments)", besides its READ */
+  /* Scopes, for debuggers that name the slots of a call frame: a function
+     or lambda starts (depth: its nesting, 1 for a named function or a
+     lambda of the top level, whose slot 0 is self) or ends, and a block of
+     a function ends (slot: the first frame index it frees). */
+  VESKPARSER_SEEN_FUNCTION_BEGIN,
+  VESKPARSER_SEEN_FUNCTION_END,
+  VESKPARSER_SEEN_BLOCK_END
 };
 enum {
   VESKPARSER_DECL_PARAMETER = 0,
@@ -72,6 +79,7 @@ typedef struct veskparser_seen_s {
   const char *fname;
   uint64_t line; /* from 1 */
   uint64_t col;  /* characters before the name on its line */
+  int64_t slot;  /* a local's frame index (see BLOCK_END), -1 for a global */
 } veskparser_seen_t;
 
 typedef void (*veskparser_observer_t)(const veskparser_seen_t *seen, void *data);

@@ -3,10 +3,17 @@ break calls.vsk:4
 break 13
 run
 backtrace
-print
+print n
+locals
+info stack
 continue
 backtrace
-print 1
+locals
+print total
+frame 1
+locals
+info stack 1
+frame 5
 globals
 continue
 continue

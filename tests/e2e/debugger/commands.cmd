@@ -3,7 +3,9 @@ step
 next
 continue
 print
+print total
 backtrace
+locals
 globals
 
    # indented comment
@@ -21,6 +23,8 @@ b calls.vsk:20
 r
 p x
 p 3
+p result.x
+p result[
 globals everything
 bt now
 run again

@@ -1,7 +1,14 @@
 run
 backtrace
-print
-print 2
+info stack
+info stack 2
+print speeds
+print base
+frame 2
+print speeds.left
+p speeds["left"]
+p speeds.boost
+locals
 globals
 continue
 step
