@@ -4,7 +4,7 @@
 set(DBG_CASES ${CMAKE_CURRENT_SOURCE_DIR}/e2e/debugger)
 
 vesk_unit_test(test_debugger
-  SOURCES unit/test_debugger.cpp
+  SOURCES unit/test_debugger.cpp unit/test_debugger_state.cpp
   LIBS veskcompiler veskdbg)
 
 set(DBG $<TARGET_FILE:vskdbg>)

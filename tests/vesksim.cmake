@@ -41,6 +41,12 @@ vesksim_case(e2e_vesksim_broadcast ${VS_CASES}/broadcast
   -f poses.csv=${VS_CASES}/broadcast.csv -f picture.svg=${VS_CASES}/broadcast.svg
   -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} broadcast
      --quiet --steps 3 --csv poses.csv --svg picture.svg)
+# LED colours and debug texts, quoted where CSV needs it, in the CSV and the
+# picture.
+vesksim_case(e2e_vesksim_leds ${VS_CASES}/leds
+  -i ${VS_CASES}/leds.vsk -i ${VS_CASES}/leds.argos
+  -f leds.csv=${VS_CASES}/leds.csv -f leds.svg=${VS_CASES}/leds.svg
+  -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} leds --quiet --csv leds.csv --svg leds.svg)
 # An extended foot-bot's battery drains while it drives and fills while it
 # charges.
 vesksim_case(e2e_vesksim_battery ${VS_CASES}/battery
@@ -78,6 +84,22 @@ foreach(ex aggregate disperse)
     -i ${VS_SWARM}/${ex}.vsk -i ${VS_SWARM}/${ex}.argos
     -- ${VS_CASES}/outcome.sh ${ex} ${VSK} ${VESKSIM})
 endforeach()
+
+# The debugger on one robot of a running swarm: a breakpoint in the function
+# that a swarm's exec runs, finish, a watch, and quit, which ends the
+# experiment. A robot that does not exist and a malformed target are refused.
+set(VS_DEBUG_RUN
+  "\"$0\" build $2.vsk && v=$1 n=$2 c=$3 && shift 3 && exec \"$v\" $n.argos \"$@\" <$c 2>&1")
+vesksim_case(e2e_vesksim_debug ${VS_CASES}/debug_consensus
+  -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos
+  -i ${VS_CASES}/debug_consensus.cmd
+  -- sh -c "${VS_DEBUG_RUN}" ${VSK} ${VESKSIM} consensus debug_consensus.cmd
+     --debug fb3@5 --quiet)
+vesksim_case(e2e_vesksim_debug_no_robot ${VS_CASES}/debug_no_robot
+  -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos
+  -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} consensus --debug fb99@2 --quiet)
+vesksim_case(e2e_vesksim_debug_bad_target ${VS_CASES}/debug_bad_target
+  -- ${VESKSIM} x.argos --debug fb3@0)
 
 # The same run whatever the number of threads: CSV, SVG, output and status
 # with 1, 2 and 8 threads (same_threads.sh), on the swarm examples and on

@@ -126,6 +126,12 @@ CVeskController::TFailureReporter &FailureReporter() {
   return tReporter;
 }
 
+/* Called when a script has been loaded, before it runs; empty: nothing. */
+CVeskController::TScriptLoadHook &ScriptLoadHook() {
+  static CVeskController::TScriptLoadHook tHook;
+  return tHook;
+}
+
 /* A robot's seed: the experiment's seed and the robot's id mixed so that
    nearby seeds and ids give unrelated streams (FNV-1a over the id, then the
    splitmix64 finaliser). */
@@ -235,6 +241,7 @@ void CVeskController::SetBytecode(const std::string &str_bytecode_file,
   if (RegisterFunctions() != VESKVM_STATE_READY)
     THROW_ARGOSEXCEPTION("Error while registering functions");
   SeedGenerator();
+  if (ScriptLoadHook()) ScriptLoadHook()(*this);
   StartScript();
   m_bUnstepped = true;
 }
@@ -279,6 +286,10 @@ void CVeskController::ControlStep() {
 
 void CVeskController::SetFailureReporter(TFailureReporter t_reporter) {
   FailureReporter() = std::move(t_reporter);
+}
+
+void CVeskController::SetScriptLoadHook(TScriptLoadHook t_hook) {
+  ScriptLoadHook() = std::move(t_hook);
 }
 
 /****************************************/

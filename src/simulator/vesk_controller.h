@@ -93,6 +93,8 @@ public:
   argos::UInt16 GetRobotId() const { return m_unRobotId; }
   const std::string &GetBytecodeFile() const { return m_strBytecodeFName; }
   const std::string &GetDebugFile() const { return m_strDebugFName; }
+  /* The loaded script's debug information (null before it is loaded). */
+  veskdebug_t GetDebugInfo() { return m_tVeskDbgInfo; }
 
   /* Script values from simulator values. Each stores the converted value as
      a global (Register) or into a table under a string or integer key
@@ -188,6 +190,13 @@ public:
   static void WriteLog(const std::string &str_line);
   static void WriteError(const std::string &str_text);
   static void WriteFailure(const SScriptFailure &s_failure);
+
+  /* Called with the controller whenever a script has been loaded into a
+     fresh VM (at Init and at every Reset), before its top level runs: a
+     debugger attaches there to stop in the top level or in init. Set it
+     before the controllers are initialised; empty: nothing is called. */
+  using TScriptLoadHook = std::function<void(CVeskController &)>;
+  static void SetScriptLoadHook(TScriptLoadHook t_hook);
 
 protected:
   /* Where a converted value goes: a global, or a table slot. */

@@ -703,10 +703,12 @@ static bool cmd_undisplay(veskdbgcli_t s, const std::string &arg) {
 
 static bool cmd_locals(veskdbgcli_t s, const std::string &arg) {
   if (!no_argument(s, "locals", arg) || !has_stack(s)) return true;
-  std::string text =
-      take(veskdbgexpr_locals(s->vm, s->dbg, s->syms, s->frame, SHOWN_DEPTH));
-  say(s, "%s",
-      text.empty() ? "no locals: the top level has only globals\n" : text.c_str());
+  char *text = veskdbgexpr_locals(s->vm, s->dbg, s->syms, s->frame, SHOWN_DEPTH);
+  if (!text)
+    say(s, "no locals: the top level has only globals\n");
+  else
+    say(s, "%s", *text ? text : "no locals\n");
+  free(text);
   return true;
 }
 
@@ -730,8 +732,22 @@ static bool cmd_globals(veskdbgcli_t s, const std::string &arg) {
   return true;
 }
 
+/* The outermost frame of an attached VM is the host's call into it, whose
+   return address is no position of the script. */
+static bool host_frame(veskdbgcli_t s, int64_t k) {
+  return s->attached && k > 0 && k == depth(s->vm) - 1;
+}
+
+/* The source position where frame k stands, null when it has none. */
+static veskdebug_entry_t frame_position(veskdbgcli_t s, int64_t k) {
+  return host_frame(s, k) ? nullptr : position(s, veskdbgexpr_frame_offset(s->vm, k));
+}
+
 static void show_frame(veskdbgcli_t s, int64_t k) {
-  say(s, "#%ld  %s\n", (long)k, where(s, veskdbgexpr_frame_offset(s->vm, k)).c_str());
+  if (host_frame(s, k))
+    say(s, "#%ld  called by the host\n", (long)k);
+  else
+    say(s, "#%ld  %s\n", (long)k, where(s, veskdbgexpr_frame_offset(s->vm, k)).c_str());
 }
 
 static bool cmd_backtrace(veskdbgcli_t s, const std::string &arg) {
@@ -765,7 +781,7 @@ static bool cmd_frame(veskdbgcli_t s, const std::string &arg) {
   s->frame = k;
   s->list_next = 0;
   show_frame(s, k);
-  show_line(s, position(s, veskdbgexpr_frame_offset(s->vm, k)));
+  show_line(s, frame_position(s, k));
   return true;
 }
 
@@ -778,8 +794,7 @@ static bool cmd_list(veskdbgcli_t s, const std::string &arg) {
     return true;
   }
   if (s->list_next == 0 || !arg.empty()) {
-    veskdebug_entry_t e =
-        s->vm ? position(s, veskdbgexpr_frame_offset(s->vm, s->frame)) : nullptr;
+    veskdebug_entry_t e = s->vm ? frame_position(s, s->frame) : nullptr;
     if (!e && s->list_file.empty()) {
       complain(s, "no source to list: the program has no current position\n");
       return true;
@@ -1052,23 +1067,14 @@ int veskdbgcli_execute(veskdbgcli_t s, const char *line) {
   return execute_line(s, line ? line : "") ? 1 : 0;
 }
 
-namespace {
-/* Standard input of vskdbg: a prompt on a terminal, no echo. */
-struct StreamInput {
-  veskdbgcli_t s;
-  FILE *in;
-  int prompt;
-};
-} // namespace
-
-static int read_stream(void *data, char *line, size_t size) {
-  auto *input = static_cast<StreamInput *>(data);
+int veskdbgcli_read_stream(void *data, char *line, size_t size) {
+  auto *input = static_cast<veskdbgcli_stream_t *>(data);
   if (input->prompt) {
-    fputs("(vskdbg) ", input->s->out);
-    fflush(input->s->out);
+    fputs("(vskdbg) ", input->out);
+    fflush(input->out);
   }
   if (!fgets(line, (int)size, input->in)) {
-    if (input->prompt) fputc('\n', input->s->out);
+    if (input->prompt) fputc('\n', input->out);
     return 0;
   }
   /* A line longer than the buffer: the rest is dropped. */
@@ -1082,9 +1088,9 @@ static int read_stream(void *data, char *line, size_t size) {
 }
 
 int veskdbgcli_repl(veskdbgcli_t s, FILE *in, int prompt) {
-  StreamInput input{s, in, prompt};
+  veskdbgcli_stream_t input{in, s->out, prompt};
   s->quit = false;
-  s->read = read_stream;
+  s->read = veskdbgcli_read_stream;
   s->readdata = &input;
   std::string line;
   while (read_command(s, &line) && execute_line(s, line)) {

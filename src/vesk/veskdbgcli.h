@@ -36,6 +36,15 @@ VESK_API void veskdbgcli_destroy(veskdbgcli_t *s);
  */
 typedef int (*veskdbgcli_read_t)(void *data, char *line, size_t size);
 
+/* Command lines from a stream, with the prompt "(vskdbg) " written on out
+   before each when prompt is non-zero (data: a veskdbgcli_stream_t). */
+typedef struct veskdbgcli_stream_s {
+  FILE *in;
+  FILE *out;
+  int prompt;
+} veskdbgcli_stream_t;
+VESK_API int veskdbgcli_read_stream(void *data, char *line, size_t size);
+
 /*
  * A session attached to a VM that a host runs: it installs the VM's hook
  * and, whenever the program stops (breakpoint, end of a step, changed

@@ -212,12 +212,15 @@ static veskobj_t local(veskvm_t vm, veskdebug_t dbg, veskdbgsyms_t syms, int64_t
 char *veskdbgexpr_locals(veskvm_t vm, veskdebug_t dbg, veskdbgsyms_t syms, int64_t k,
                          int depth) {
   veskdarray_t slots = frame_slots(vm, k);
-  if (!slots) return dup("");
+  if (!slots) return nullptr;
   std::vector<veskdbgsyms_local_t> names = visible(vm, dbg, syms, k);
   std::string text;
   for (int64_t i = 0; i < veskdarray_size(slots); ++i) {
     auto named = std::find_if(names.begin(), names.end(),
                               [i](const veskdbgsyms_local_t &l) { return l.slot == i; });
+    /* With names known, a slot without one is the compiler's own (a
+       lambda's spare slot, a local whose block has ended). */
+    if (named == names.end() && syms) continue;
     std::string name =
         named != names.end() ? named->name : "[slot " + std::to_string(i) + "]";
     text +=

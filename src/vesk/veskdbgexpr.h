@@ -41,8 +41,8 @@ VESK_API char *veskdbgexpr_format(veskvm_t vm, veskdebug_t dbg, veskobj_t o, int
 VESK_API veskobj_t veskdbgexpr_eval(veskvm_t vm, veskdebug_t dbg, veskdbgsyms_t syms,
                                     int64_t k, const char *expr, char **error);
 
-/* The locals of frame k, one "NAME = VALUE" line each (slots without a
-   known name as "[slot N]"); "" at the top level. Release with free. */
+/* The locals of frame k, one "NAME = VALUE" line each (without syms, every
+   slot as "[slot N]"); null at the top level. Release with free. */
 VESK_API char *veskdbgexpr_locals(veskvm_t vm, veskdebug_t dbg, veskdbgsyms_t syms,
                                   int64_t k, int depth);
 

@@ -51,11 +51,34 @@ std::string PathColour(size_t un_index) {
   return apchPalette[un_index % 10];
 }
 
+// A CSV field: quoted, with its quotes doubled, when it holds a separator,
+// a quote or a line break.
+std::string CsvField(const std::string &str_text) {
+  if (str_text.find_first_of(",\"\r\n") == std::string::npos) return str_text;
+  std::string strOut = "\"";
+  for (char c : str_text)
+    strOut += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return strOut + "\"";
+}
+
+CVeskController *VeskControllerOf(const SBody &s_body) {
+  return dynamic_cast<CVeskController *>(&s_body.Robot->GetController());
+}
+
 } // namespace
+
+std::string LEDColour(const SBody &s_body) {
+  if (s_body.LEDs == nullptr || s_body.LEDs->GetSettings().empty()) return "";
+  const argos::CColor &cColor = s_body.LEDs->GetSettings()[0];
+  char pchHex[8];
+  std::snprintf(pchHex, sizeof pchHex, "#%02x%02x%02x", cColor.GetRed(),
+                cColor.GetGreen(), cColor.GetBlue());
+  return pchHex;
+}
 
 std::string RobotLabel(SBody &s_body) {
   std::string strLabel = "R";
-  if (auto *pcVesk = dynamic_cast<CVeskController *>(&s_body.Robot->GetController()))
+  if (CVeskController *pcVesk = VeskControllerOf(s_body))
     return VeskOverlayLabel(*pcVesk);
   const std::string &strId = s_body.Spec.Id;
   return strLabel + (strId.size() > 2 ? strId.substr(2) : "");
@@ -64,15 +87,18 @@ std::string RobotLabel(SBody &s_body) {
 CCsvWriter::CCsvWriter(const std::string &str_path)
     : m_strPath(str_path), m_cOut(str_path) {
   if (!m_cOut) CannotWrite(str_path);
-  m_cOut << "step,robot,x,y,z,yaw\n" << std::setprecision(6) << std::fixed;
+  m_cOut << "step,robot,x,y,z,yaw,leds,debug\n" << std::setprecision(6) << std::fixed;
 }
 
 void CCsvWriter::WriteStep(uint64_t un_step, const CWorld &c_world) {
   for (size_t i = 0; i < c_world.GetNumRobots(); ++i) {
     const SBody &sBody = c_world.GetBody(i);
     const argos::CVector3 &cAt = sBody.Position();
-    m_cOut << un_step << ',' << sBody.Spec.Id << ',' << cAt.GetX() << ',' << cAt.GetY()
-           << ',' << cAt.GetZ() << ',' << sBody.Yaw << '\n';
+    const CVeskController *pcVesk = VeskControllerOf(sBody);
+    m_cOut << un_step << ',' << CsvField(sBody.Spec.Id) << ',' << cAt.GetX() << ','
+           << cAt.GetY() << ',' << cAt.GetZ() << ',' << sBody.Yaw << ','
+           << LEDColour(sBody) << ',' << (pcVesk ? CsvField(pcVesk->GetDebugMsg()) : "")
+           << '\n';
   }
   if (!m_cOut) CannotWrite(m_strPath);
 }
@@ -92,6 +118,14 @@ void CTrajectories::Record(uint64_t un_step, const CWorld &c_world) {
 CSvgWriter::CSvgWriter(const std::string &str_path)
     : m_strPath(str_path), m_cOut(str_path) {
   if (!m_cOut) CannotWrite(str_path);
+}
+
+// Ground robots are filled with the colour of their LEDs, light grey while
+// the LEDs are off; flying robots are drawn as rings.
+std::string CSvgWriter::BodyFill(const SBody &s_body) {
+  if (!s_body.OnGround()) return "none";
+  const std::string strLED = LEDColour(s_body);
+  return strLED.empty() || strLED == "#000000" ? "#ddd" : strLED;
 }
 
 void CSvgWriter::Write(CWorld &c_world, const CTrajectories &c_paths) {
@@ -135,7 +169,7 @@ void CSvgWriter::Write(CWorld &c_world, const CTrajectories &c_paths) {
     const Real fR = sBody.Radius * SCALE;
     cSvg << "<g class=\"robot\" id=\"" << XmlEscaped(sBody.Spec.Id) << "\">"
          << "<circle cx=\"" << fX << "\" cy=\"" << fY << "\" r=\"" << fR << "\" fill=\""
-         << (sBody.OnGround() ? "#ddd" : "none") << "\" stroke=\"" << PathColour(i)
+         << BodyFill(sBody) << "\" stroke=\"" << PathColour(i)
          << "\" stroke-width=\"2\"/>"
          << "<line x1=\"" << fX << "\" y1=\"" << fY << "\" x2=\""
          << fX + fR * std::cos(sBody.Yaw) << "\" y2=\"" << fY - fR * std::sin(sBody.Yaw)

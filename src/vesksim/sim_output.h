@@ -18,7 +18,13 @@ namespace vesksim {
 // the entity id without its first two characters.
 std::string RobotLabel(SBody &s_body);
 
-// Writes "step,robot,x,y,z,yaw" rows: metres and radians, one row per robot.
+// The colour of the robot's first LED as "#rrggbb" ("" without LEDs): the
+// foot-bots' scripts set all of them at once.
+std::string LEDColour(const SBody &s_body);
+
+// Writes "step,robot,x,y,z,yaw,leds,debug" rows, one per robot: metres and
+// radians, the LED colour (see LEDColour) and the script's debug text
+// (quoted as CSV when it needs to be).
 class CCsvWriter {
 public:
   // Throws std::runtime_error when the file cannot be created.
@@ -53,6 +59,7 @@ public:
   void Write(CWorld &c_world, const CTrajectories &c_paths);
 
 private:
+  static std::string BodyFill(const SBody &s_body);
   std::string m_strPath;
   std::ofstream m_cOut;
 };

@@ -188,9 +188,11 @@ void CWorld::ControlRobot(size_t un_index) {
   m_vecBodies[un_index]->Robot->Step();
 }
 
-// As if the robots stepped one after another: when a step throws, the
-// output of the robots before it and its own goes out, the exception
-// follows, and what robots after it did is forgotten.
+// As if the robots stepped one after another: their output goes out robot
+// by robot; the robot stepped apart runs on this thread in its turn, its
+// output written as it comes; when a step throws, the output of the robots
+// before it and its own goes out, the exception follows, and what robots
+// after it did is forgotten.
 void CWorld::StepRobots() {
   const size_t unCount = m_vecBodies.size();
   std::exception_ptr pcError;
@@ -203,21 +205,24 @@ void CWorld::StepRobots() {
     pcError = std::current_exception();
     unFailed = m_pcPool->GetFailedIndex();
   }
+  FlushOutputs(0, std::min(m_unSequential, unFailed + 1));
   if (m_unSequential < unFailed) {
     try {
-      ControlRobot(m_unSequential);
+      m_vecBodies[m_unSequential]->Robot->Step();
     } catch (...) {
       pcError = std::current_exception();
       unFailed = m_unSequential;
     }
+    FlushOutputs(m_unSequential + 1, unFailed + 1);
   }
-  for (size_t i = 0; i < unCount; ++i) {
-    if (i <= unFailed)
-      m_vecOutputs[i].Flush();
-    else
-      m_vecOutputs[i].Clear();
-  }
+  for (size_t i = unFailed + 1; i < unCount; ++i)
+    m_vecOutputs[i].Clear();
   if (pcError) std::rethrow_exception(pcError);
+}
+
+void CWorld::FlushOutputs(size_t un_begin, size_t un_end) {
+  for (size_t i = un_begin; i < std::min(un_end, m_vecOutputs.size()); ++i)
+    m_vecOutputs[i].Flush();
 }
 
 void CWorld::Act(SBody &s_body, uint32_t un_index) {

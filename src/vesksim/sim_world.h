@@ -64,10 +64,11 @@ public:
   // order afterwards, so the run is the same whatever the number.
   void SetThreads(unsigned un_threads);
   unsigned GetThreads() const { return m_pcPool->GetThreads(); }
-  // The robot with id str_id steps on the calling thread, after the others
-  // of each step, e.g. for a debugger that reads the terminal while the
-  // world waits; "" for none. False (and no change) when no robot has that
-  // id.
+  // The robot with id str_id steps on the calling thread once the others
+  // have stepped, its output written as it comes, in its turn among the
+  // others' (as if all had stepped one after another): for a debugger that
+  // reads the terminal while the world waits. "" for none. False (and no
+  // change) when no robot has that id.
   bool SetSequentialRobot(const std::string &str_id);
 
   uint64_t GetClock() const { return m_unClock; }
@@ -92,6 +93,9 @@ private:
   void StepRobots();
   // Robot un_index's step, its output kept in its buffer.
   void ControlRobot(size_t un_index);
+  // Writes the kept output of robots un_begin to un_end - 1 (as far as
+  // they exist), in order.
+  void FlushOutputs(size_t un_begin, size_t un_end);
 
   Real m_fTick;
   CVector3 m_cArenaSize, m_cArenaCenter;

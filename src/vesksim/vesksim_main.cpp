@@ -2,6 +2,7 @@
  * vesksim: runs an ARGoS experiment file headless, with the same
  * controllers, and reports how it went.
  */
+#include "sim_debugger.h"
 #include "sim_experiment.h"
 #include "sim_failures.h"
 #include "sim_output.h"
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +27,7 @@ struct SOptions {
   std::optional<uint64_t> Steps;
   std::optional<uint32_t> Seed;
   bool AllErrors = false;
+  std::optional<vesksim::SDebugTarget> Debug;
   std::string Csv, Svg;
   bool Progress = true;
   bool Summary = true;
@@ -41,6 +44,9 @@ void Usage() {
                "  --threads N    step the robots' controllers on N threads\n"
                "                 (default: one per core; the run is the same)\n"
                "  --all-errors   print every script failure report of every step\n"
+               "  --debug ROBOT[@STEP]\n"
+               "                 debug ROBOT's script from its start (or from step\n"
+               "                 STEP) with the debugger's commands on standard input\n"
                "  --no-progress  no progress bar on standard error\n"
                "  --quiet        neither progress bar nor summary\n"
                "  --help         this text\n");
@@ -105,6 +111,10 @@ int ParseOptions(int argc, char **argv, SOptions &s_opts) {
         return 2;
       }
       s_opts.Threads = static_cast<unsigned>(unThreads);
+    } else if (strArg == "--debug") {
+      if (!Value(strValue)) return 2;
+      s_opts.Debug.emplace();
+      if (!vesksim::ParseDebugTarget(strValue, *s_opts.Debug)) return 2;
     } else if (strArg == "--all-errors") {
       s_opts.AllErrors = true;
     } else if (strArg == "--csv") {
@@ -153,22 +163,43 @@ int Run(const SOptions &s_opts) {
   std::unique_ptr<vesksim::CSvgWriter> pcSvg;
   if (!s_opts.Svg.empty()) pcSvg = std::make_unique<vesksim::CSvgWriter>(s_opts.Svg);
   vesksim::CFailureLog cFailures(stderr, s_opts.AllErrors);
+  // Made before the world, so that it can stop a robot's script at Init.
+  std::unique_ptr<vesksim::CDebugger> pcDebugger;
+  if (s_opts.Debug)
+    pcDebugger =
+        std::make_unique<vesksim::CDebugger>(*s_opts.Debug, stdin, isatty(STDIN_FILENO));
   vesksim::CWorld cWorld(sExperiment);
   cWorld.SetThreads(s_opts.Threads != 0 ? s_opts.Threads : DefaultThreads());
+  // The debugged robot steps on this thread, which reads the terminal.
+  if (s_opts.Debug) cWorld.SetSequentialRobot(s_opts.Debug->Robot);
+  // The session ends before the world destroys the robots' VMs.
+  struct SDetach {
+    vesksim::CDebugger *Debugger;
+    ~SDetach() {
+      if (Debugger) Debugger->Detach();
+    }
+  } sDetach{pcDebugger.get()};
   LOG.Flush();
   LOGERR.Flush();
   if (pcCsv) pcCsv->WriteStep(0, cWorld);
   std::unique_ptr<vesksim::CTrajectories> pcPaths;
   if (pcSvg) pcPaths = std::make_unique<vesksim::CTrajectories>(cWorld, unSteps);
-  vesksim::CProgress cProgress(unSteps, s_opts.Progress);
+  // A progress bar would write over the debugger's dialogue.
+  vesksim::CProgress cProgress(unSteps, s_opts.Progress && !pcDebugger);
   const auto tStart = std::chrono::steady_clock::now();
-  for (uint64_t unStep = 1; unStep <= unSteps; ++unStep) {
+  uint64_t unDone = 0;
+  while (unDone < unSteps) {
+    const uint64_t unStep = unDone + 1;
+    if (pcDebugger && !pcDebugger->BeforeStep(unStep, cWorld)) return 2;
     cProgress.Hide();
     cFailures.SetStep(unStep);
     cWorld.Step();
     if (pcCsv) pcCsv->WriteStep(unStep, cWorld);
     if (pcPaths) pcPaths->Record(unStep, cWorld);
     cProgress.Update(unStep);
+    unDone = unStep;
+    // quit in the debugger ends the experiment here.
+    if (pcDebugger && pcDebugger->Quitted()) break;
   }
   const double fSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
@@ -177,8 +208,8 @@ int Run(const SOptions &s_opts) {
   if (s_opts.Summary)
     std::fprintf(stderr,
                  "vesksim: %llu steps, %zu robots, %.3f s wall time, %.1f steps/s\n",
-                 static_cast<unsigned long long>(unSteps), cWorld.GetNumRobots(),
-                 fSeconds, fSeconds > 0 ? unSteps / fSeconds : 0.0);
+                 static_cast<unsigned long long>(unDone), cWorld.GetNumRobots(), fSeconds,
+                 fSeconds > 0 ? unDone / fSeconds : 0.0);
   cFailures.Summarize();
   return cFailures.GetNumFailedRobots() > 0 ? 1 : 0;
 }
