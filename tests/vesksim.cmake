@@ -95,6 +95,13 @@ vesksim_case(e2e_vesksim_debug ${VS_CASES}/debug_consensus
   -i ${VS_CASES}/debug_consensus.cmd
   -- sh -c "${VS_DEBUG_RUN}" ${VSK} ${VESKSIM} consensus debug_consensus.cmd
      --debug fb3@5 --quiet)
+# The same session with the other robots on eight threads.
+vesksim_case(e2e_vesksim_debug_threads ${VS_CASES}/debug_consensus
+  -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos
+  -i ${VS_CASES}/debug_consensus.cmd
+  -- sh -c "${VS_DEBUG_RUN}" ${VSK} ${VESKSIM} consensus debug_consensus.cmd
+     --debug fb3@5 --quiet --threads 8)
+set_tests_properties(e2e_vesksim_debug_threads PROPERTIES LABELS threads)
 vesksim_case(e2e_vesksim_debug_no_robot ${VS_CASES}/debug_no_robot
   -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos
   -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} consensus --debug fb99@2 --quiet)
