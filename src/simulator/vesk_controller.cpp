@@ -309,6 +309,15 @@ void CVeskController::WriteLog(const std::string &str_line) {
   if (std::this_thread::get_id() == MAIN_THREAD) LOG.Flush();
 }
 
+void CVeskController::WriteOutput(const std::string &str_text) {
+  if (tCapture != nullptr) {
+    tCapture->m_vecEntries.push_back({COutput::EKind::OUTPUT, str_text, {}});
+    return;
+  }
+  fputs(str_text.c_str(), stdout);
+  fflush(stdout);
+}
+
 /* One write: lines of robots on other threads never cut into it. */
 void CVeskController::WriteError(const std::string &str_text) {
   if (tCapture != nullptr)
@@ -334,6 +343,9 @@ void CVeskController::COutput::Flush() {
     switch (sEntry.Kind) {
     case EKind::LOG:
       WriteLog(sEntry.Text);
+      break;
+    case EKind::OUTPUT:
+      WriteOutput(sEntry.Text);
       break;
     case EKind::ERROR:
       WriteError(sEntry.Text);

@@ -148,12 +148,14 @@ public:
   static void SetFailureReporter(TFailureReporter t_reporter);
 
   /* What a robot wrote during its control steps, kept in the order written:
-     `log` lines, text for standard error (the "not ready" line, the
-     messaging layer's warnings) and failure reports. */
+     `log` lines, text for standard output (the base station's forests) and
+     for standard error (the "not ready" line, wheel traces, the messaging
+     layer's warnings) and failure reports. */
   class COutput {
   public:
     /* Writes everything kept, in order, where it goes without a capture
-       (LOG, standard error, the failure reporter), then forgets it. */
+       (LOG, standard output or error, the failure reporter), then forgets
+       it. */
     void Flush();
     /* Forgets everything kept. */
     void Clear() { m_vecEntries.clear(); }
@@ -161,7 +163,7 @@ public:
 
   private:
     friend class CVeskController;
-    enum class EKind { LOG, ERROR, FAILURE };
+    enum class EKind { LOG, OUTPUT, ERROR, FAILURE };
     struct SEntry {
       EKind Kind;
       std::string Text;
@@ -185,9 +187,11 @@ public:
     void *m_pPreviousWarnData;
   };
 
-  /* A log line ("VESK: ..." without its newline), text for standard error
-     and a failure report, to the calling thread's capture or out. */
+  /* A log line ("VESK: ..." without its newline), text for standard output
+     (flushed) or standard error and a failure report, to the calling
+     thread's capture or out, each in one write. */
   static void WriteLog(const std::string &str_line);
+  static void WriteOutput(const std::string &str_text);
   static void WriteError(const std::string &str_text);
   static void WriteFailure(const SScriptFailure &s_failure);
 
