@@ -16,13 +16,15 @@
  *              the controller rebuilds for the script every step.
  *   bench_vesksim [--threads T] MODE [STEPS [N...]]
  * defaults: 1 thread (the controllers' steps on T threads, as vesksim
- * --threads does), 1000 steps, 100 1000 5000 robots. Besides the time it
- * prints the resident memory the world added, per robot.
+ * --threads does), 1000 steps, 100 1000 5000 robots. Besides the wall time
+ * it prints the resident memory the world added, per robot, and the
+ * processor time of all threads during the steps.
  */
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -93,6 +95,7 @@ struct SResult {
   double Seconds = 0;
   double PacketsPerStep = 0;
   double BytesPerRobot = 0; // resident memory the world added, after the run
+  double CpuSeconds = 0;    // processor time of all threads during the steps
 };
 
 SResult Run(const std::string &str_label, bool b_ring, const std::filesystem::path &c_dir,
@@ -124,11 +127,13 @@ SResult Run(const std::string &str_label, bool b_ring, const std::filesystem::pa
   }
   cWorld.SetThreads(un_threads);
   size_t unPackets = 0;
+  const std::clock_t tCpuStart = std::clock();
   const auto tStart = std::chrono::steady_clock::now();
   for (uint64_t s = 0; s < un_steps; ++s) {
     cWorld.Step();
   }
   SResult sResult;
+  sResult.CpuSeconds = double(std::clock() - tCpuStart) / CLOCKS_PER_SEC;
   sResult.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
   for (size_t i = 0; i < cWorld.GetNumRobots(); ++i)
@@ -170,8 +175,9 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "bench_vesksim: the benchmark script does not build\n");
     return 1;
   }
-  std::printf("%8s %8s %10s %12s %16s %14s %8s %14s\n", "robots", "steps", "seconds",
-              "steps/s", "us/robot-step", "packets/step", "threads", "bytes/robot");
+  std::printf("%8s %8s %10s %12s %16s %14s %8s %14s %12s\n", "robots", "steps", "seconds",
+              "steps/s", "us/robot-step", "packets/step", "threads", "bytes/robot",
+              "cpu-seconds");
   for (size_t unRobots : vecSizes) {
     SResult sResult;
     try {
@@ -183,10 +189,10 @@ int main(int argc, char **argv) {
       return 1;
     }
     const double fSeconds = sResult.Seconds;
-    std::printf("%8zu %8llu %10.2f %12.1f %16.2f %14.0f %8u %14.0f\n", unRobots,
+    std::printf("%8zu %8llu %10.2f %12.1f %16.2f %14.0f %8u %14.0f %12.2f\n", unRobots,
                 static_cast<unsigned long long>(unSteps), fSeconds, unSteps / fSeconds,
                 fSeconds * 1e6 / (double(unSteps) * unRobots), sResult.PacketsPerStep,
-                unThreads, sResult.BytesPerRobot);
+                unThreads, sResult.BytesPerRobot, sResult.CpuSeconds);
     std::fflush(stdout);
   }
   std::filesystem::remove_all(cDir);
