@@ -25,7 +25,7 @@ while getopts "t:r:" opt; do
 done
 shift $((OPTIND - 1))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(compile asm bcode debug inmsg string)
+[ ${#targets[@]} -gt 0 ] || targets=(compile asm bcode debug inmsg string dbgcmd)
 
 build=build-fuzz-clang
 CC=clang CXX=clang++ cmake -S fuzz -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

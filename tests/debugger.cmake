@@ -14,8 +14,10 @@ set(DBG_RUN ${CMAKE_CURRENT_SOURCE_DIR}/e2e/run_case.sh -s ${DBG}=vskdbg)
 # e2e/debugger/COMMANDS.cmd, compared with e2e/debugger/NAME.*; with MERGE
 # on, standard error joins standard output so that the expected transcript
 # shows messages in the order they came. Every program and command file
-# of the directory is available.
+# of the directory is available, and the example examples/debug/calls.vsk.
 file(GLOB dbg_inputs CONFIGURE_DEPENDS ${DBG_CASES}/*.vsk ${DBG_CASES}/*.cmd)
+# The script of the guide's example session is one of the examples.
+list(APPEND dbg_inputs ${CMAKE_SOURCE_DIR}/examples/debug/calls.vsk)
 list(TRANSFORM dbg_inputs PREPEND "-i;")
 function(debugger_session name commands merge)
   set(redirect "")

@@ -27,6 +27,16 @@ if(ECO_PYTHON)
             $<TARGET_FILE:vsk> ${ECO_DIR}/data/drift_guide.md)
 endif()
 
+# The terminal sessions of the debugger's guide, run as they stand in a copy
+# of the examples, with the output they show.
+if(ECO_PYTHON)
+  add_test(NAME eco_debugger_sessions
+    COMMAND ${ECO_PYTHON} ${ECO_DIR}/check_sessions.py
+            --bin $<TARGET_FILE_DIR:vskdbg> --bin $<TARGET_FILE_DIR:vsk>
+            --bin $<TARGET_FILE_DIR:vesksim> --root ${CMAKE_SOURCE_DIR}
+            ${CMAKE_SOURCE_DIR}/docs/debugger.md)
+endif()
+
 # Editor support: the Vim syntax file and the VS Code grammar highlight the
 # sample lines exactly like the simulator's highlighter (Vim itself is used
 # when it is installed).

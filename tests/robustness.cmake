@@ -6,7 +6,7 @@ vesk_unit_test(test_regressions SOURCES unit/test_regressions.cpp
   LIBS veskcompiler veskdbg)
 
 set(FUZZ_DIR ${CMAKE_SOURCE_DIR}/fuzz)
-foreach(t compile asm bcode debug inmsg string)
+foreach(t compile asm bcode debug inmsg string dbgcmd)
   add_executable(fuzz_replay_${t} ${FUZZ_DIR}/${t}.cpp ${FUZZ_DIR}/replay_main.cpp)
   target_link_libraries(fuzz_replay_${t} PRIVATE veskcompiler veskdbg)
   add_test(NAME fuzz_replay_${t}

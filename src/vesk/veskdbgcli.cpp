@@ -295,11 +295,13 @@ static void remember_builtin(const void *key, void *data, void *params) {
   if (name && !(veskobj_isclosure(o) && o->c.isscript)) s->builtins[name] = o;
 }
 
+/* The displays at a stop; those that name nothing here are left out, as
+   a local's display is outside its function. */
 static void show_displays(veskdbgcli_t s) {
   for (const Display &d : s->displays) {
     bool ok;
     std::string value = evaluate(s, d.expr, &ok);
-    say(s, "%d: %s %s %s\n", d.number, d.expr.c_str(), ok ? "=" : ":", value.c_str());
+    if (ok) say(s, "%d: %s = %s\n", d.number, d.expr.c_str(), value.c_str());
   }
 }
 
@@ -1030,6 +1032,10 @@ int veskdbgcli_quitted(veskdbgcli_t s) {
 void veskdbgcli_destroy(veskdbgcli_t *s) {
   if (!s || !*s) return;
   detach(*s);
+  /* The breakpoints live in the caller's debug object: they end with the
+     session that set them. */
+  for (const Point &p : (*s)->points)
+    if (!p.watch) veskdebug_breakpoint_remove_offset((*s)->dbg, p.offset);
   if (!(*s)->attached) veskvm_destroy(&(*s)->vm);
   veskdbgsyms_destroy(&(*s)->syms);
   delete *s;

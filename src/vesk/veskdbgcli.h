@@ -27,7 +27,8 @@ typedef struct veskdbgcli_s *veskdbgcli_t;
 VESK_API veskdbgcli_t veskdbgcli_new(const char *name, const uint8_t *bcode,
                                      uint32_t size, veskdebug_t dbg, FILE *out,
                                      FILE *err);
-/* Ends a session; an attached one removes its hook and leaves the VM. */
+/* Ends a session, removing its breakpoints from the debug information; an
+   attached one removes its hook and leaves the VM. */
 VESK_API void veskdbgcli_destroy(veskdbgcli_t *s);
 
 /*

@@ -82,23 +82,39 @@ TEST(DebuggerSymbols, LocalsFollowBlocksLambdasAndShadowing) {
   veskdbgsyms_destroy(&syms);
 }
 
-/* A program run to its end in a VM of the test's own, for value checks. */
-class Finished {
+/* A script saved as name, built, and run to the end of its top level in a
+   VM of the test's own. */
+class Program {
 public:
-  explicit Finished(const std::string &source) {
-    vesk_test::BuiltScript script(dir_.write("v.vsk", source));
+  Program(const std::string &name, const std::string &source) : path_(dir_.file(name)) {
+    vesk_test::BuiltScript script(dir_.write(name, source));
     EXPECT_TRUE(script.ok()) << script.messages();
     code_ = script.code();
     dbg_ = script.release_debug();
-    vm_ = veskvm_new(1);
+    vm_ = veskvm_new(7);
     veskvm_set_bcode(vm_, code_.data(), (uint32_t)code_.size());
     vesktools_register_print(vm_);
     EXPECT_EQ(veskvm_execute_script(vm_), VESKVM_STATE_DONE) << veskvm_strerror(vm_);
   }
-  ~Finished() {
+  ~Program() {
     veskvm_destroy(&vm_);
     veskdebug_destroy(&dbg_);
   }
+  veskvm_t vm() { return vm_; }
+  std::string path() { return real(path_); }
+
+protected:
+  TempDir dir_;
+  std::string path_;
+  Bytes code_;
+  veskdebug_t dbg_ = nullptr;
+  veskvm_t vm_ = nullptr;
+};
+
+/* A finished program, for value checks. */
+class Finished : public Program {
+public:
+  explicit Finished(const std::string &source) : Program("v.vsk", source) {}
   /* The value of expr at the top level, or "error: TEXT". */
   std::string print(const std::string &expr, int depth = 3) {
     char *error = nullptr;
@@ -113,12 +129,6 @@ public:
     free(text);
     return t;
   }
-
-private:
-  TempDir dir_;
-  Bytes code_;
-  veskdebug_t dbg_ = nullptr;
-  veskvm_t vm_ = nullptr;
 };
 
 TEST(DebuggerValues, TablesShowTheirEntriesInOrderDownToADepth) {
@@ -169,17 +179,9 @@ struct Script {
 
 /* A host that runs a script's step() the way a robot's controller does,
    with a debugger attached. */
-class Host {
+class Host : public Program {
 public:
-  explicit Host(const std::string &source) {
-    vesk_test::BuiltScript script(dir_.write("robot.vsk", source));
-    EXPECT_TRUE(script.ok()) << script.messages();
-    code_ = script.code();
-    dbg_ = script.release_debug();
-    vm_ = veskvm_new(7);
-    veskvm_set_bcode(vm_, code_.data(), (uint32_t)code_.size());
-    vesktools_register_print(vm_);
-    EXPECT_EQ(veskvm_execute_script(vm_), VESKVM_STATE_DONE);
+  explicit Host(const std::string &source) : Program("robot.vsk", source) {
     out_ = open_memstream(&outbuf_, &outlen_);
     s_ = veskdbgcli_attach("robot", vm_, dbg_, Script::read, &commands, out_, out_);
   }
@@ -187,8 +189,6 @@ public:
     veskdbgcli_destroy(&s_);
     fclose(out_);
     free(outbuf_);
-    veskvm_destroy(&vm_);
-    veskdebug_destroy(&dbg_);
   }
   int step() { return veskvm_function_call(vm_, "step", 0); }
   std::string out() {
@@ -196,15 +196,9 @@ public:
     return std::string(outbuf_, outlen_);
   }
   veskdbgcli_t session() { return s_; }
-  veskvm_t vm() { return vm_; }
-  std::string path() { return real(dir_.file("robot.vsk")); }
   Script commands;
 
 private:
-  TempDir dir_;
-  Bytes code_;
-  veskdebug_t dbg_ = nullptr;
-  veskvm_t vm_ = nullptr;
   char *outbuf_ = nullptr;
   size_t outlen_ = 0;
   FILE *out_ = nullptr;

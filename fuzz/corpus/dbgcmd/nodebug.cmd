@@ -1,0 +1,4 @@
+break calls.vsk:4
+break 4
+run
+backtrace
