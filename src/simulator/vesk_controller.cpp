@@ -340,20 +340,14 @@ void CVeskController::COutput::Flush() {
   std::vector<SEntry> vecEntries;
   vecEntries.swap(m_vecEntries);
   for (const SEntry &sEntry : vecEntries) {
-    switch (sEntry.Kind) {
-    case EKind::LOG:
-      WriteLog(sEntry.Text);
-      break;
-    case EKind::OUTPUT:
-      WriteOutput(sEntry.Text);
-      break;
-    case EKind::ERROR:
-      WriteError(sEntry.Text);
-      break;
-    case EKind::FAILURE:
+    if (sEntry.Kind == EKind::FAILURE)
       WriteFailure(sEntry.Failure);
-      break;
-    }
+    else if (sEntry.Kind == EKind::LOG)
+      WriteLog(sEntry.Text);
+    else if (sEntry.Kind == EKind::OUTPUT)
+      WriteOutput(sEntry.Text);
+    else
+      WriteError(sEntry.Text);
   }
 }
 
