@@ -7,6 +7,7 @@ find_package(Qt5 QUIET COMPONENTS Test Widgets)
 if(Qt5Test_FOUND)
   vesk_gui_test(test_editor_window
     SOURCES unit/test_editor_window.cpp unit/test_vskedit_window.cpp
+            unit/test_vskedit_swarm_view.cpp
     LIBS vskeditlib)
   # Only the stand-in builds the user functions as a library of their own.
   if(VESK_ARGOS_STANDIN)
@@ -14,4 +15,11 @@ if(Qt5Test_FOUND)
       SOURCES unit/test_vesk_qt_user_functions.cpp support/standin_wiring.cpp
       LIBS vskeditlib argos3plugin_simulator_vesk_qt)
   endif()
+endif()
+
+# vskedit_shot: pictures of vskedit's window for docs/ from real runs
+# (vskedit/shots.sh takes them all on a virtual X screen).
+if(TARGET vskeditlib)
+  add_executable(vskedit_shot vskedit/vskedit_shot.cpp)
+  target_link_libraries(vskedit_shot PRIVATE vskeditlib)
 endif()

@@ -5,6 +5,7 @@ find_package(Qt5 QUIET COMPONENTS Widgets)
 if(Qt5Widgets_FOUND)
   add_library(vesk_qt_widgets STATIC
     ${CMAKE_CURRENT_SOURCE_DIR}/vesk_qt_editor.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/vesk_qt_log_panel.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/vesk_qt_syntax_highlighter.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/vesk_qt_statetree_item.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/vesk_qt_statetree_model.cpp)

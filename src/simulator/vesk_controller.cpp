@@ -126,6 +126,12 @@ CVeskController::TFailureReporter &FailureReporter() {
   return tReporter;
 }
 
+/* The observer of the scripts' `log` and `debug` output; empty: none. */
+CVeskController::TOutputObserver &OutputObserver() {
+  static CVeskController::TOutputObserver tObserver;
+  return tObserver;
+}
+
 /* Called when a script has been loaded, before it runs; empty: nothing. */
 CVeskController::TScriptLoadHook &ScriptLoadHook() {
   static CVeskController::TScriptLoadHook tHook;
@@ -286,6 +292,10 @@ void CVeskController::ControlStep() {
 
 void CVeskController::SetFailureReporter(TFailureReporter t_reporter) {
   FailureReporter() = std::move(t_reporter);
+}
+
+void CVeskController::SetOutputObserver(TOutputObserver t_observer) {
+  OutputObserver() = std::move(t_observer);
 }
 
 void CVeskController::SetScriptLoadHook(TScriptLoadHook t_hook) {
@@ -516,7 +526,9 @@ bool VeskNumberArgs(veskvm_t t_vm, unsigned un_count, double *pf_values) {
 }
 
 int VeskLOG(veskvm_t t_vm) {
-  CVeskController::WriteLog("VESK: " + FormatArgs(t_vm));
+  const std::string strText = FormatArgs(t_vm);
+  CVeskController::WriteLog("VESK: " + strText);
+  if (OutputObserver()) OutputObserver()(t_vm->robot, false, strText);
   return veskvm_ret0(t_vm);
 }
 
@@ -524,6 +536,7 @@ int VeskDebug(veskvm_t t_vm) {
   CVeskController *pcController = VeskControllerOf(t_vm);
   if (pcController == nullptr) return t_vm->state;
   pcController->SetDebugMsg(FormatArgs(t_vm));
+  if (OutputObserver()) OutputObserver()(t_vm->robot, true, pcController->GetDebugMsg());
   return veskvm_ret0(t_vm);
 }
 

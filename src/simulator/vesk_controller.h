@@ -195,6 +195,13 @@ public:
   static void WriteError(const std::string &str_text);
   static void WriteFailure(const SScriptFailure &s_failure);
 
+  /* What a script writes with `log` (b_debug false) or `debug` (true), with
+     the id of the robot whose VM wrote it, for GUIs that show it. Called in
+     the thread that runs the controller; empty by default. */
+  using TOutputObserver = std::function<void(argos::UInt16 un_robot, bool b_debug,
+                                             const std::string &str_text)>;
+  static void SetOutputObserver(TOutputObserver t_observer);
+
   /* Called with the controller whenever a script has been loaded into a
      fresh VM (at Init and at every Reset), before its top level runs: a
      debugger attaches there to stop in the top level or in init. Set it

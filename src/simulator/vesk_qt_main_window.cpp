@@ -8,6 +8,7 @@
 #include "vesk_controller.h"
 #include "vesk_overlay_label.h"
 #include "vesk_qt_editor.h"
+#include "vesk_qt_log_panel.h"
 #include "vesk_qt_statetree_model.h"
 #include "vesk_qt_tab_widget.h"
 
@@ -40,6 +41,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -85,10 +87,15 @@ bool SameMessages(const QList<CVeskQTMainWindow::SMessage> &list_a,
                     SameMessage);
 }
 
-QString RobotName(CVeskController &c_controller) {
+/* The id the robot's VM runs with (the controller's once the VM is gone). */
+argos::UInt16 RobotNumber(CVeskController &c_controller) {
   veskvm_t tVM = c_controller.GetVeskVM();
-  return QString::fromStdString(VeskOverlayLabel(
-      tVM != nullptr ? tVM->robot : c_controller.GetRobotId(), std::string()));
+  return tVM != nullptr ? tVM->robot : c_controller.GetRobotId();
+}
+
+QString RobotName(CVeskController &c_controller) {
+  return QString::fromStdString(
+      VeskOverlayLabel(RobotNumber(c_controller), std::string()));
 }
 
 } // namespace
@@ -115,9 +122,16 @@ CVeskQTMainWindow::CVeskQTMainWindow(QWidget *pc_parent)
   UpdateRecentFilesActions();
   UpdateActions();
   resize(900, 700);
+  CVeskController::SetOutputObserver([pcLog = m_pcLogPanel](argos::UInt16 un_robot,
+                                                            bool b_debug,
+                                                            const std::string &str_text) {
+    pcLog->Post(un_robot, b_debug, QString::fromStdString(str_text));
+  });
 }
 
-CVeskQTMainWindow::~CVeskQTMainWindow() {}
+CVeskQTMainWindow::~CVeskQTMainWindow() {
+  CVeskController::SetOutputObserver(nullptr);
+}
 
 void CVeskQTMainWindow::CreateActions() {
   auto Action = [this](const QString &str_text, QKeySequence::StandardKey e_key,
@@ -194,6 +208,15 @@ void CVeskQTMainWindow::CreateDocks() {
   pcMessages->setObjectName("MessagesDock");
   pcMessages->setWidget(m_pcMessageList);
   addDockWidget(Qt::BottomDockWidgetArea, pcMessages);
+  m_pcLogPanel = new CVeskQTLogPanel(this);
+  auto *pcLog = new QDockWidget(tr("Log"), this);
+  pcLog->setObjectName("LogDock");
+  pcLog->setWidget(m_pcLogPanel);
+  addDockWidget(Qt::BottomDockWidgetArea, pcLog);
+  tabifyDockWidget(pcMessages, pcLog);
+  pcMessages->raise();
+  /* The state trees take the whole height on the right. */
+  setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
 
   auto *pcState = new QWidget(this);
   auto *pcLayout = new QVBoxLayout(pcState);
@@ -203,14 +226,17 @@ void CVeskQTMainWindow::CreateDocks() {
   m_pcVariableTree = new QTreeView(pcSplitter);
   m_pcFunctionTree = new QTreeView(pcSplitter);
   m_pcFunctionTree->setHeaderHidden(true);
+  m_pcSwarmTree = new QTreeView(pcSplitter);
   pcLayout->addWidget(m_pcSelectedLabel);
   pcLayout->addWidget(pcSplitter);
   TrackExpansion(m_pcVariableTree, m_setVariablesExpanded);
   TrackExpansion(m_pcFunctionTree, m_setFunctionsExpanded);
+  TrackExpansion(m_pcSwarmTree, m_setSwarmExpanded);
   auto *pcStateDock = new QDockWidget(tr("Robot state"), this);
   pcStateDock->setObjectName("StateDock");
   pcStateDock->setWidget(pcState);
   addDockWidget(Qt::RightDockWidgetArea, pcStateDock);
+  resizeDocks({pcMessages}, {160}, Qt::Vertical);
 }
 
 /****************************************/
@@ -465,6 +491,11 @@ void CVeskQTMainWindow::Execute() {
 /* Every robot gets a fresh VM running the new script from its top level
  * and `init`, as when its experiment is reset. */
 void CVeskQTMainWindow::LoadIntoRobots(const SBuild &s_build) {
+  const QString strRefused = m_fnExecuteCheck ? m_fnExecuteCheck() : QString();
+  if (!strRefused.isEmpty()) {
+    statusBar()->showMessage(strRefused);
+    return;
+  }
   const std::string strBytecode = LocalPath(s_build.BytecodeFile);
   const std::string strDebug = LocalPath(s_build.DebugFile);
   QVector<CVeskController *> vecControllers = GetControllers();
@@ -553,7 +584,13 @@ void CVeskQTMainWindow::SetControllerSource(TControllerSource fn_source) {
 }
 
 QVector<CVeskController *> CVeskQTMainWindow::GetControllers() const {
-  return m_fnControllers ? m_fnControllers() : QVector<CVeskController *>();
+  QVector<CVeskController *> vecControllers =
+      m_fnControllers ? m_fnControllers() : QVector<CVeskController *>();
+  std::stable_sort(vecControllers.begin(), vecControllers.end(),
+                   [](CVeskController *pc_a, CVeskController *pc_b) {
+                     return RobotNumber(*pc_a) < RobotNumber(*pc_b);
+                   });
+  return vecControllers;
 }
 
 void CVeskQTMainWindow::OpenScriptsOf(const QStringList &list_bytecode_files) {
@@ -613,7 +650,7 @@ CVeskController *CVeskQTMainWindow::ControllerOf(argos::CEntity &c_entity) const
   return nullptr;
 }
 
-void CVeskQTMainWindow::CheckVeskStatus(int) {
+void CVeskQTMainWindow::CheckVeskStatus(int n_step) {
   QList<SMessage> listErrors;
   const QVector<CVeskController *> vecControllers = GetControllers();
   /* A robot taken out of the simulation takes its trees along. */
@@ -632,8 +669,10 @@ void CVeskQTMainWindow::CheckVeskStatus(int) {
     m_listRunTimeErrors = listErrors;
     ShowMessages();
   }
-  if (m_pcVariableModel != nullptr) m_pcVariableModel->Refresh();
-  if (m_pcFunctionModel != nullptr) m_pcFunctionModel->Refresh();
+  m_pcLogPanel->Flush(static_cast<quint64>(n_step));
+  for (CVeskQTStateTreeModel *pcModel :
+       {m_pcVariableModel, m_pcFunctionModel, m_pcSwarmModel})
+    if (pcModel != nullptr) pcModel->Refresh();
 }
 
 void CVeskQTMainWindow::ShowMessages() {
@@ -664,6 +703,11 @@ void CVeskQTMainWindow::HandleRunTimeErrorSelection() {
   int nIdx = pcItem->data(0, Qt::UserRole).toInt();
   if (nIdx >= 0 && nIdx < listMessages.size() && !listMessages[nIdx].File.isEmpty())
     GoTo(listMessages[nIdx]);
+}
+
+void CVeskQTMainWindow::ShowSourcePosition(const QString &str_file, int n_line,
+                                           int n_column) {
+  GoTo({QString(), str_file, n_line, n_column, QString()});
 }
 
 void CVeskQTMainWindow::GoTo(const SMessage &s_message) {
@@ -714,18 +758,24 @@ void CVeskQTMainWindow::SelectController(CVeskController *pc_controller) {
   m_pcSelected = pc_controller;
   CVeskQTStateTreeModel *pcOldVariables = m_pcVariableModel;
   CVeskQTStateTreeModel *pcOldFunctions = m_pcFunctionModel;
+  CVeskQTStateTreeModel *pcOldSwarm = m_pcSwarmModel;
   m_pcVariableModel = new CVeskQTStateTreeVariableModel(pc_controller, true, this);
   m_pcFunctionModel = new CVeskQTStateTreeFunctionModel(pc_controller, true, this);
+  m_pcSwarmModel = new CVeskQTStateTreeSwarmModel(pc_controller, false, this);
   /* The views first, so that they have taken each reset in when the trees
    * are expanded again. */
   m_pcVariableTree->setModel(m_pcVariableModel);
   m_pcFunctionTree->setModel(m_pcFunctionModel);
+  m_pcSwarmTree->setModel(m_pcSwarmModel);
   connect(m_pcVariableModel, &QAbstractItemModel::modelReset, this,
           &CVeskQTMainWindow::VariableTreeChanged);
   connect(m_pcFunctionModel, &QAbstractItemModel::modelReset, this,
           &CVeskQTMainWindow::FunctionTreeChanged);
+  connect(m_pcSwarmModel, &QAbstractItemModel::modelReset, this,
+          &CVeskQTMainWindow::SwarmTreeChanged);
   delete pcOldVariables;
   delete pcOldFunctions;
+  delete pcOldSwarm;
   m_pcSelectedLabel->setText(
       pc_controller != nullptr ? tr("Robot %1 (%2)")
                                      .arg(RobotName(*pc_controller))
@@ -733,6 +783,7 @@ void CVeskQTMainWindow::SelectController(CVeskController *pc_controller) {
                                : tr("No robot selected"));
   m_pcVariableModel->Refresh();
   m_pcFunctionModel->Refresh();
+  m_pcSwarmModel->Refresh();
 }
 
 void CVeskQTMainWindow::VariableTreeChanged() {
@@ -742,6 +793,11 @@ void CVeskQTMainWindow::VariableTreeChanged() {
 
 void CVeskQTMainWindow::FunctionTreeChanged() {
   RestoreExpansion(m_pcFunctionTree, m_setFunctionsExpanded);
+}
+
+void CVeskQTMainWindow::SwarmTreeChanged() {
+  RestoreExpansion(m_pcSwarmTree, m_setSwarmExpanded);
+  m_pcSwarmTree->resizeColumnToContents(0);
 }
 
 namespace {

@@ -1,8 +1,9 @@
 /*
  * The Vesk script editor window: tabs of script editors with file, edit and
  * code menus, a message list (compiler errors and the run-time errors of
- * every robot, each leading to its source position), and the state trees
- * (global variables and functions) of the selected robot.
+ * every robot, each leading to its source position), a log panel (what the
+ * scripts write with `log` and `debug`), and the state trees (global
+ * variables and functions, stigmergies and swarms) of the selected robot.
  *
  * The window works on whatever simulator runs the robots: its host tells it
  * how to list the robots' controllers (SetControllerSource: ARGoS's space
@@ -34,6 +35,7 @@
 
 class CVeskController;
 class CVeskQTEditor;
+class CVeskQTLogPanel;
 class CVeskQTTabWidget;
 class CVeskQTStateTreeModel;
 class QAction;
@@ -100,15 +102,25 @@ public:
   CVeskController *GetSelectedController() const { return m_pcSelected; }
   CVeskQTStateTreeModel *GetVariableModel() const { return m_pcVariableModel; }
   CVeskQTStateTreeModel *GetFunctionModel() const { return m_pcFunctionModel; }
+  CVeskQTStateTreeModel *GetSwarmModel() const { return m_pcSwarmModel; }
+  CVeskQTLogPanel &GetLogPanel() const { return *m_pcLogPanel; }
   QAction *GetRecentFileAction(int n_idx) const { return m_apcRecentFiles[n_idx]; }
+  /* Opens the file and puts the cursor at the position (line from 1, column
+   * counted from 0). */
+  void ShowSourcePosition(const QString &str_file, int n_line, int n_column);
   /* The files of the last successful Compile. */
   const SBuild &GetLastBuild() const { return m_sBuild; }
 
-  /* Lists the robots' Vesk controllers in the host's order (robots with
-   * other controllers are left out). Until a source is set there are none. */
+  /* Lists the robots' Vesk controllers (robots with other controllers are
+   * left out); GetControllers() orders them by robot id, R2 before R10.
+   * Until a source is set there are none. */
   typedef std::function<QVector<CVeskController *>()> TControllerSource;
   void SetControllerSource(TControllerSource fn_source);
   QVector<CVeskController *> GetControllers() const;
+  /* Asked before Execute replaces the robots' VMs: the reason it must not
+   * (shown in the status bar), or an empty text when it may. */
+  typedef std::function<QString()> TExecuteCheck;
+  void SetExecuteCheck(TExecuteCheck fn_check) { m_fnExecuteCheck = std::move(fn_check); }
   /* The Vesk controller of the robot an entity belongs to (the controller
    * whose id is the robot's entity id), or null. */
   CVeskController *ControllerOf(argos::CEntity &c_entity) const;
@@ -170,6 +182,7 @@ public slots:
   void HandleEntityDeselection(argos::CEntity *pc_entity);
   void VariableTreeChanged();
   void FunctionTreeChanged();
+  void SwarmTreeChanged();
   void ForgetRobots();
   /* Shows the state trees of this robot (null: of none). */
   void SelectController(CVeskController *pc_controller);
@@ -203,10 +216,15 @@ private:
   QTreeView *m_pcFunctionTree;
   CVeskController *m_pcSelected = nullptr;
   TControllerSource m_fnControllers;
+  TExecuteCheck m_fnExecuteCheck;
   CVeskQTStateTreeModel *m_pcVariableModel = nullptr;
   CVeskQTStateTreeModel *m_pcFunctionModel = nullptr;
+  QTreeView *m_pcSwarmTree;
+  CVeskQTStateTreeModel *m_pcSwarmModel = nullptr;
   QSet<QString> m_setVariablesExpanded; /* paths of expanded rows, "a/b/c" */
   QSet<QString> m_setFunctionsExpanded;
+  QSet<QString> m_setSwarmExpanded;
+  CVeskQTLogPanel *m_pcLogPanel;
 
   QAction *m_pcNewOpenAction, *m_pcSaveAction, *m_pcSaveAsAction, *m_pcSaveAllAction;
   QAction *m_pcCloseAction, *m_pcUndoAction, *m_pcRedoAction, *m_pcCutAction;

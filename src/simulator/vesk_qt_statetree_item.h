@@ -30,8 +30,12 @@ public:
   QVariant GetData(int n_column) const { return m_listData.value(n_column); }
   /* Position among the parent's children; 0 for the root. */
   int GetRow();
-  /* Sorts the whole subtree with ItemLessThan. */
+  /* Sets a column, adding empty columns before it if need be. */
+  void SetData(int n_column, const QVariant &c_value);
+  /* Sorts the whole subtree with ItemLessThan, or with f_less. */
   void SortChildren();
+  typedef bool (*TLessThan)(const CVeskQTStateTreeItem *, const CVeskQTStateTreeItem *);
+  void SortChildren(TLessThan f_less);
 
 private:
   QList<QVariant> m_listData;
@@ -41,5 +45,11 @@ private:
 
 /* Case-insensitive order of the first columns' texts. */
 bool ItemLessThan(const CVeskQTStateTreeItem *pc_a, const CVeskQTStateTreeItem *pc_b);
+/* The same, with runs of digits compared as numbers: R2 before R10. */
+bool ItemNaturalLessThan(const CVeskQTStateTreeItem *pc_a,
+                         const CVeskQTStateTreeItem *pc_b);
+/* Case-insensitive order of two texts with runs of digits compared as
+ * numbers. */
+bool NaturalLessThan(const QString &str_a, const QString &str_b);
 
 #endif

@@ -9,7 +9,9 @@
 
 #include <QVector>
 
+#include "veskswarm.h"
 #include "veskvm.h"
+#include "veskvstig.h"
 
 #include "vesk_controller.h"
 
@@ -138,6 +140,68 @@ void WalkGlobals(veskvm_s *pt_state, bool b_remove_empty, CVeskQTStateTreeItem *
   });
 }
 
+/* A stigmergy entry's value: as a variable's (tables expanded), nil and
+ * closures named. */
+void StigmergyValueRow(SWalk &s_walk, const QVariant &c_name, veskobj_t t_value,
+                       CVeskQTStateTreeItem *pc_parent) {
+  if (veskobj_isnil(t_value) || veskobj_isclosure(t_value)) {
+    AddItem(s_walk, {c_name, veskobj_isnil(t_value) ? "nil" : "[closure]"}, pc_parent);
+  } else {
+    VariableRow(s_walk, c_name, t_value, pc_parent);
+  }
+}
+
+void AddStigmergy(SWalk &s_walk, uint16_t un_id, veskvstig_t t_vstig,
+                  CVeskQTStateTreeItem *pc_root) {
+  CVeskQTStateTreeItem *pcTable = AddItem(
+      s_walk,
+      {QString("stigmergy %1").arg(un_id), QString::number(veskdict_size(t_vstig->data))},
+      pc_root);
+  ForEachEntry(t_vstig->data, [&](const void *pt_key, void *pt_data) {
+    if (s_walk.Items >= MAX_TREE_ITEMS) return;
+    QVariant cName = EntryName(*static_cast<const veskobj_t *>(pt_key), false);
+    if (!cName.isValid())
+      cName = QString("[%1]").arg(
+          vesktype_desc[veskobj_type(*static_cast<const veskobj_t *>(pt_key))]);
+    veskvstig_elem_t tElem = *static_cast<veskvstig_elem_t *>(pt_data);
+    const int nBefore = pcTable->GetNumChildren();
+    StigmergyValueRow(s_walk, cName, tElem->data, pcTable);
+    if (pcTable->GetNumChildren() == nBefore) return;
+    CVeskQTStateTreeItem *pcEntry =
+        pcTable->GetChild(static_cast<unsigned long>(nBefore));
+    pcEntry->SetData(2, tElem->timestamp);
+    pcEntry->SetData(3, QString("R%1").arg(tElem->robot));
+  });
+}
+
+void AddSwarms(SWalk &s_walk, veskvm_s *pt_state, CVeskQTStateTreeItem *pc_root) {
+  ForEachEntry(pt_state->swarms, [&](const void *pt_key, void *pt_data) {
+    const bool bMember = *static_cast<const uint8_t *>(pt_data) != 0;
+    AddItem(s_walk,
+            {QString("swarm %1").arg(*static_cast<const uint16_t *>(pt_key)),
+             bMember ? QObject::tr("member") : QObject::tr("not a member")},
+            pc_root);
+  });
+}
+
+void AddNeighbourSwarms(SWalk &s_walk, veskvm_s *pt_state,
+                        CVeskQTStateTreeItem *pc_root) {
+  if (veskdict_size(pt_state->swarmmembers) == 0) return;
+  CVeskQTStateTreeItem *pcItem =
+      AddItem(s_walk, {QObject::tr("neighbours' swarms")}, pc_root);
+  ForEachEntry(pt_state->swarmmembers, [&](const void *pt_key, void *pt_data) {
+    if (s_walk.Items >= MAX_TREE_ITEMS) return;
+    veskswarm_elem_t tElem = *static_cast<veskswarm_elem_t *>(pt_data);
+    QStringList listSwarms;
+    for (int64_t i = 0; i < veskdarray_size(tElem->swarms); ++i)
+      listSwarms.append(QString::number(veskdarray_get(tElem->swarms, i, uint16_t)));
+    AddItem(s_walk,
+            {QString("R%1").arg(*static_cast<const uint16_t *>(pt_key)),
+             listSwarms.join(", ")},
+            pcItem);
+  });
+}
+
 veskvm_s *ControllerVM(CVeskController *pc_controller) {
   return pc_controller ? pc_controller->GetVeskVM() : nullptr;
 }
@@ -205,7 +269,7 @@ void CVeskQTStateTreeModel::Rebuild(veskvm_s *pt_state) {
   delete m_pcDataRoot;
   m_pcDataRoot = new CVeskQTStateTreeItem();
   if (pt_state != nullptr) ProcessVeskState(pt_state, m_pcDataRoot);
-  m_pcDataRoot->SortChildren();
+  SortTree(m_pcDataRoot);
   endResetModel();
 }
 
@@ -242,4 +306,39 @@ QVariant CVeskQTStateTreeFunctionModel::headerData(int, Qt::Orientation, int) co
 
 int CVeskQTStateTreeFunctionModel::columnCount(const QModelIndex &) const {
   return 1;
+}
+
+/****************************************/
+
+void CVeskQTStateTreeSwarmModel::ProcessVeskState(veskvm_s *pt_state,
+                                                  CVeskQTStateTreeItem *pc_item) {
+  SWalk sWalk{false, {}, 0};
+  ForEachEntry(pt_state->vstigs, [&](const void *pt_key, void *pt_data) {
+    AddStigmergy(sWalk, *static_cast<const uint16_t *>(pt_key),
+                 *static_cast<veskvstig_t *>(pt_data), pc_item);
+  });
+  AddSwarms(sWalk, pt_state, pc_item);
+  AddNeighbourSwarms(sWalk, pt_state, pc_item);
+}
+
+QVariant CVeskQTStateTreeSwarmModel::headerData(int n_section,
+                                                Qt::Orientation e_orientation,
+                                                int n_role) const {
+  if (e_orientation != Qt::Horizontal || n_role != Qt::DisplayRole) return QVariant();
+  switch (n_section) {
+  case 0:
+    return tr("Name");
+  case 1:
+    return tr("Value");
+  case 2:
+    return tr("Time");
+  case 3:
+    return tr("Writer");
+  default:
+    return QVariant();
+  }
+}
+
+int CVeskQTStateTreeSwarmModel::columnCount(const QModelIndex &) const {
+  return 4;
 }

@@ -41,6 +41,8 @@ public slots:
 protected:
   /* Replaces the whole tree by a sorted snapshot of the VM (none: empty tree). */
   void Rebuild(veskvm_s *pt_state);
+  /* Sorts the new tree (with ItemLessThan). */
+  virtual void SortTree(CVeskQTStateTreeItem *pc_root) { pc_root->SortChildren(); }
 
   bool m_bRemoveEmptyTables;
   CVeskController *m_pcController;
@@ -71,6 +73,27 @@ public:
   QVariant headerData(int n_section, Qt::Orientation e_orientation,
                       int n_role = Qt::DisplayRole) const override;
   int columnCount(const QModelIndex &c_parent = QModelIndex()) const override;
+};
+
+/* The robot's swarm state: every virtual stigmergy with its entries (key,
+ * value, timestamp and the robot that wrote the value), the swarms the
+ * robot knows with its membership, and the swarms its neighbours said they
+ * belong to. Rows are sorted with numbers in numeric order. */
+class CVeskQTStateTreeSwarmModel : public CVeskQTStateTreeModel {
+  Q_OBJECT
+
+public:
+  using CVeskQTStateTreeModel::CVeskQTStateTreeModel;
+
+  void ProcessVeskState(veskvm_s *pt_state, CVeskQTStateTreeItem *pc_item) override;
+  QVariant headerData(int n_section, Qt::Orientation e_orientation,
+                      int n_role = Qt::DisplayRole) const override;
+  int columnCount(const QModelIndex &c_parent = QModelIndex()) const override;
+
+protected:
+  void SortTree(CVeskQTStateTreeItem *pc_root) override {
+    pc_root->SortChildren(ItemNaturalLessThan);
+  }
 };
 
 #endif

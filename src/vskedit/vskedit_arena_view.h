@@ -1,9 +1,14 @@
 /*
  * Top view of a vesksim world for vskedit: the arena, its walls, every robot
- * as a disc with a heading line and the overlay label above it, the selected
- * robot outlined. A click on a robot selects it, a click elsewhere clears the
- * selection; both are reported with the robot's entity, as the simulator's
- * 3-D view does.
+ * as a disc with a heading line, its lit LEDs and the overlay label beside
+ * it, the selected robot outlined. Labels never overlap: the selected
+ * robot's and the one under the mouse are placed first, then the others
+ * in one of four places around their robot that no label holds yet
+ * (preferring places inside the view that cover no robot); labels with no
+ * such place are left out.
+ * A click on a robot selects it, a click elsewhere clears the selection;
+ * both are reported with the robot's entity, as the simulator's 3-D view
+ * does.
  */
 #ifndef VSKEDIT_ARENA_VIEW_H
 #define VSKEDIT_ARENA_VIEW_H
@@ -11,6 +16,8 @@
 #include "sim_world.h"
 
 #include <QPointF>
+#include <QRectF>
+#include <QVector>
 #include <QWidget>
 
 class CVskEditArenaView : public QWidget {
@@ -34,6 +41,23 @@ public:
   /* The text drawn above robot n_index. */
   QString Label(int n_index) const;
 
+  /* A label as laid out: its robot, text and rectangle in widget
+   * coordinates. */
+  struct SLabel {
+    int Robot;
+    QString Text;
+    QRectF Rect;
+  };
+  /* The labels drawn, in drawing order; their rectangles do not overlap. */
+  QVector<SLabel> LayOutLabels() const;
+  /* The robot under the mouse, or -1. */
+  int GetHovered() const { return m_nHovered; }
+  void SetHovered(int n_index);
+  /* Where LED un_led of robot n_index is drawn: the ring's LEDs around the
+   * rim from the front counter-clockwise, the beacon (the last of the
+   * foot-bot's 13) in the middle. */
+  QPointF LEDPoint(int n_index, size_t un_led) const;
+
   QSize sizeHint() const override { return QSize(640, 640); }
 
 signals:
@@ -44,13 +68,25 @@ signals:
 protected:
   void paintEvent(QPaintEvent *pc_event) override;
   void mousePressEvent(QMouseEvent *pc_event) override;
+  void mouseMoveEvent(QMouseEvent *pc_event) override;
+  void leaveEvent(QEvent *pc_event) override;
 
 private:
   /* Pixels per metre and the view position of the arena's centre. */
   double Scale() const;
+  /* Radius of robot n_index's disc, pixels. */
+  double DiscRadius(size_t un_index) const;
+  void DrawRobot(QPainter &c_painter, size_t un_index);
+  void DrawLEDs(QPainter &c_painter, size_t un_index);
+  /* Whether a label fits at c_place: clear of the labels placed and, with
+   * n_strictness 1, inside the view; with 2, also clear of the robots'
+   * discs. */
+  bool LabelFits(const QRectF &c_place, const QVector<SLabel> &vec_placed,
+                 int n_strictness) const;
 
   vesksim::CWorld *m_pcWorld = nullptr;
   int m_nSelected = -1;
+  int m_nHovered = -1;
 };
 
 #endif

@@ -3,20 +3,27 @@
  */
 #include "vskedit_window.h"
 #include "vskedit_arena_view.h"
+#include "vskedit_debug_console.h"
 
 #include "vesk_controller.h"
+#include "vesk_qt_log_panel.h"
 #include "vesk_qt_main_window.h"
 
 #include <argos3/core/utility/configuration/argos_configuration.h>
 #include <argos3/core/utility/logging/argos_log.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+
+#include <cmath>
 
 namespace {
 
@@ -34,10 +41,21 @@ bool IsVeskController(const vesksim::SControllerConfig &s_config) {
 
 CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
     : QMainWindow(pc_parent), m_pcView(new CVskEditArenaView(this)),
-      m_pcEditor(new CVeskQTMainWindow(this)), m_pcStatus(new QLabel(this)) {
+      m_pcEditor(new CVeskQTMainWindow(this)),
+      m_pcConsole(new CVskEditDebugConsole(this)), m_pcStatus(new QLabel(this)) {
   setWindowTitle(tr("vskedit"));
-  setCentralWidget(m_pcView);
+  /* The arena on the left, the editor on the right: neither covers the
+   * other. */
+  auto *pcSplitter = new QSplitter(Qt::Horizontal, this);
+  m_pcEditor->setWindowFlags(Qt::Widget);
+  pcSplitter->addWidget(m_pcView);
+  pcSplitter->addWidget(m_pcEditor);
+  pcSplitter->setStretchFactor(0, 1);
+  pcSplitter->setStretchFactor(1, 1);
+  setCentralWidget(pcSplitter);
+  resize(1400, 800);
   statusBar()->addPermanentWidget(m_pcStatus);
+  m_pcStatus->setMinimumWidth(fontMetrics().horizontalAdvance("step 0000000 of 0000000"));
   auto Action = [this](const QString &str_text, const QString &str_key, auto f_slot) {
     auto *pcAction = new QAction(str_text, this);
     pcAction->setShortcut(QKeySequence(str_key));
@@ -54,8 +72,52 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
   pcTools->setObjectName("SimulationToolBar");
   pcTools->addActions(
       {pcOpen, m_pcPlayAction, m_pcPauseAction, m_pcStepAction, m_pcResetAction});
+  m_pcSpeed = new QComboBox(this);
+  m_pcSpeed->setToolTip(tr("Play speed"));
+  for (double fSpeed : {1.0, 2.0, 5.0, 10.0, 50.0})
+    m_pcSpeed->addItem(fSpeed == 1.0 ? tr("Real time") : tr("%1x").arg(fSpeed), fSpeed);
+  m_pcSpeed->addItem(tr("As fast as possible"), FASTEST);
+  connect(m_pcSpeed, qOverload<int>(&QComboBox::activated), this,
+          [this](int n_index) { SetSpeed(m_pcSpeed->itemData(n_index).toDouble()); });
+  pcTools->addSeparator();
+  pcTools->addWidget(m_pcSpeed);
+  QAction *pcAttach =
+      Action(tr("&Debug selected robot"), tr("F9"), &CVskEditWindow::AttachDebugger);
+  pcTools->addSeparator();
+  pcTools->addAction(pcAttach);
+  auto *pcConsoleDock = new QDockWidget(tr("Debugger"), this);
+  pcConsoleDock->setObjectName("DebuggerDock");
+  pcConsoleDock->setWidget(m_pcConsole);
+  addDockWidget(Qt::BottomDockWidgetArea, pcConsoleDock);
+  pcConsoleDock->hide(); /* until a robot is debugged */
+  connect(m_pcConsole, &CVskEditDebugConsole::AttachedChanged, pcConsoleDock,
+          [pcConsoleDock](bool b_attached) {
+            if (b_attached) pcConsoleDock->show();
+          });
+  /* The views show the world as the stopped robot left it. */
+  connect(m_pcConsole, &CVskEditDebugConsole::Stopped, this, [this] {
+    /* No ticks while the world waits; play goes on after the step. */
+    if (IsPlaying()) {
+      m_cTimer.stop();
+      m_bPlayAfterStop = true;
+    }
+    m_pcView->update();
+    m_pcEditor->CheckVeskStatus(static_cast<int>(m_pcWorld->GetClock()));
+    UpdateActions();
+    QString strFile;
+    int nLine, nColumn;
+    if (m_pcConsole->GetStopPosition(strFile, nLine, nColumn))
+      m_pcEditor->ShowSourcePosition(strFile, nLine, nColumn);
+    m_pcConsole->FocusInput();
+    statusBar()->showMessage(tr("Robot stopped in the debugger"));
+  });
+  m_pcEditor->SetExecuteCheck([this] {
+    if (m_bStepping) return tr("A robot is stopped in the debugger: continue or detach");
+    m_pcConsole->Detach();
+    return QString();
+  });
 
-  connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Step);
+  connect(&m_cTimer, &QTimer::timeout, this, &CVskEditWindow::Tick);
   connect(this, &CVskEditWindow::StepDone, m_pcEditor,
           &CVeskQTMainWindow::CheckVeskStatus);
   connect(m_pcView, &CVskEditArenaView::RobotSelected, this,
@@ -71,6 +133,7 @@ CVskEditWindow::CVskEditWindow(QWidget *pc_parent)
 /* The world goes first: its robots' destroy() may still log. */
 CVskEditWindow::~CVskEditWindow() {
   m_cTimer.stop();
+  m_pcConsole->Detach();
   m_pcEditor->ForgetRobots();
   m_pcView->SetWorld(nullptr);
   m_pcWorld.reset();
@@ -84,6 +147,10 @@ bool CVskEditWindow::LoadExperiment(const QString &str_path) {
     sExperiment = vesksim::LoadExperiment(LocalPath(str_path));
   } catch (std::exception &cEx) {
     m_strLastError = QString::fromStdString(cEx.what());
+    return false;
+  }
+  if (!ReleaseWorld()) {
+    m_strLastError = tr("A robot is stopped in the debugger: continue or detach");
     return false;
   }
   Pause();
@@ -126,40 +193,119 @@ bool CVskEditWindow::BuildWorld() {
 
 void CVskEditWindow::Play() {
   if (m_pcWorld == nullptr) return;
-  m_cTimer.start(std::max(1, static_cast<int>(1000.0 * m_pcWorld->GetTickLength())));
+  if (m_bStepping) {
+    m_bPlayAfterStop = true;
+    return;
+  }
+  m_bPlayAfterStop = false;
+  m_cTimer.start(GetTickInterval());
   UpdateActions();
+}
+
+void CVskEditWindow::SetSpeed(double f_speed) {
+  m_fSpeed = f_speed > 0 ? f_speed : FASTEST;
+  const int nIndex = m_pcSpeed->findData(m_fSpeed);
+  if (nIndex >= 0) m_pcSpeed->setCurrentIndex(nIndex);
+  if (IsPlaying()) m_cTimer.start(GetTickInterval());
+}
+
+/* Milliseconds of one step at the chosen speed. */
+static double StepTime(double f_tick_length, double f_speed) {
+  return 1000.0 * f_tick_length / f_speed;
+}
+
+int CVskEditWindow::GetTickInterval() const {
+  if (m_fSpeed == FASTEST) return 0;
+  const double fTick = m_pcWorld ? m_pcWorld->GetTickLength() : 0.1;
+  return static_cast<int>(std::lround(StepTime(fTick, m_fSpeed) * GetStepsPerTick()));
+}
+
+int CVskEditWindow::GetStepsPerTick() const {
+  if (m_fSpeed == FASTEST) return FASTEST_STEPS_PER_TICK;
+  const double fTick = m_pcWorld ? m_pcWorld->GetTickLength() : 0.1;
+  const double fStep = StepTime(fTick, m_fSpeed);
+  if (fStep >= MIN_TICK_INTERVAL) return 1;
+  return static_cast<int>(std::ceil(MIN_TICK_INTERVAL / fStep));
+}
+
+void CVskEditWindow::Tick() {
+  if (m_bStepping) return;
+  bool bStepped = false;
+  for (int i = 0, n = GetStepsPerTick(); i < n && Advance(); ++i)
+    bStepped = true;
+  if (bStepped) ShowStep();
 }
 
 void CVskEditWindow::Pause() {
   m_cTimer.stop();
+  m_bPlayAfterStop = false;
   UpdateActions();
 }
 
-void CVskEditWindow::Step() {
-  if (m_pcWorld == nullptr) return;
+bool CVskEditWindow::Step() {
+  if (m_bStepping || !Advance()) return false;
+  ShowStep();
+  return true;
+}
+
+bool CVskEditWindow::Advance() {
+  if (m_pcWorld == nullptr) return false;
   if (m_sExperiment.Steps != 0 && m_pcWorld->GetClock() >= m_sExperiment.Steps) {
     Pause();
     statusBar()->showMessage(tr("The experiment has ended; reset to run it again"));
-    return;
+    return false;
   }
+  m_bStepping = true;
   try {
     m_pcWorld->Step();
   } catch (std::exception &cEx) {
     Pause();
     statusBar()->showMessage(QString::fromStdString(cEx.what()));
   }
+  m_bStepping = false;
+  if (m_bPlayAfterStop) Play();
+  /* Output is stamped with the step that wrote it, also inside a tick. */
+  m_pcEditor->GetLogPanel().Flush(m_pcWorld->GetClock());
+  return true;
+}
+
+void CVskEditWindow::ShowStep() {
   m_pcView->update();
   UpdateActions();
   emit StepDone(static_cast<int>(m_pcWorld->GetClock()));
 }
 
 bool CVskEditWindow::Reset() {
-  if (m_sExperiment.Path.empty()) return false;
+  if (m_sExperiment.Path.empty() || !ReleaseWorld()) return false;
   Pause();
   m_pcEditor->ForgetRobots();
   m_pcView->SetWorld(nullptr);
   m_pcWorld.reset();
   return BuildWorld();
+}
+
+bool CVskEditWindow::ReleaseWorld() {
+  if (m_bStepping) {
+    statusBar()->showMessage(
+        tr("A robot is stopped in the debugger: continue or detach"));
+    return false;
+  }
+  m_pcConsole->Detach();
+  return true;
+}
+
+bool CVskEditWindow::AttachDebugger() {
+  CVeskController *pcController = m_pcEditor->GetSelectedController();
+  if (pcController == nullptr) {
+    statusBar()->showMessage(tr("Select a robot to debug"));
+    return false;
+  }
+  if (m_bStepping) {
+    statusBar()->showMessage(
+        tr("A robot is stopped in the debugger: continue or detach"));
+    return false;
+  }
+  return m_pcConsole->Attach(pcController);
 }
 
 void CVskEditWindow::OpenExperiment() {

@@ -10,6 +10,7 @@
 #include "test_gui_app.h"
 
 #include "sim_robot.h"
+#include "vesk_qt_main_window.h"
 #include "vesk_controller.h"
 
 #include <argos3/core/utility/configuration/argos_configuration.h>
@@ -27,6 +28,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace editor_test {
 
@@ -110,6 +112,50 @@ inline QString Value(const QAbstractItemModel &c_model, const QString &str_name)
   QModelIndex cIndex = Row(c_model, str_name);
   return cIndex.isValid() ? c_model.data(cIndex.siblingAtColumn(1)).toString()
                           : QString();
+}
+
+/* A foot-bot of an experiment: "fb<Id>" at (X, Y). */
+struct SRobotAt {
+  int Id;
+  double X, Y;
+};
+
+/* Writes the experiment file str_name: foot-bots with LEDs running the
+ * script str_script (compiled beside it) in a 4 x 4 m arena at 2 ticks a
+ * second, for n_length seconds (twice as many steps). */
+inline QString WriteFootBotExperiment(const QString &str_name, const QString &str_script,
+                                      const std::vector<SRobotAt> &vec_robots,
+                                      int n_length) {
+  CVeskQTMainWindow::SBuild sBuild;
+  EXPECT_TRUE(CVeskQTMainWindow::BuildScript(str_script, sBuild));
+  QString strRobots;
+  for (const SRobotAt &sRobot : vec_robots)
+    strRobots += QString("<foot-bot id=\"fb%1\" rab_data_size=\"64\">"
+                         "<body position=\"%2,%3,0\" orientation=\"0,0,0\"/>"
+                         "<controller config=\"fbc\"/></foot-bot>\n")
+                     .arg(sRobot.Id)
+                     .arg(sRobot.X)
+                     .arg(sRobot.Y);
+  return WriteScript(
+      str_name,
+      QString("<?xml version=\"1.0\"?>\n<argos-configuration>\n"
+              "<framework><system threads=\"0\"/>"
+              "<experiment length=\"%4\" ticks_per_second=\"2\" "
+              "random_seed=\"1\"/></framework>\n"
+              "<controllers><vesk_controller_footbot id=\"fbc\" library=\"x\">"
+              "<actuators><range_and_bearing implementation=\"default\"/>"
+              "<differential_steering implementation=\"default\"/>"
+              "<leds implementation=\"default\" medium=\"leds\"/></actuators>"
+              "<sensors><range_and_bearing implementation=\"medium\" "
+              "medium=\"rab\"/></sensors>"
+              "<params bytecode_file=\"%1\" debug_file=\"%2\"/>"
+              "</vesk_controller_footbot></controllers>\n"
+              "<arena size=\"4,4,1\" center=\"0,0,0.5\">\n%3</arena>\n"
+              "<physics_engines><dynamics2d id=\"d\"/></physics_engines>\n"
+              "<media><range_and_bearing id=\"rab\"/><led id=\"leds\"/></media>\n"
+              "</argos-configuration>\n")
+          .arg(sBuild.BytecodeFile, sBuild.DebugFile, strRobots)
+          .arg(n_length));
 }
 
 } // namespace editor_test

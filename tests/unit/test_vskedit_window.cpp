@@ -36,32 +36,7 @@ const char OTHER[] = "var x = 0\n"
 
 /* Two foot-bots at (-1, 0) and (1, 0) running the script, for two steps. */
 QString WriteExperiment(const QString &str_name, const QString &str_script) {
-  CVeskQTMainWindow::SBuild sBuild;
-  EXPECT_TRUE(CVeskQTMainWindow::BuildScript(str_script, sBuild));
-  QString strRobots;
-  for (int i : {1, 2})
-    strRobots += QString("<foot-bot id=\"fb%1\" rab_data_size=\"64\">"
-                         "<body position=\"%2,0,0\" orientation=\"0,0,0\"/>"
-                         "<controller config=\"fbc\"/></foot-bot>\n")
-                     .arg(i)
-                     .arg(i == 1 ? -1 : 1);
-  return WriteScript(
-      str_name,
-      QString("<?xml version=\"1.0\"?>\n<argos-configuration>\n"
-              "<framework><system threads=\"0\"/>"
-              "<experiment length=\"1\" ticks_per_second=\"2\" "
-              "random_seed=\"1\"/></framework>\n"
-              "<controllers><vesk_controller_footbot id=\"fbc\" library=\"x\">"
-              "<actuators><range_and_bearing implementation=\"default\"/>"
-              "<differential_steering implementation=\"default\"/></actuators>"
-              "<sensors><range_and_bearing implementation=\"medium\" "
-              "medium=\"rab\"/></sensors>"
-              "<params bytecode_file=\"%1\" debug_file=\"%2\"/>"
-              "</vesk_controller_footbot></controllers>\n"
-              "<arena size=\"4,4,1\" center=\"0,0,0.5\">\n%3</arena>\n"
-              "<physics_engines><dynamics2d id=\"d\"/></physics_engines>\n"
-              "<media><range_and_bearing id=\"rab\"/></media>\n</argos-configuration>\n")
-          .arg(sBuild.BytecodeFile, sBuild.DebugFile, strRobots));
+  return WriteFootBotExperiment(str_name, str_script, {{1, -1, 0}, {2, 1, 0}}, 1);
 }
 
 CVeskController *ControllerOf(vesksim::CWorld &c_world, size_t un_index) {
