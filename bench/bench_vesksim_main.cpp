@@ -14,15 +14,21 @@
  *              what it hears (one callback per message; radio and wheels);
  *   vesk-ring: the same with the proximity ring, whose table of 24 readings
  *              the controller rebuilds for the script every step.
- *   bench_vesksim MODE [STEPS [N...]]   defaults: 1000 steps; 100 1000 5000
+ *   bench_vesksim [--threads T] MODE [STEPS [N...]]
+ * defaults: 1 thread (the controllers' steps on T threads, as vesksim
+ * --threads does), 1000 steps, 100 1000 5000 robots. Besides the wall time
+ * it prints the resident memory the world added, per robot, and the
+ * processor time of all threads during the steps.
  */
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "sim_world.h"
@@ -70,6 +76,14 @@ private:
   size_t m_unHeard = 0;
 };
 
+// Resident memory of this process, bytes.
+size_t ResidentBytes() {
+  std::ifstream cStatm("/proc/self/statm");
+  size_t unPages = 0, unResident = 0;
+  cStatm >> unPages >> unResident;
+  return unResident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
 // Writes the script and builds bench.vo and bench.vdb in dir, as vsk build does.
 bool Build(const std::filesystem::path &c_dir, bool b_listening) {
   const std::string strSource = (c_dir / "bench.vsk").string();
@@ -77,8 +91,16 @@ bool Build(const std::filesystem::path &c_dir, bool b_listening) {
   return veskbuild_files(strSource.c_str()) == 0;
 }
 
-double Run(const std::string &str_label, bool b_ring, const std::filesystem::path &c_dir,
-           size_t un_robots, uint64_t un_steps, double &f_packets_per_step) {
+struct SResult {
+  double Seconds = 0;
+  double PacketsPerStep = 0;
+  double BytesPerRobot = 0; // resident memory the world added, after the run
+  double CpuSeconds = 0;    // processor time of all threads during the steps
+};
+
+SResult Run(const std::string &str_label, bool b_ring, const std::filesystem::path &c_dir,
+            size_t un_robots, uint64_t un_steps, unsigned un_threads) {
+  const size_t unResidentBefore = ResidentBytes();
   ticpp::Document cDoc;
   cDoc.Parse("<" + str_label +
              " id=\"fbc\"><actuators><range_and_bearing/>"
@@ -103,28 +125,40 @@ double Run(const std::string &str_label, bool b_ring, const std::filesystem::pat
     sSpec.RABDataSize = 100;
     cWorld.AddRobot(sSpec, *cDoc.FirstChildElement());
   }
+  cWorld.SetThreads(un_threads);
   size_t unPackets = 0;
+  const std::clock_t tCpuStart = std::clock();
   const auto tStart = std::chrono::steady_clock::now();
   for (uint64_t s = 0; s < un_steps; ++s) {
     cWorld.Step();
   }
-  const double fSeconds =
+  SResult sResult;
+  sResult.CpuSeconds = double(std::clock() - tCpuStart) / CLOCKS_PER_SEC;
+  sResult.Seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
   for (size_t i = 0; i < cWorld.GetNumRobots(); ++i)
     unPackets += cWorld.GetBody(i).RABIn->GetReadings().size();
-  f_packets_per_step = double(unPackets);
-  return fSeconds;
+  sResult.PacketsPerStep = double(unPackets);
+  sResult.BytesPerRobot =
+      (double(ResidentBytes()) - double(unResidentBefore)) / double(un_robots);
+  return sResult;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+  unsigned unThreads = 1;
+  if (argc > 2 && std::string(argv[1]) == "--threads") {
+    unThreads = static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10));
+    argc -= 2;
+    argv += 2;
+  }
   const std::string strMode = argc > 1 ? argv[1] : "";
-  if (strMode != "world" && strMode != "vesk-send" && strMode != "vesk" &&
-      strMode != "vesk-ring") {
-    std::fprintf(
-        stderr,
-        "Usage: bench_vesksim world|vesk-send|vesk|vesk-ring [STEPS [ROBOTS...]]\n");
+  if (unThreads == 0 || (strMode != "world" && strMode != "vesk-send" &&
+                         strMode != "vesk" && strMode != "vesk-ring")) {
+    std::fprintf(stderr,
+                 "Usage: bench_vesksim [--threads T] world|vesk-send|vesk|vesk-ring "
+                 "[STEPS [ROBOTS...]]\n");
     return 2;
   }
   const std::string strLabel =
@@ -141,21 +175,24 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "bench_vesksim: the benchmark script does not build\n");
     return 1;
   }
-  std::printf("%8s %8s %10s %12s %16s %14s\n", "robots", "steps", "seconds", "steps/s",
-              "us/robot-step", "packets/step");
+  std::printf("%8s %8s %10s %12s %16s %14s %8s %14s %12s\n", "robots", "steps", "seconds",
+              "steps/s", "us/robot-step", "packets/step", "threads", "bytes/robot",
+              "cpu-seconds");
   for (size_t unRobots : vecSizes) {
-    double fPackets = 0, fSeconds = 0;
+    SResult sResult;
     try {
       const bool bRing = strMode == "world" || strMode == "vesk-ring";
-      fSeconds = Run(strLabel, bRing, cDir, unRobots, unSteps, fPackets);
+      sResult = Run(strLabel, bRing, cDir, unRobots, unSteps, unThreads);
     } catch (std::exception &ex) {
       std::fprintf(stderr, "bench_vesksim: %s\n", ex.what());
       std::filesystem::remove_all(cDir);
       return 1;
     }
-    std::printf("%8zu %8llu %10.2f %12.1f %16.2f %14.0f\n", unRobots,
+    const double fSeconds = sResult.Seconds;
+    std::printf("%8zu %8llu %10.2f %12.1f %16.2f %14.0f %8u %14.0f %12.2f\n", unRobots,
                 static_cast<unsigned long long>(unSteps), fSeconds, unSteps / fSeconds,
-                fSeconds * 1e6 / (double(unSteps) * unRobots), fPackets);
+                fSeconds * 1e6 / (double(unSteps) * unRobots), sResult.PacketsPerStep,
+                unThreads, sResult.BytesPerRobot, sResult.CpuSeconds);
     std::fflush(stdout);
   }
   std::filesystem::remove_all(cDir);

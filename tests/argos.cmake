@@ -68,6 +68,15 @@ if(NOT VESK_ARGOS_STANDIN)
   # A script error: its position in the source and the VM's dump, once per
   # step; the other robot goes on.
   argos_case(error argos/error argos/error.argos argos/error.vsk)
+  # Controllers on ARGoS's threads: with threads="4" every robot logs the
+  # same lines and the failing robot reports the same error as with
+  # threads="0" (forty-eight robots, messages, a swarm, a stigmergy).
+  argos_inputs(e2e/vesksim/parallel.argos e2e/vesksim/parallel.vsk)
+  add_test(NAME argos_threads_parallel
+    COMMAND ${ARGOS_CASE_RUN} ${inputs} ${ARGOS_CASES}/threads_parallel
+            -- ${ARGOS_CASES}/same_threads.sh $<TARGET_FILE:vsk> ${ARGOS_PLUGIN_DIR}
+               ${names})
+  set_tests_properties(argos_threads_parallel PROPERTIES LABELS threads)
   # A reset reloads every script into a fresh VM: top level and init again.
   argos_case(reset argos/reset/reset argos/reset/reset.argos argos/reset/reset.vsk)
 endif()

@@ -3,6 +3,12 @@
 vesk_unit_test(test_vesksim
   SOURCES unit/test_vesksim_world.cpp unit/test_vesksim_experiment.cpp
   LIBS vesktestsupport_world)
+# The robots' steps on several threads (label "threads": also run under
+# ThreadSanitizer by scripts/test.sh).
+vesk_unit_test(test_vesksim_threads
+  SOURCES unit/test_vesksim_threads.cpp
+  LIBS vesktestsupport_world
+  LABELS threads)
 
 # End-to-end: vsk builds the scripts, vesksim runs the experiments on real
 # files; outputs are compared exactly (run_case.sh).
@@ -89,8 +95,41 @@ vesksim_case(e2e_vesksim_debug ${VS_CASES}/debug_consensus
   -i ${VS_CASES}/debug_consensus.cmd
   -- sh -c "${VS_DEBUG_RUN}" ${VSK} ${VESKSIM} consensus debug_consensus.cmd
      --debug fb3@5 --quiet)
+# The same session with the other robots on eight threads.
+vesksim_case(e2e_vesksim_debug_threads ${VS_CASES}/debug_consensus
+  -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos
+  -i ${VS_CASES}/debug_consensus.cmd
+  -- sh -c "${VS_DEBUG_RUN}" ${VSK} ${VESKSIM} consensus debug_consensus.cmd
+     --debug fb3@5 --quiet --threads 8)
+set_tests_properties(e2e_vesksim_debug_threads PROPERTIES LABELS threads)
 vesksim_case(e2e_vesksim_debug_no_robot ${VS_CASES}/debug_no_robot
   -i ${VS_SWARM}/consensus.vsk -i ${VS_SWARM}/consensus.argos
   -- sh -c "${VS_BUILD_RUN}" ${VSK} ${VESKSIM} consensus --debug fb99@2 --quiet)
 vesksim_case(e2e_vesksim_debug_bad_target ${VS_CASES}/debug_bad_target
   -- ${VESKSIM} x.argos --debug fb3@0)
+
+# The same run whatever the number of threads: CSV, SVG, output and status
+# with 1, 2 and 8 threads (same_threads.sh), on the swarm examples and on
+# forty-eight robots with messages, a swarm, a stigmergy and a script error
+# in one robot (said once, or every report with --all-errors, as with one
+# thread).
+set(VS_SAME_THREADS ${VS_CASES}/same_threads.sh)
+# The first 100 steps of aggregate and disperse (they write no output; the
+# CSV and SVG compare), consensus to the end (its log comes at step 300).
+set(steps_aggregate --steps 100)
+set(steps_disperse --steps 100)
+set(steps_consensus)
+foreach(ex aggregate disperse consensus)
+  vesksim_case(e2e_vesksim_threads_${ex} ${VS_CASES}/threads_${ex}
+    -i ${VS_SWARM}/${ex}.vsk -i ${VS_SWARM}/${ex}.argos
+    -- sh ${VS_SAME_THREADS} ${VSK} ${VESKSIM} ${ex} ${steps_${ex}})
+  set_tests_properties(e2e_vesksim_threads_${ex} PROPERTIES LABELS threads)
+endforeach()
+vesksim_case(e2e_vesksim_threads_parallel ${VS_CASES}/parallel
+  -i ${VS_CASES}/parallel.vsk -i ${VS_CASES}/parallel.argos
+  -- sh ${VS_SAME_THREADS} ${VSK} ${VESKSIM} parallel)
+vesksim_case(e2e_vesksim_threads_all_errors ${VS_CASES}/parallel_all_errors
+  -i ${VS_CASES}/parallel.vsk -i ${VS_CASES}/parallel.argos
+  -- sh ${VS_SAME_THREADS} ${VSK} ${VESKSIM} parallel --steps 9 --all-errors)
+set_tests_properties(e2e_vesksim_threads_parallel e2e_vesksim_threads_all_errors
+  PROPERTIES LABELS threads)

@@ -13,7 +13,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
+#include <shared_mutex>
 #include <sstream>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -29,12 +32,33 @@ namespace {
 
 /* The controller owning each live VM. Natives check the global
    `controller` against it, so a script that stores some other user data
-   there gets an error instead of a wild pointer. Controllers run one after
-   another on one thread, so no lock is needed. */
-std::unordered_map<veskvm_t, CVeskController *> &VMOwners() {
-  static std::unordered_map<veskvm_t, CVeskController *> tOwners;
-  return tOwners;
+   there gets an error instead of a wild pointer. Robots stepping on other
+   threads read it at the same time; VMs come and go (Init, Reset,
+   Destroy) under the exclusive lock. */
+struct SVMOwners {
+  std::shared_mutex Lock;
+  std::unordered_map<veskvm_t, CVeskController *> Map;
+};
+
+SVMOwners &VMOwners() {
+  static SVMOwners sOwners;
+  return sOwners;
 }
+
+/* The controller owning t_vm, or null. */
+CVeskController *OwnerOf(veskvm_t t_vm) {
+  SVMOwners &sOwners = VMOwners();
+  std::shared_lock<std::shared_mutex> cLock(sOwners.Lock);
+  auto it = sOwners.Map.find(t_vm);
+  return it == sOwners.Map.end() ? nullptr : it->second;
+}
+
+/* The thread that loaded the plug-in: the simulator's main thread, which
+   steps the robots itself when it runs them one after another. */
+const std::thread::id MAIN_THREAD = std::this_thread::get_id();
+
+/* Where the calling thread's controllers write; null: straight out. */
+thread_local CVeskController::COutput *tCapture = nullptr;
 
 /* Restores the size of the VM's current stack when the scope ends, if the
    call it guards came back to the same stack. */
@@ -252,7 +276,7 @@ void CVeskController::ControlStep() {
     strNotReady =
         "[ROBOT " + GetId() + "] Robot is not ready to execute Vesk script.\n\n";
   if (m_tVeskVM == nullptr) {
-    fputs(strNotReady.c_str(), stderr);
+    WriteError(strNotReady);
     return;
   }
   m_bUnstepped = false;
@@ -262,7 +286,7 @@ void CVeskController::ControlStep() {
   if (CallScript("step") != VESKVM_STATE_READY)
     ReportFailure(bWasReady ? "step" : m_strFailedCall, strNotReady);
   else if (!strNotReady.empty())
-    fputs(strNotReady.c_str(), stderr);
+    WriteError(strNotReady);
   ProcessOutMsgs();
 }
 
@@ -276,6 +300,84 @@ void CVeskController::SetOutputObserver(TOutputObserver t_observer) {
 
 void CVeskController::SetScriptLoadHook(TScriptLoadHook t_hook) {
   ScriptLoadHook() = std::move(t_hook);
+}
+
+/****************************************/
+/* Output                               */
+/****************************************/
+
+/* Without a capture: LOG holds one buffer per thread under ARGoS's threads,
+   flushed by the simulator after every step; only the main thread may
+   flush it at once (a flush copies every thread's buffer). */
+void CVeskController::WriteLog(const std::string &str_line) {
+  if (tCapture != nullptr) {
+    tCapture->m_vecEntries.push_back({COutput::EKind::LOG, str_line, {}});
+    return;
+  }
+  /* One insertion, so the log writes one clean line. */
+  LOG << str_line << std::endl;
+  if (std::this_thread::get_id() == MAIN_THREAD) LOG.Flush();
+}
+
+void CVeskController::WriteOutput(const std::string &str_text) {
+  if (tCapture != nullptr) {
+    tCapture->m_vecEntries.push_back({COutput::EKind::OUTPUT, str_text, {}});
+    return;
+  }
+  fputs(str_text.c_str(), stdout);
+  fflush(stdout);
+}
+
+/* One write: lines of robots on other threads never cut into it. */
+void CVeskController::WriteError(const std::string &str_text) {
+  if (tCapture != nullptr)
+    tCapture->m_vecEntries.push_back({COutput::EKind::ERROR, str_text, {}});
+  else
+    fputs(str_text.c_str(), stderr);
+}
+
+void CVeskController::WriteFailure(const SScriptFailure &s_failure) {
+  if (tCapture != nullptr)
+    tCapture->m_vecEntries.push_back({COutput::EKind::FAILURE, {}, s_failure});
+  else if (FailureReporter())
+    FailureReporter()(s_failure);
+  else
+    fputs(s_failure.Text.c_str(), stderr);
+}
+
+void CVeskController::COutput::Flush() {
+  /* Entries are moved out first: writing may capture again elsewhere. */
+  std::vector<SEntry> vecEntries;
+  vecEntries.swap(m_vecEntries);
+  for (const SEntry &sEntry : vecEntries) {
+    if (sEntry.Kind == EKind::FAILURE)
+      WriteFailure(sEntry.Failure);
+    else if (sEntry.Kind == EKind::LOG)
+      WriteLog(sEntry.Text);
+    else if (sEntry.Kind == EKind::OUTPUT)
+      WriteOutput(sEntry.Text);
+    else
+      WriteError(sEntry.Text);
+  }
+}
+
+namespace {
+
+void CaptureWarning(const char *pch_text, void *) {
+  CVeskController::WriteError(pch_text);
+}
+
+} // namespace
+
+CVeskController::CCapture::CCapture(COutput &c_output) : m_pcPrevious(tCapture) {
+  tCapture = &c_output;
+  veskmsg_set_warn_handler(CaptureWarning, nullptr, &m_fnPreviousWarn,
+                           &m_pPreviousWarnData);
+}
+
+CVeskController::CCapture::~CCapture() {
+  tCapture = m_pcPrevious;
+  veskmsg_set_warn_handler(m_fnPreviousWarn, m_pPreviousWarnData, nullptr, nullptr);
 }
 
 void CVeskController::ReportFailure(const std::string &str_call,
@@ -294,10 +396,7 @@ void CVeskController::ReportFailure(const std::string &str_call,
   sFailure.Text = str_not_ready + pchLine + m_strBytecodeFName +
                   ": execution terminated abnormally: " + sFailure.Error + "\n\n" +
                   DumpText(m_tVeskVM);
-  if (FailureReporter())
-    FailureReporter()(sFailure);
-  else
-    fputs(sFailure.Text.c_str(), stderr);
+  WriteFailure(sFailure);
 }
 
 /* ARGoS resets a robot's controller twice per experiment reset (once as an
@@ -332,7 +431,10 @@ int CVeskController::CallScript(const char *str_function) {
 void CVeskController::NewVM() {
   DestroyVM();
   m_tVeskVM = veskvm_new(m_unRobotId);
-  VMOwners()[m_tVeskVM] = this;
+  {
+    std::unique_lock<std::shared_mutex> cLock(VMOwners().Lock);
+    VMOwners().Map[m_tVeskVM] = this;
+  }
   /* Before any script runs, so that what it queues is checked against the
      packets this robot's radio can send. */
   if (m_pcRABA)
@@ -341,7 +443,10 @@ void CVeskController::NewVM() {
 
 void CVeskController::DestroyVM() {
   if (m_tVeskVM == nullptr) return;
-  VMOwners().erase(m_tVeskVM);
+  {
+    std::unique_lock<std::shared_mutex> cLock(VMOwners().Lock);
+    VMOwners().Map.erase(m_tVeskVM);
+  }
   veskvm_destroy(&m_tVeskVM);
 }
 
@@ -376,13 +481,13 @@ CVeskController *VeskControllerOf(veskvm_t t_vm) {
     veskvm_type_error(t_vm, VESKTYPE_USERDATA, tObj);
     return nullptr;
   }
-  auto it = VMOwners().find(t_vm);
-  if (it == VMOwners().end() || it->second != tObj->u.value) {
+  CVeskController *pcOwner = OwnerOf(t_vm);
+  if (pcOwner == nullptr || pcOwner != tObj->u.value) {
     veskvm_seterror(t_vm, VESKVM_ERROR_TYPE, "expected %s, got %s",
                     "userdata of this robot's controller", "userdata");
     return nullptr;
   }
-  return it->second;
+  return pcOwner;
 }
 
 veskobj_t VeskArg(veskvm_t t_vm, unsigned un_idx) {
@@ -422,9 +527,7 @@ bool VeskNumberArgs(veskvm_t t_vm, unsigned un_count, double *pf_values) {
 
 int VeskLOG(veskvm_t t_vm) {
   const std::string strText = FormatArgs(t_vm);
-  /* One insertion, so the log writes one clean line. */
-  LOG << "VESK: " + strText << std::endl;
-  LOG.Flush();
+  CVeskController::WriteLog("VESK: " + strText);
   if (OutputObserver()) OutputObserver()(t_vm->robot, false, strText);
   return veskvm_ret0(t_vm);
 }

@@ -21,6 +21,13 @@
  *   GetBytecodeFile()/GetDebugFile() - the script files in use.
  * Derived controllers add devices, natives (RegisterFunctions) and sensor
  * tables (UpdateSensors), using Register/TablePut to build script values.
+ *
+ * Threads: the control steps of different robots may run at the same time
+ * on different threads (ARGoS's <system threads="N"/>, vesksim's pool);
+ * Init, Reset and Destroy run on one thread while no robot steps. A robot's
+ * text (log lines, lines on standard error, failure reports) is written
+ * whole, one line never cuts into another; a host that wants it in robot
+ * order collects it per robot with CCapture and flushes it in order.
  */
 #ifndef VESK_CONTROLLER_H
 #define VESK_CONTROLLER_H
@@ -38,8 +45,10 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "veskdebug.h"
+#include "veskmsg.h"
 #include "veskvm.h"
 
 class CVeskController : public argos::CCI_Controller {
@@ -137,6 +146,54 @@ public:
   /* Where every controller's failure reports go; by default (an empty
      function) their text is written on standard error. */
   static void SetFailureReporter(TFailureReporter t_reporter);
+
+  /* What a robot wrote during its control steps, kept in the order written:
+     `log` lines, text for standard output (the base station's forests) and
+     for standard error (the "not ready" line, wheel traces, the messaging
+     layer's warnings) and failure reports. */
+  class COutput {
+  public:
+    /* Writes everything kept, in order, where it goes without a capture
+       (LOG, standard output or error, the failure reporter), then forgets
+       it. */
+    void Flush();
+    /* Forgets everything kept. */
+    void Clear() { m_vecEntries.clear(); }
+    bool Empty() const { return m_vecEntries.empty(); }
+
+  private:
+    friend class CVeskController;
+    enum class EKind { LOG, OUTPUT, ERROR, FAILURE };
+    struct SEntry {
+      EKind Kind;
+      std::string Text;
+      SScriptFailure Failure;
+    };
+    std::vector<SEntry> m_vecEntries;
+  };
+
+  /* While it lives, what the controllers write on the calling thread goes
+     into c_output instead. Captures nest; each restores the previous one. */
+  class CCapture {
+  public:
+    explicit CCapture(COutput &c_output);
+    ~CCapture();
+    CCapture(const CCapture &) = delete;
+    CCapture &operator=(const CCapture &) = delete;
+
+  private:
+    COutput *m_pcPrevious;
+    veskmsg_warn_fn m_fnPreviousWarn;
+    void *m_pPreviousWarnData;
+  };
+
+  /* A log line ("VESK: ..." without its newline), text for standard output
+     (flushed) or standard error and a failure report, to the calling
+     thread's capture or out, each in one write. */
+  static void WriteLog(const std::string &str_line);
+  static void WriteOutput(const std::string &str_text);
+  static void WriteError(const std::string &str_text);
+  static void WriteFailure(const SScriptFailure &s_failure);
 
   /* What a script writes with `log` (b_debug false) or `debug` (true), with
      the id of the robot whose VM wrote it, for GUIs that show it. Called in

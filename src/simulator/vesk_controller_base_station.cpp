@@ -62,8 +62,7 @@ void CVeskControllerBaseStation::SetWheelSpeedsFromVector(const CVector2 &c_head
 }
 
 void CVeskControllerBaseStation::SetWheels(double f_left, double f_right) {
-  /* The trace of every wheel command is documented output, not a leftover. */
-  DEBUG("SetWheels(%f, %f)\n", f_left, f_right);
+  VeskTraceWheels(f_left, f_right);
   if (m_pcWheels) m_pcWheels->SetLinearVelocity(f_left, f_right);
 }
 
@@ -76,8 +75,7 @@ std::string CVeskControllerBaseStation::CreateBalancedForest(std::string str_des
   std::string strForest =
       graph_vesk::GraphOperations().CreateBalancedForest(str_description, n_count);
   /* The forest on standard output is documented output, not a leftover. */
-  fprintf(stdout, "Graf: %s\n", strForest.c_str());
-  fflush(stdout);
+  WriteOutput("Graf: " + strForest + "\n");
   return strForest;
 }
 

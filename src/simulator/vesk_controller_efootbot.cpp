@@ -74,8 +74,7 @@ void CVeskControllerEFootBot::SetWheelSpeedsFromVector(const CVector2 &c_heading
 }
 
 void CVeskControllerEFootBot::SetWheels(double f_left, double f_right) {
-  /* The trace of every wheel command is documented output, not a leftover. */
-  DEBUG("SetWheels(%f, %f)\n", f_left, f_right);
+  VeskTraceWheels(f_left, f_right);
   if (m_pcWheels) m_pcWheels->SetLinearVelocity(f_left, f_right);
 }
 

@@ -3,7 +3,11 @@
  */
 #include "vesk_controller_ground.h"
 
+#include <argos3/core/utility/logging/argos_log.h>
 #include <argos3/core/utility/math/general.h>
+
+#include <cstdio>
+#include <string>
 
 using namespace argos;
 
@@ -74,4 +78,13 @@ void VeskInitWheels(CCI_Controller &c_controller, TConfigurationNode &t_node,
 
 int VeskNothing(veskvm_t t_vm) {
   return veskvm_ret0(t_vm);
+}
+
+void VeskTraceWheels(double f_left, double f_right) {
+  std::string strText = "[DEBUG] ";
+  for (size_t i = 0; i < argos::DEBUG_INDENTATION; ++i)
+    strText += "  ";
+  char pchCall[128];
+  snprintf(pchCall, sizeof pchCall, "SetWheels(%f, %f)\n", f_left, f_right);
+  CVeskController::WriteError(strText + pchCall);
 }

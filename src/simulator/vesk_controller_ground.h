@@ -97,4 +97,9 @@ void VeskPutProximity(CVeskController &c_controller, const READINGS &t_readings)
 /* A native that accepts anything and does nothing. */
 int VeskNothing(veskvm_t t_vm);
 
+/* The trace of a wheel command, documented output: "[DEBUG] SetWheels(l, r)"
+   on standard error as ARGoS's DEBUG writes it, but in one write through
+   the controllers' output (CVeskController::WriteError). */
+void VeskTraceWheels(double f_left, double f_right);
+
 #endif

@@ -372,12 +372,40 @@ veskobj_t veskmsg_obj_toheap(struct veskvm_s *vm, const veskobj_t o) {
   return veskheap_copyobj(vm->heap, o);
 }
 
+namespace {
+
+/* The calling thread's warning handler; null: standard error. */
+thread_local veskmsg_warn_fn warn_handler = nullptr;
+thread_local void *warn_data = nullptr;
+
+} // namespace
+
+void veskmsg_set_warn_handler(veskmsg_warn_fn fn, void *data, veskmsg_warn_fn *prev,
+                              void **prev_data) {
+  if (prev) *prev = warn_handler;
+  if (prev_data) *prev_data = warn_data;
+  warn_handler = fn;
+  warn_data = data;
+}
+
+/* The warning is formatted whole first, so that robots warning on other
+   threads at the same time never cut into each other's lines. */
 void veskmsg_warn(struct veskvm_s *vm, const char *fmt, ...) {
-  fprintf(stderr, "[WARNING] [ROBOT %u] ", vm->robot);
-  va_list ap;
+  char prefix[48];
+  const int plen = snprintf(prefix, sizeof prefix, "[WARNING] [ROBOT %u] ", vm->robot);
+  va_list ap, aq;
   va_start(ap, fmt);
-  vfprintf(stderr, fmt, ap);
+  va_copy(aq, ap);
+  const int mlen = vsnprintf(nullptr, 0, fmt, aq);
+  va_end(aq);
+  std::vector<char> text(static_cast<size_t>(plen) + (mlen > 0 ? mlen : 0) + 1);
+  memcpy(text.data(), prefix, static_cast<size_t>(plen));
+  vsnprintf(text.data() + plen, text.size() - static_cast<size_t>(plen), fmt, ap);
   va_end(ap);
+  if (warn_handler)
+    warn_handler(text.data(), warn_data);
+  else
+    fputs(text.data(), stderr);
 }
 
 int veskmsg_pusht(struct veskvm_s *vm) {

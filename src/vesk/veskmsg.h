@@ -136,9 +136,19 @@ VESK_API void veskmsg_pop_to(struct veskvm_s *vm, int64_t size);
  */
 VESK_API int veskmsg_self_id(struct veskvm_s *vm, int32_t *id);
 
-/* Prints "[WARNING] [ROBOT %u] " and the formatted text on standard error. */
+/* Prints "[WARNING] [ROBOT %u] " and the formatted text on standard error
+   in one write, or hands that text to the calling thread's warning handler. */
 VESK_API void veskmsg_warn(struct veskvm_s *vm, const char *fmt, ...)
     __attribute__((format(printf, 2, 3)));
+
+/* Receives a whole warning of veskmsg_warn, prefix included. */
+typedef void (*veskmsg_warn_fn)(const char *text, void *data);
+/* Sets the warning handler of the calling thread only (a host that steps
+   robots on several threads collects each robot's warnings this way);
+   a null fn restores standard error. Returns the previous handler and its
+   data through prev and prev_data when they are not null. */
+VESK_API void veskmsg_set_warn_handler(veskmsg_warn_fn fn, void *data,
+                                       veskmsg_warn_fn *prev, void **prev_data);
 
 VESK_END_DECLS
 

@@ -72,7 +72,8 @@ CWorld::CWorld(Real f_ticks_per_second, const CVector3 &c_size, const CVector3 &
     : m_fTick(1.0 / f_ticks_per_second), m_cArenaSize(c_size), m_cArenaCenter(c_center),
       m_vecWalls(vec_walls), m_vecObstacles(WithEdges(vec_walls, c_size, c_center)),
       m_cGround(ArenaMin(c_size, c_center), ArenaMax(c_size, c_center), CONTACT_CELL),
-      m_cMedium(ArenaMin(c_size, c_center), ArenaMax(c_size, c_center)) {
+      m_cMedium(ArenaMin(c_size, c_center), ArenaMax(c_size, c_center)),
+      m_pcPool(std::make_unique<CWorkerPool>(1)) {
   if (!(f_ticks_per_second > 0))
     THROW_ARGOSEXCEPTION("ticks_per_second must be positive, got " << f_ticks_per_second);
   RegisterWorldDevices();
@@ -126,6 +127,7 @@ SBody &CWorld::AddRobot(const SRobotSpec &s_spec,
   if (pcBody->OnGround()) m_cGround.Insert(unIndex, pcBody->Floor());
   m_bAnyCamera = m_bAnyCamera || pcBody->Camera != nullptr;
   m_vecBodies.push_back(std::move(pcBody));
+  m_vecOutputs.emplace_back();
   return *m_vecBodies.back();
 }
 
@@ -154,12 +156,73 @@ void CWorld::Step() {
   for (uint32_t i = 0; i < m_vecBodies.size(); ++i)
     Act(*m_vecBodies[i], i);
   m_cMedium.Deliver(m_vecBodies);
-  for (uint32_t i = 0; i < m_vecBodies.size(); ++i) {
+  // A controller's step changes nothing that another robot senses: the
+  // whole world can be sensed first.
+  for (uint32_t i = 0; i < m_vecBodies.size(); ++i)
     Sense(*m_vecBodies[i], i);
-    m_vecBodies[i]->Robot->Step();
-  }
+  StepRobots();
   LOG.Flush();
   LOGERR.Flush();
+}
+
+void CWorld::SetThreads(unsigned un_threads) {
+  if (un_threads != m_pcPool->GetThreads())
+    m_pcPool = std::make_unique<CWorkerPool>(un_threads);
+}
+
+bool CWorld::SetSequentialRobot(const std::string &str_id) {
+  if (str_id.empty()) {
+    m_unSequential = SIZE_MAX;
+    return true;
+  }
+  for (size_t i = 0; i < m_vecBodies.size(); ++i) {
+    if (m_vecBodies[i]->Spec.Id != str_id) continue;
+    m_unSequential = i;
+    return true;
+  }
+  return false;
+}
+
+void CWorld::ControlRobot(size_t un_index) {
+  CVeskController::CCapture cCapture(m_vecOutputs[un_index]);
+  m_vecBodies[un_index]->Robot->Step();
+}
+
+// As if the robots stepped one after another: their output goes out robot
+// by robot; the robot stepped apart runs on this thread in its turn, its
+// output written as it comes; when a step throws, the output of the robots
+// before it and its own goes out, the exception follows, and what robots
+// after it did is forgotten.
+void CWorld::StepRobots() {
+  const size_t unCount = m_vecBodies.size();
+  std::exception_ptr pcError;
+  size_t unFailed = unCount;
+  try {
+    m_pcPool->Run(unCount, [this](size_t i) {
+      if (i != m_unSequential) ControlRobot(i);
+    });
+  } catch (...) {
+    pcError = std::current_exception();
+    unFailed = m_pcPool->GetFailedIndex();
+  }
+  FlushOutputs(0, std::min(m_unSequential, unFailed + 1));
+  if (m_unSequential < unFailed) {
+    try {
+      m_vecBodies[m_unSequential]->Robot->Step();
+    } catch (...) {
+      pcError = std::current_exception();
+      unFailed = m_unSequential;
+    }
+    FlushOutputs(m_unSequential + 1, unFailed + 1);
+  }
+  for (size_t i = unFailed + 1; i < unCount; ++i)
+    m_vecOutputs[i].Clear();
+  if (pcError) std::rethrow_exception(pcError);
+}
+
+void CWorld::FlushOutputs(size_t un_begin, size_t un_end) {
+  for (size_t i = un_begin; i < std::min(un_end, m_vecOutputs.size()); ++i)
+    m_vecOutputs[i].Flush();
 }
 
 void CWorld::Act(SBody &s_body, uint32_t un_index) {

@@ -11,7 +11,11 @@
 #include "sim_body.h"
 #include "sim_grid.h"
 #include "sim_medium.h"
+#include "sim_pool.h"
+#include "vesk_controller.h"
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace vesksim {
@@ -49,9 +53,23 @@ public:
 
   // One step: clock + 1; every robot acts (its wheels or rotors move it, its
   // LEDs and radio payload are shown); the radio delivers what was sent;
-  // then robot by robot its sensors are updated and its controller steps;
+  // robot by robot its sensors are updated; the controllers step, on the
+  // pool's threads; what each robot wrote is then written robot by robot;
   // finally the logs are flushed.
   void Step();
+
+  // Runs the controllers' steps on un_threads threads, the calling one
+  // included (1, the default: one after another on the calling thread).
+  // Every robot's output is kept while the robots step and written in robot
+  // order afterwards, so the run is the same whatever the number.
+  void SetThreads(unsigned un_threads);
+  unsigned GetThreads() const { return m_pcPool->GetThreads(); }
+  // The robot with id str_id steps on the calling thread once the others
+  // have stepped, its output written as it comes, in its turn among the
+  // others' (as if all had stepped one after another): for a debugger that
+  // reads the terminal while the world waits. "" for none. False (and no
+  // change) when no robot has that id.
+  bool SetSequentialRobot(const std::string &str_id);
 
   uint64_t GetClock() const { return m_unClock; }
   Real GetTickLength() const { return m_fTick; }
@@ -71,6 +89,13 @@ private:
                const CVector2 &c_to) const;
   void SetYaw(SBody &s_body, Real f_yaw);
   void Sense(SBody &s_body, uint32_t un_index);
+  // Every controller's step, then their output in robot order.
+  void StepRobots();
+  // Robot un_index's step, its output kept in its buffer.
+  void ControlRobot(size_t un_index);
+  // Writes the kept output of robots un_begin to un_end - 1 (as far as
+  // they exist), in order.
+  void FlushOutputs(size_t un_begin, size_t un_end);
 
   Real m_fTick;
   CVector3 m_cArenaSize, m_cArenaCenter;
@@ -79,6 +104,10 @@ private:
   std::vector<std::unique_ptr<SBody>> m_vecBodies;
   CSpatialGrid m_cGround; // foot-bots by floor position
   CRABMedium m_cMedium;
+  std::unique_ptr<CWorkerPool> m_pcPool;
+  // What each robot wrote in the current step, by robot index.
+  std::vector<CVeskController::COutput> m_vecOutputs;
+  size_t m_unSequential = SIZE_MAX; // index of the robot stepped apart
   uint64_t m_unClock = 0;
   bool m_bAnyCamera = false;
   // This world created the random number category "argos" (and removes it).

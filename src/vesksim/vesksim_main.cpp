@@ -8,6 +8,7 @@
 #include "sim_output.h"
 #include "sim_progress.h"
 #include "sim_world.h"
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +31,7 @@ struct SOptions {
   std::string Csv, Svg;
   bool Progress = true;
   bool Summary = true;
+  unsigned Threads = 0; // 0: one per core
 };
 
 void Usage() {
@@ -38,6 +41,8 @@ void Usage() {
                "  --seed N       use N instead of the experiment's random_seed\n"
                "  --csv FILE     write every robot's pose at every step to FILE\n"
                "  --svg FILE     draw the arena and the robots' paths into FILE\n"
+               "  --threads N    step the robots' controllers on N threads\n"
+               "                 (default: one per core; the run is the same)\n"
                "  --all-errors   print every script failure report of every step\n"
                "  --debug ROBOT[@STEP]\n"
                "                 debug ROBOT's script from its start (or from step\n"
@@ -45,6 +50,14 @@ void Usage() {
                "  --no-progress  no progress bar on standard error\n"
                "  --quiet        neither progress bar nor summary\n"
                "  --help         this text\n");
+}
+
+// More threads than this are surely a typing error.
+constexpr uint64_t MAX_THREADS = 1024;
+
+// One thread per core, or one when the number of cores is unknown.
+unsigned DefaultThreads() {
+  return std::max(1u, std::thread::hardware_concurrency());
 }
 
 // Reads the value of option str_option: a whole number up to un_max.
@@ -89,6 +102,15 @@ int ParseOptions(int argc, char **argv, SOptions &s_opts) {
       uint64_t unSeed;
       if (!WholeNumber(strArg, strValue, UINT32_MAX, unSeed)) return 2;
       s_opts.Seed = static_cast<uint32_t>(unSeed);
+    } else if (strArg == "--threads") {
+      if (!Value(strValue)) return 2;
+      uint64_t unThreads;
+      if (!WholeNumber(strArg, strValue, MAX_THREADS, unThreads)) return 2;
+      if (unThreads == 0) {
+        std::fprintf(stderr, "vesksim: --threads needs at least 1\n");
+        return 2;
+      }
+      s_opts.Threads = static_cast<unsigned>(unThreads);
     } else if (strArg == "--debug") {
       if (!Value(strValue)) return 2;
       s_opts.Debug.emplace();
@@ -147,6 +169,9 @@ int Run(const SOptions &s_opts) {
     pcDebugger =
         std::make_unique<vesksim::CDebugger>(*s_opts.Debug, stdin, isatty(STDIN_FILENO));
   vesksim::CWorld cWorld(sExperiment);
+  cWorld.SetThreads(s_opts.Threads != 0 ? s_opts.Threads : DefaultThreads());
+  // The debugged robot steps on this thread, which reads the terminal.
+  if (s_opts.Debug) cWorld.SetSequentialRobot(s_opts.Debug->Robot);
   // The session ends before the world destroys the robots' VMs.
   struct SDetach {
     vesksim::CDebugger *Debugger;
