@@ -5,10 +5,9 @@
 
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMutexLocker>
 #include <QPlainTextEdit>
-#include <QPushButton>
+#include <QToolButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -17,22 +16,26 @@ CVeskQTLogPanel::CVeskQTLogPanel(QWidget *pc_parent)
       m_pcText(new QPlainTextEdit(this)) {
   auto *pcLayout = new QVBoxLayout(this);
   pcLayout->setContentsMargins(2, 2, 2, 2);
+  /* A narrow bar (no label, a tool button), so that the editor window can
+     still be narrowed to the strip beside the simulator's window. */
   auto *pcBar = new QHBoxLayout();
-  pcBar->addWidget(new QLabel(tr("Robot:"), this));
   pcBar->addWidget(m_pcFilter);
   pcBar->addStretch();
-  auto *pcClear = new QPushButton(tr("Clear"), this);
+  auto *pcClear = new QToolButton(this);
+  pcClear->setText(tr("Clear"));
   pcBar->addWidget(pcClear);
   pcLayout->addLayout(pcBar);
   pcLayout->addWidget(m_pcText);
   m_pcFilter->addItem(tr("All robots"), -1);
-  m_pcFilter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  m_pcFilter->setToolTip(tr("Whose output to show"));
+  m_pcFilter->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  m_pcFilter->setMinimumContentsLength(3);
   m_pcText->setReadOnly(true);
   m_pcText->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_pcText->setMaximumBlockCount(MAX_ENTRIES);
   connect(m_pcFilter, qOverload<int>(&QComboBox::currentIndexChanged), this,
           &CVeskQTLogPanel::ChooseFilter);
-  connect(pcClear, &QPushButton::clicked, this, &CVeskQTLogPanel::Clear);
+  connect(pcClear, &QToolButton::clicked, this, &CVeskQTLogPanel::Clear);
 }
 
 void CVeskQTLogPanel::Post(quint16 un_robot, bool b_debug, const QString &str_text) {
