@@ -403,21 +403,22 @@ static std::string stop_reason(veskdbgcli_t s) {
   int64_t d = depth(vm);
   bool passing = vm->pc == s->resume_pc && d == s->resume_depth;
   s->resume_pc = -1;
-  std::string here = where(s, vm->pc);
+  /* Formatted only for a stop: this runs before every instruction. */
+  auto here = [&] { return where(s, vm->pc); };
   if (s->interrupt) {
     s->interrupt = false;
-    return "Stopped at " + here;
+    return "Stopped at " + here();
   }
   Point *b = passing ? nullptr : breakpoint_at(s, vm->pc);
   if (b) {
     ++b->hits;
-    return "Breakpoint " + std::to_string(b->number) + " at " + here;
+    return "Breakpoint " + std::to_string(b->number) + " at " + here();
   }
   std::string changed = watch_change(s);
   if (!changed.empty()) return changed;
   if ((s->mode == Mode::Step || s->mode == Mode::Next) && step_ends(s, d))
-    return "Stopped at " + here;
-  if (s->mode == Mode::Finish && d < s->mode_depth) return "Returned to " + here;
+    return "Stopped at " + here();
+  if (s->mode == Mode::Finish && d < s->mode_depth) return "Returned to " + here();
   return "";
 }
 

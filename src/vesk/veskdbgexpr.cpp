@@ -300,10 +300,23 @@ struct Key {
 
 } // namespace
 
+namespace {
+struct MemberLookup {
+  const Key &key;
+  veskobj_t found;
+};
+} // namespace
+
+static void match_member(const void *k, void *data, void *params) {
+  auto *m = static_cast<MemberLookup *>(params);
+  if (!m->found && m->key.matches(*(const veskobj_t *)k)) m->found = *(veskobj_t *)data;
+}
+
+/* A lookup needs no sorted copy of the entries. */
 static veskobj_t member(veskobj_t table, const Key &key) {
-  for (const Entry &e : entries(table))
-    if (key.matches(e.key)) return e.value;
-  return nullptr;
+  MemberLookup m{key, nullptr};
+  veskdict_foreach(table->t.value, match_member, &m);
+  return m.found;
 }
 
 /* The key after "." or inside "[ ]"; false when malformed. */
